@@ -1,0 +1,197 @@
+#include "data/CTemplate.h"
+
+#include "data/MyFun.h"
+#include "ui/ListItems.h"
+#include "ui/Seams.h"
+
+namespace {
+
+// Runs one operation of the class; a failure ends it with the "Error" box.
+template <typename Body>
+void guarded(Body &&body)
+{
+    try {
+        body();
+    } catch (const SqlError &e) {
+        ReportDataError(e.description());
+    } catch (const std::exception &e) {
+        ReportDataError(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+QString textOf(const Variant &v)
+{
+    if (v.isNull())
+        throw SqlError(QStringLiteral("Invalid use of Null"));
+    return v.toString();
+}
+
+}  // namespace
+
+void ReportDataError(const QString &description)
+{
+    ui::MsgBox(description, ui::Buttons::OKOnly, ui::Icon::Critical, QStringLiteral("Error"));
+}
+
+QStringList SplitList(const QString &list, const QString &delim)
+{
+    QStringList items;
+    if (list.isEmpty())
+        return items;
+    if (delim.isEmpty())
+        return {list};
+    int start = 0;
+    bool inQuote = false;
+    for (int i = 0; i < list.size();) {
+        if (list[i] == QLatin1Char('\'')) {
+            inQuote = !inQuote;
+            ++i;
+        } else if (!inQuote && QStringView(list).mid(i).startsWith(delim)) {
+            items << list.mid(start, i - start);
+            i += delim.size();
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    items << list.mid(start);
+    return items;
+}
+
+Variant CTemplate::dataIntialize(const QString &myDataBase, const QString &UserId, const QString &Passwd,
+                                 const QString &)
+{
+    guarded([&] {
+        SharedConnection.Open(QStringLiteral("driver={Microsoft Access Driver (*.mdb)};dbq=") + myDataBase,
+                              UserId, Passwd);
+    });
+    return {};
+}
+
+Variant CTemplate::ExecuteSql(const QString &stringSQL)
+{
+    SharedRecordset = SharedConnection.Execute(stringSQL);
+    return {};
+}
+
+Variant CTemplate::LoadList(IListItems &ob, const QString &tblName, const QString &FieldToList,
+                            const QString &idFieldName, const QString &idFieldName1, const QString &Criteria)
+{
+    guarded([&] {
+        ob.Clear();
+        m_sql = QStringLiteral("Select ") + FieldToList + QLatin1Char(',') + idFieldName + QStringLiteral(" From ") + tblName;
+        if (!Criteria.isEmpty())
+            m_sql += QStringLiteral(" Where ") + (idFieldName1.isEmpty() ? idFieldName : idFieldName1) +
+                     QLatin1Char('=') + Criteria;
+        ExecuteSql(m_sql);
+        Recordset &rs = *SharedRecordset;
+        while (!rs.Eof()) {
+            ob.AddItem(textOf(rs.Fields(0)));
+            const Variant id = rs.Fields(1);
+            if (id.isNull())
+                throw SqlError(QStringLiteral("Invalid use of Null"));
+            ob.SetItemData(ob.NewIndex(), qint32(id.toInt64()));
+            rs.MoveNext();
+        }
+        SharedRecordset.reset();
+    });
+    return {};
+}
+
+Variant CTemplate::CodeDecode(const QString &CodeToDecode, const QString &dCodeField, const QString &tblName,
+                              const QString &DataToGet)
+{
+    Variant result;
+    guarded([&] {
+        m_sql = QStringLiteral("Select ") + DataToGet + QStringLiteral(" From ") + tblName + QStringLiteral(" Where ") +
+                dCodeField + QLatin1Char('=') + CodeToDecode;
+        const std::shared_ptr<Recordset> own = SharedConnection.Execute(m_sql);
+        result = own->Fields(0);
+    });
+    return result;
+}
+
+std::shared_ptr<Recordset> CTemplate::GetResults(QString strRequete)
+{
+    std::shared_ptr<Recordset> handed;
+    guarded([&] {
+        ExecuteSql(strRequete);
+        handed = SharedRecordset;
+        SharedRecordset.reset();
+    });
+    return handed;
+}
+
+QString CTemplate::insertRecord(const QString &tblName, const QString &Flist, const QString &VList,
+                                const QString &idField, const QString &Delim)
+{
+    guarded([&] {
+        const QStringList fields = SplitList(Flist, Delim);
+        const QStringList values = SplitList(VList, Delim);
+        const std::int16_t key = GetNextId(tblName, idField);
+        if (key == 0)
+            return;  // GetNextId has told the user; a row with key 0 is never written
+        if (values.size() < fields.size())
+            throw SqlError(QStringLiteral("Subscript out of range: the value list has fewer items than the column list."));
+        QString columns = idField;
+        QString literals = QString::number(key);
+        for (int i = 0; i < fields.size(); ++i) {
+            columns += QLatin1Char(',') + fields[i];
+            literals += QLatin1Char(',') + values[i];
+        }
+        m_sql = QStringLiteral("INSERT INTO ") + tblName + QStringLiteral(" (") + columns + QStringLiteral(") VALUES (") +
+                literals + QLatin1Char(')');
+        ExecuteSql(m_sql);
+    });
+    return {};
+}
+
+QString CTemplate::AddNew(const QString &tblName, const QString &Flist, const QString &VList, const QString &idField,
+                          const QString &Delim)
+{
+    return insertRecord(tblName, Flist, VList, idField, Delim);
+}
+
+QString CTemplate::AddNewTask(const QString &tblName, const QString &Flist, const QString &VList,
+                              const QString &idField, const QString &Delim)
+{
+    return insertRecord(tblName, Flist, VList, idField, Delim);
+}
+
+namespace {
+// "Update t Set idField=IdValue,col=val,..." for the update writers.
+QString updateHead(const QString &tblName, const QStringList &fields, const QStringList &values,
+                   const QString &idField, const Variant &IdValue)
+{
+    if (values.size() < fields.size())
+        throw SqlError(QStringLiteral("Subscript out of range: the value list has fewer items than the column list."));
+    QString sql = QStringLiteral("Update ") + tblName + QStringLiteral(" Set ") + idField + QLatin1Char('=') +
+                  IdValue.toString();
+    for (int i = 0; i < fields.size(); ++i)
+        sql += QLatin1Char(',') + fields[i] + QLatin1Char('=') + values[i];
+    return sql;
+}
+}  // namespace
+
+QString CTemplate::UpdateData(const QString &tblName, const QString &Flist, const QString &VList,
+                              const QString &idField, const Variant &IdValue, const QString &Delim)
+{
+    guarded([&] {
+        m_sql = updateHead(tblName, SplitList(Flist, Delim), SplitList(VList, Delim), idField, IdValue) +
+                QStringLiteral(" WHERE ") + idField + QLatin1Char('=') + IdValue.toString();
+        ExecuteSql(m_sql);
+    });
+    return {};
+}
+
+QString CTemplate::UpdateDataTask(const QString &tblName, const QString &Flist, const QString &VList,
+                                  const QString &idField, const Variant &IdValue, const QString &Delim,
+                                  qint32 IdTaskValue)
+{
+    guarded([&] {
+        m_sql = updateHead(tblName, SplitList(Flist, Delim), SplitList(VList, Delim), idField, IdValue) +
+                QStringLiteral(" WHERE  TaskID =") + QString::number(IdTaskValue);
+        ExecuteSql(m_sql);
+    });
+    return {};
+}

@@ -1,0 +1,102 @@
+#pragma once
+// The database engine behind CTemplate: an SQLCipher connection that runs statement texts
+// as the windows compose them, and the forward-only cursor that a query hands back.
+#include "data/Variant.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A failure of the database layer, carrying the engine's description.
+class SqlError : public std::runtime_error {
+public:
+    explicit SqlError(const QString &description)
+        : std::runtime_error(description.toStdString()), m_description(description) {}
+    const QString &description() const { return m_description; }
+
+private:
+    QString m_description;
+};
+
+// The rows of one statement, read forward from the first. A statement that returns no rows
+// (INSERT, UPDATE, DELETE) leaves a closed cursor that cannot be read.
+class Recordset {
+public:
+    static std::shared_ptr<Recordset> closed();
+
+    bool IsClosed() const { return m_closed; }
+    // True once the cursor stands past the last row, and at once for an empty result.
+    bool Eof() const;
+    // A column of the current row by its 0-based position in the select list.
+    Variant Fields(int position) const;
+    // A column of the current row by name, in any letter case.
+    Variant Fields(const QString &name) const;
+    void MoveNext();
+    void MoveFirst();
+
+    int FieldCount() const { return m_names.size(); }
+    QString FieldName(int position) const { return m_names.value(position); }
+
+private:
+    friend class Connection;
+    Recordset() = default;
+    void checkReadable() const;
+
+    bool m_closed = true;
+    QStringList m_names;
+    std::vector<Variant> m_cells;  // row after row
+    int m_rows = 0;
+    int m_pos = 0;
+};
+
+// The one SQLCipher connection of the process.
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Opens the file named after "dbq=" in the connection text, keyed with the password.
+    // A missing file, a wrong password or a file that is no database is a failure.
+    void Open(const QString &connectionText, const QString &userName, const QString &password);
+    bool IsOpen() const { return m_db != nullptr; }
+    // Runs one statement and answers its rows.
+    std::shared_ptr<Recordset> Execute(const QString &statement);
+    void Close();
+
+    // Makes a new, empty, encrypted database file (the file must not exist) and answers the
+    // connection to it.
+    static std::unique_ptr<Connection> CreateFile(const QString &path, const QString &password);
+    // Runs a script of several statements (used to lay out a new file).
+    void ExecuteScript(const QString &script);
+
+private:
+    sqlite3_stmt *statementFor(const QString &text);
+    void openFile(const QString &path, const QString &password, bool create);
+
+    sqlite3 *m_db = nullptr;
+    QHash<QString, sqlite3_stmt *> m_cache;
+};
+
+// The path after "dbq=" in a connection text, up to the next ";".
+QString DatabasePathOf(const QString &connectionText);
+
+// Rewrites the parts of a statement that the engine cannot read: a #D/M/YYYY# date literal
+// outside quoted text becomes 'YYYY-MM-DD'. An impossible date is a failure.
+QString RewriteDialect(const QString &statement);
+
+// Every statement text exactly as the program composed it, for tests. Off unless enabled.
+namespace StatementLog {
+void SetEnabled(bool on);
+bool Enabled();
+const QStringList &Entries();
+void Clear();
+void Add(const QString &statement);
+}  // namespace StatementLog

@@ -1,0 +1,69 @@
+#include "data/MyFun.h"
+
+Connection SharedConnection;
+std::shared_ptr<Recordset> SharedRecordset;
+CTemplate DataAccess;
+QString CurrentUserId;
+QString AppTitle;
+
+std::int16_t GetNextId(const QString &tblName, const QString &idField)
+{
+    try {
+        DataAccess.ExecuteSql(QStringLiteral("Select max(") + idField + QStringLiteral(") From ") + tblName);
+        if (!SharedRecordset)
+            throw SqlError(QStringLiteral("The key query returned no result."));
+        const Variant largest = SharedRecordset->Fields(0);
+        std::int64_t next = 1;
+        if (!largest.isNull()) {
+            bool ok = false;
+            const std::int64_t current = largest.toInt64(&ok);
+            if (!ok)
+                throw SqlError(QStringLiteral("Type mismatch: the largest %1 of %2 is not a number.")
+                                   .arg(idField, tblName));
+            next = current + 1;
+        }
+        if (next > 32767 || next < -32768)
+            throw SqlError(QStringLiteral("Overflow: %1 has no key left to give (the largest is 32767).")
+                               .arg(tblName));
+        SharedRecordset.reset();
+        return std::int16_t(next);
+    } catch (const SqlError &e) {
+        ReportDataError(e.description());
+    } catch (const std::exception &e) {
+        ReportDataError(QString::fromLocal8Bit(e.what()));
+    }
+    return 0;
+}
+
+namespace {
+bool isBlank(const QString &text)
+{
+    for (const QChar c : text)
+        if (c != QLatin1Char(' '))
+            return false;
+    return true;
+}
+}  // namespace
+
+QString QuoteSql(const QString &value)
+{
+    if (isBlank(value))
+        return QStringLiteral("' '");
+    QString doubled = value;
+    doubled.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
+}
+
+QString QuoteSql(const Variant &value)
+{
+    if (value.isNull())
+        return QStringLiteral("' '");
+    return QuoteSql(value.toString());
+}
+
+void ResetProcessState()
+{
+    SharedRecordset.reset();
+    SharedConnection.Close();
+    CurrentUserId.clear();
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Process-wide state of a run and the two helpers the record writers and windows share.
+#include "data/CTemplate.h"
+#include "data/Engine.h"
+#include "data/Variant.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+// The one database connection; opened once at start-up and never closed by the program.
+extern Connection SharedConnection;
+// The current result: the cursor of the most recent ExecuteSql, or nothing.
+extern std::shared_ptr<Recordset> SharedRecordset;
+// The shared data access object used by start-up and by key allocation.
+extern CTemplate DataAccess;
+// The name of the logged-in user ("sysop" for the master login; empty when nobody is).
+extern QString CurrentUserId;
+// The application title, set at start-up.
+extern QString AppTitle;
+
+// The title the program sets at start-up.
+inline const char *const kAppTitle = "Quillmark v1.0 DEMO";
+// The master user's name; it logs in with the database password.
+inline const char *const kMasterUser = "sysop";
+// The database file's password.
+inline const char *const kDatabasePassword = "quorvandelix";
+// The database file's name in the program's folder.
+inline const char *const kDatabaseFileName = "qmk.dat";
+
+// The next key of a table: its largest key plus 1, or 1 when it has none; at most 32767.
+// On a failure the "Error" box is shown and the answer is 0.
+std::int16_t GetNextId(const QString &tblName, const QString &idField);
+
+// A text as an SQL literal: quoted, inner quotes doubled; a blank or null value gives ' '.
+QString QuoteSql(const Variant &value);
+QString QuoteSql(const QString &value);
+
+// Closes the connection and forgets the current result and user; for tests and tools that
+// open several files in one process.
+void ResetProcessState();

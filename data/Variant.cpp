@@ -1,0 +1,133 @@
+#include "data/Variant.h"
+
+#include <QLocale>
+#include <cmath>
+
+QString FormatNumber(double value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NaN");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-Infinity") : QStringLiteral("Infinity");
+    if (value == 0.0)
+        return QStringLiteral("0");
+    // Round to 15 significant digits first, then write the result without an exponent.
+    const QString g = QString::number(value, 'e', 14);  // d.dddddddddddddde±XX
+    const int ePos = g.indexOf(QLatin1Char('e'));
+    const bool negative = g.startsWith(QLatin1Char('-'));
+    QString mantissa = g.left(ePos);
+    if (negative)
+        mantissa.remove(0, 1);
+    mantissa.remove(QLatin1Char('.'));
+    const int exponent = g.mid(ePos + 1).toInt();
+    while (mantissa.size() > 1 && mantissa.endsWith(QLatin1Char('0')))
+        mantissa.chop(1);
+    QString out;
+    if (exponent >= 0) {
+        const int intDigits = exponent + 1;
+        if (mantissa.size() <= intDigits) {
+            out = mantissa + QString(intDigits - mantissa.size(), QLatin1Char('0'));
+        } else {
+            out = mantissa.left(intDigits) + QLatin1Char('.') + mantissa.mid(intDigits);
+        }
+    } else {
+        out = QStringLiteral("0.") + QString(-exponent - 1, QLatin1Char('0')) + mantissa;
+    }
+    return negative ? QLatin1Char('-') + out : out;
+}
+
+QString FormatFixed2(double value)
+{
+    QString s = QString::number(value, 'f', 2);
+    if (s == QLatin1String("-0.00"))
+        s = QStringLiteral("0.00");
+    return s;
+}
+
+QString FormatDate(const QDate &date)
+{
+    return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : QString();
+}
+
+QDate ParseShortDate(const QString &text)
+{
+    const QStringList parts = text.trimmed().split(QLatin1Char('/'));
+    if (parts.size() != 3 || parts[2].size() != 4)
+        return {};
+    bool okD = false, okM = false, okY = false;
+    const int d = parts[0].toInt(&okD), m = parts[1].toInt(&okM), y = parts[2].toInt(&okY);
+    if (!okD || !okM || !okY || parts[0].size() > 2 || parts[1].size() > 2)
+        return {};
+    return QDate(y, m, d);
+}
+
+QString Variant::toString() const
+{
+    switch (m_type) {
+    case Type::Empty:
+    case Type::Null: return {};
+    case Type::Integer: return QString::number(m_int);
+    case Type::Double: return FormatNumber(m_double);
+    case Type::Text: return m_text;
+    case Type::Date: return FormatDate(m_date);
+    }
+    return {};
+}
+
+double Variant::toDouble(bool *ok) const
+{
+    bool good = true;
+    double r = 0.0;
+    switch (m_type) {
+    case Type::Integer: r = double(m_int); break;
+    case Type::Double: r = m_double; break;
+    case Type::Text: r = m_text.trimmed().toDouble(&good); break;
+    case Type::Empty: r = 0.0; break;
+    case Type::Null:
+    case Type::Date: good = false; break;
+    }
+    if (ok)
+        *ok = good;
+    return good ? r : 0.0;
+}
+
+std::int64_t Variant::toInt64(bool *ok) const
+{
+    if (m_type == Type::Integer) {
+        if (ok)
+            *ok = true;
+        return m_int;
+    }
+    bool good = false;
+    const double d = toDouble(&good);
+    good = good && std::isfinite(d) && std::fabs(d) < 9.2e18;
+    if (ok)
+        *ok = good;
+    return good ? std::int64_t(std::llround(d)) : 0;
+}
+
+QDate Variant::toDate() const
+{
+    if (m_type == Type::Date)
+        return m_date;
+    if (m_type == Type::Text) {
+        const QDate iso = QDate::fromString(m_text, Qt::ISODate);
+        return iso.isValid() ? iso : ParseShortDate(m_text);
+    }
+    return {};
+}
+
+bool Variant::operator==(const Variant &o) const
+{
+    if (m_type != o.m_type)
+        return false;
+    switch (m_type) {
+    case Type::Empty:
+    case Type::Null: return true;
+    case Type::Integer: return m_int == o.m_int;
+    case Type::Double: return m_double == o.m_double;
+    case Type::Text: return m_text == o.m_text;
+    case Type::Date: return m_date == o.m_date;
+    }
+    return false;
+}

@@ -1,0 +1,52 @@
+#pragma once
+#include <QDate>
+#include <QString>
+#include <cstdint>
+
+// The one value type that crosses the data layer: what a cursor field holds,
+// what CodeDecode answers and what the writers take as a key.
+class Variant {
+public:
+    enum class Type { Empty, Null, Integer, Double, Text, Date };
+
+    Variant() = default;
+    static Variant null() { Variant v; v.m_type = Type::Null; return v; }
+    Variant(int v) : m_type(Type::Integer), m_int(v) {}
+    Variant(std::int64_t v) : m_type(Type::Integer), m_int(v) {}
+    Variant(double v) : m_type(Type::Double), m_double(v) {}
+    Variant(const QString &v) : m_type(Type::Text), m_text(v) {}
+    Variant(const char *v) : m_type(Type::Text), m_text(QString::fromUtf8(v)) {}
+    Variant(const QDate &v) : m_type(Type::Date), m_date(v) {}
+
+    Type type() const { return m_type; }
+    bool isEmpty() const { return m_type == Type::Empty; }
+    bool isNull() const { return m_type == Type::Null; }
+    bool isNumber() const { return m_type == Type::Integer || m_type == Type::Double; }
+
+    // Plain text form: numbers with at most 15 significant digits and no trailing zeros,
+    // dates DD/MM/YYYY, empty and null as empty text.
+    QString toString() const;
+    // Whole number (doubles are rounded half away from zero); text is read as a number.
+    std::int64_t toInt64(bool *ok = nullptr) const;
+    double toDouble(bool *ok = nullptr) const;
+    QDate toDate() const;
+
+    bool operator==(const Variant &o) const;
+    bool operator!=(const Variant &o) const { return !(*this == o); }
+
+private:
+    Type m_type = Type::Empty;
+    std::int64_t m_int = 0;
+    double m_double = 0.0;
+    QString m_text;
+    QDate m_date;
+};
+
+// A number in its plain text form ("12.5", "100", "-0.25"), point as decimal separator.
+QString FormatNumber(double value);
+// A number with exactly two decimals ("0.00"), as totals and balances are shown.
+QString FormatFixed2(double value);
+// A date in the program's short form, DD/MM/YYYY.
+QString FormatDate(const QDate &date);
+// Reads DD/MM/YYYY (day and month may have one digit); an invalid date when it is not one.
+QDate ParseShortDate(const QString &text);

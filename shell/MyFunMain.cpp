@@ -1,0 +1,36 @@
+#include "shell/MyFunMain.h"
+
+#include "data/MyFun.h"
+#include "shell/frmLogin.h"
+#include "shell/frmMain.h"
+#include "ui/Seams.h"
+
+#include <QApplication>
+
+#include "version.h"
+
+void Main()
+{
+    try {
+        const QString folder = ui::AppPath();
+        DataAccess.dataIntialize(folder + QLatin1Char('/') + QLatin1String(kDatabaseFileName), QString(),
+                                 QString::fromLatin1(kDatabasePassword), QString());
+        AppTitle = QString::fromLatin1(kAppTitle);
+        frmLogin login;
+        ui::ShowModal(login);
+    } catch (const std::exception &e) {
+        ReportDataError(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+int RunQuillmark(QApplication &app)
+{
+    QApplication::setApplicationName(QStringLiteral("Quillmark"));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(QM_VERSION_MAJOR).arg(QM_VERSION_MINOR).arg(QM_VERSION_REVISION));
+    QApplication::setQuitOnLastWindowClosed(true);
+    Main();
+    if (!frmMain::IsOpen())
+        return 0;  // the login dialog was closed without a login
+    return app.exec();
+}

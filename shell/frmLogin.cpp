@@ -1,0 +1,135 @@
+#include "shell/frmLogin.h"
+
+#include "data/MyFun.h"
+#include "shell/frmMain.h"
+#include "ui/Look.h"
+#include "ui/Seams.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+bool blank(const QString &text) { return QuoteSql(text) == QLatin1String("' '"); }
+bool isEnter(const QKeyEvent *e) { return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter; }
+}  // namespace
+
+frmLogin::frmLogin(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(QStringLiteral("Login"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ui::ApplyBackground(this);
+
+    lblLabels << ui::Label(QStringLiteral("lblLabels"), QStringLiteral("User Name"), this)
+              << ui::Label(QStringLiteral("lblLabels"), QStringLiteral("Password"), this);
+    txtUserName = ui::TextBox(QStringLiteral("txtUserName"), this);
+    txtPassword = ui::PasswordBox(QStringLiteral("txtPassword"), this);
+    for (int i = 0; i < lblLabels.size(); ++i) {
+        lblLabels[i]->setProperty("index", i);
+        ui::MakeLabelWhite(lblLabels[i]);
+    }
+    lblLabels[0]->setBuddy(txtUserName);
+    lblLabels[1]->setBuddy(txtPassword);
+    txtUserName->setAccessibleName(QStringLiteral("User Name"));
+    txtPassword->setAccessibleName(QStringLiteral("Password"));
+
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(18, 18, 18, 18);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(10);
+    grid->addWidget(lblLabels[0], 0, 0);
+    grid->addWidget(txtUserName, 0, 1);
+    grid->addWidget(lblLabels[1], 1, 0);
+    grid->addWidget(txtPassword, 1, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(2, 1);
+    setTabOrder(txtUserName, txtPassword);
+    resize(340, 120);
+
+    txtUserName->installEventFilter(this);
+    txtPassword->installEventFilter(this);
+    txtUserName->setFocus();
+}
+
+bool frmLogin::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == txtUserName || watched == txtPassword)) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (Form_KeyDown(key, static_cast<QWidget *>(watched)))
+            return true;
+        if (watched == txtPassword && isEnter(key)) {
+            txtPassword_KeyPress();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmLogin::keyPressEvent(QKeyEvent *event)
+{
+    if (!Form_KeyDown(event, focusWidget()))
+        QDialog::keyPressEvent(event);
+}
+
+bool frmLogin::Form_KeyDown(QKeyEvent *event, QWidget *source)
+{
+    if (event->key() == Qt::Key_Escape) {
+        ui::EndProgram();
+        return true;
+    }
+    // Enter moves on to the next box; in the password box it is a login attempt instead, after
+    // which the focus stays where the attempt leaves it.
+    if (isEnter(event) && source != txtPassword) {
+        if (source == txtUserName)
+            txtPassword->setFocus(Qt::TabFocusReason);
+        else
+            focusNextChild();
+        return true;
+    }
+    return false;
+}
+
+void frmLogin::txtPassword_KeyPress()
+{
+    const QString userName = txtUserName->text();
+    const QString password = txtPassword->text();
+    if (blank(userName) || blank(password))
+        return;
+
+    if (userName == QLatin1String(kMasterUser) && password == QLatin1String(kDatabasePassword)) {
+        LoginSucceeded(QString::fromLatin1(kMasterUser));
+        return;
+    }
+
+    // A lookup that cannot be run or read counts as no match.
+    bool found = false;
+    QString storedName;
+    try {
+        CTemplate cls;
+        cls.ExecuteSql(QStringLiteral("Select * from tblUsers Where UserId=") + QuoteSql(userName) +
+                       QStringLiteral(" And ") + QStringLiteral("Passwd=") + QuoteSql(password));
+        if (SharedRecordset && !SharedRecordset->Eof()) {
+            found = true;
+            storedName = SharedRecordset->Fields(QStringLiteral("UserId")).toString();
+        }
+    } catch (const std::exception &) {
+    }
+    if (found) {
+        LoginSucceeded(storedName);
+        return;
+    }
+
+    ui::MsgBox(QStringLiteral("Invalid Password, try again!"), ui::Buttons::OKOnly, ui::Icon::Exclamation,
+               QStringLiteral("Login"));
+    txtPassword->setFocus();
+    txtPassword->selectAll();
+}
+
+void frmLogin::LoginSucceeded(const QString &userId)
+{
+    CurrentUserId = userId;
+    accept();
+    frmMain::ShowMainFrame();
+}

@@ -1,0 +1,186 @@
+#include "shell/frmMain.h"
+
+#include "data/MyFun.h"
+#include "ledger/frmMainMenu.h"
+#include "shell/frmAbout.h"
+#include "shell/frmLogin.h"
+#include "shell/frmUser.h"
+#include "ui/Look.h"
+#include "ui/Seams.h"
+
+#include <QEvent>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPointer>
+#include <QVBoxLayout>
+
+namespace {
+
+QPointer<frmMain> g_mainFrame;
+
+QAction *menuItem(QMenu *menu, const QString &name, const QString &caption, const QKeySequence &key = {})
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(name);
+    if (!key.isEmpty())
+        a->setShortcut(key);
+    return a;
+}
+
+QAction *separator(QMenu *menu, const QString &name)
+{
+    QAction *a = menu->addSeparator();
+    a->setObjectName(name);
+    return a;
+}
+
+QMenu *menu(QMenuBar *bar, const QString &name, const QString &caption)
+{
+    QMenu *m = bar->addMenu(caption);
+    m->setObjectName(name);
+    m->menuAction()->setObjectName(name + QStringLiteral("Action"));
+    return m;
+}
+
+QFont consoleFont()
+{
+    QFont f(QStringLiteral("Lucida Console"));
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+    if (!QFontInfo(f).fixedPitch())
+        f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPointSize(20);
+    f.setBold(true);
+    return f;
+}
+
+}  // namespace
+
+frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    ui::ApplyBackground(this);
+
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
+    mnuFile = menu(bar, QStringLiteral("mnuFile"), QStringLiteral("&File"));
+    mnuLoginUser = menuItem(mnuFile, QStringLiteral("mnuLoginUser"), QStringLiteral("&Login New User"),
+                            QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuMainApplication = menuItem(mnuFile, QStringLiteral("mnuMainApplication"), QStringLiteral("&Main Application"),
+                                  QKeySequence(Qt::CTRL | Qt::Key_W));
+    f1 = separator(mnuFile, QStringLiteral("f1"));
+    mnuOptions = mnuFile->addMenu(QStringLiteral("Options"));
+    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    mnuOptions->menuAction()->setObjectName(QStringLiteral("mnuOptionsAction"));
+    mnuAddUser = menuItem(mnuOptions, QStringLiteral("mnuAddUser"), QStringLiteral("&Add User"));
+    f2 = separator(mnuFile, QStringLiteral("f2"));
+    mnuQuit = menuItem(mnuFile, QStringLiteral("mnuQuit"), QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    mnuAbout = menu(bar, QStringLiteral("mnuAbout"), QStringLiteral("&About"));
+    mnuAboutHelp = menuItem(mnuAbout, QStringLiteral("mnuAboutHelp"), QStringLiteral("&Online Documentation"),
+                            QKeySequence(Qt::Key_F1));
+    mnuAboutVisit = menuItem(mnuAbout, QStringLiteral("mnuAboutVisit"), QString::fromLatin1(kMakerWebCaption),
+                             QKeySequence(Qt::Key_F6));
+    mnuAboutsep2 = separator(mnuAbout, QStringLiteral("mnuAboutsep2"));
+    mnuAboutAbout = menuItem(mnuAbout, QStringLiteral("mnuAboutAbout"), QStringLiteral("&About..."),
+                             QKeySequence(Qt::Key_F4));
+
+    connect(mnuLoginUser, &QAction::triggered, this, &frmMain::mnuLoginUser_Click);
+    connect(mnuMainApplication, &QAction::triggered, this, &frmMain::mnuMainApplication_Click);
+    connect(mnuAddUser, &QAction::triggered, this, &frmMain::mnuAddUser_Click);
+    connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
+    connect(mnuAboutHelp, &QAction::triggered, this, &frmMain::mnuAboutHelp_Click);
+    connect(mnuAboutVisit, &QAction::triggered, this, &frmMain::mnuAboutVisit_Click);
+    connect(mnuAboutAbout, &QAction::triggered, this, &frmMain::mnuAboutAbout_Click);
+
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+    auto *layout = new QVBoxLayout(central);
+    Label2 = ui::Label(QStringLiteral("Label2"), AppTitle, central);
+    Label2->setFont(consoleFont());
+    Label2->setAlignment(Qt::AlignCenter);
+    ui::MakeLabelWhite(Label2);
+    layout->addWidget(Label2);
+    setCentralWidget(central);
+    resize(800, 560);
+}
+
+frmMain *frmMain::ShowMainFrame()
+{
+    if (!g_mainFrame)
+        g_mainFrame = new frmMain();
+    g_mainFrame->show();
+    g_mainFrame->raise();
+    g_mainFrame->activateWindow();
+    g_mainFrame->Form_Activate();
+    return g_mainFrame;
+}
+
+frmMain *frmMain::Instance() { return g_mainFrame; }
+
+bool frmMain::IsOpen() { return g_mainFrame && g_mainFrame->isVisible(); }
+
+void frmMain::Form_Activate()
+{
+    const bool master = CurrentUserId == QLatin1String(kMasterUser);
+    mnuMainApplication->setEnabled(!master);
+    mnuAddUser->setEnabled(master);
+    setWindowTitle(AppTitle + QStringLiteral(" :: ") + CurrentUserId);
+    Label2->setText(AppTitle);
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    Form_Activate();
+}
+
+// Each window opened from the menu is modal; when it has closed the frame is active again and
+// refreshes itself for whoever is logged in now.
+
+void frmMain::mnuLoginUser_Click()
+{
+    CurrentUserId.clear();
+    frmLogin login(this);
+    ui::ShowModal(login);
+    Form_Activate();
+}
+
+void frmMain::mnuMainApplication_Click()
+{
+    frmMainMenu ledger(this);
+    ui::ShowModal(ledger);
+    Form_Activate();
+}
+
+void frmMain::mnuAddUser_Click()
+{
+    frmUser entry(this);
+    ui::ShowModal(entry);
+    Form_Activate();
+}
+
+void frmMain::mnuQuit_Click() { ui::EndProgram(); }
+
+void frmMain::mnuAboutHelp_Click()
+{
+    ui::OpenWithDesktop(ui::AppPath() + QStringLiteral("/Help/index.html"));
+}
+
+void frmMain::mnuAboutVisit_Click() { ui::OpenWithDesktop(QString::fromLatin1(kMakerWebAddress)); }
+
+void frmMain::mnuAboutAbout_Click()
+{
+    frmAbout about(this);
+    ui::ShowModal(about);
+    Form_Activate();
+}

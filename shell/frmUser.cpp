@@ -1,0 +1,99 @@
+#include "shell/frmUser.h"
+
+#include "data/MyFun.h"
+#include "ui/Look.h"
+#include "ui/Seams.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+bool blank(const QString &text) { return QuoteSql(text) == QLatin1String("' '"); }
+}  // namespace
+
+frmUser::frmUser(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmUser"));
+    setWindowTitle(QStringLiteral("User Entry"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ui::ApplyBackground(this);
+
+    lblLabels << ui::Label(QStringLiteral("lblLabels"), QStringLiteral("User Name"), this)
+              << ui::Label(QStringLiteral("lblLabels"), QStringLiteral("Password"), this);
+    txtUserName = ui::TextBox(QStringLiteral("txtUserName"), this);
+    txtPassword = ui::PasswordBox(QStringLiteral("txtPassword"), this);
+    for (int i = 0; i < lblLabels.size(); ++i) {
+        lblLabels[i]->setProperty("index", i);
+        ui::MakeLabelWhite(lblLabels[i]);
+    }
+    lblLabels[0]->setBuddy(txtUserName);
+    lblLabels[1]->setBuddy(txtPassword);
+    txtUserName->setAccessibleName(QStringLiteral("User Name"));
+    txtPassword->setAccessibleName(QStringLiteral("Password"));
+    ui::MakeInputYellow(txtUserName);
+    ui::MakeInputYellow(txtPassword);
+
+    cmdSave = ui::PictureButton(QStringLiteral("cmdSave"), QStyle::SP_DialogSaveButton, QStringLiteral("Save"), this);
+    cmdCancel = ui::PictureButton(QStringLiteral("cmdCancel"), QStyle::SP_DialogCloseButton, QStringLiteral("Close"), this);
+    cmdSave->setDefault(true);  // Enter saves; Escape closes like the Close button
+
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(18, 18, 18, 14);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(10);
+    grid->addWidget(lblLabels[0], 0, 0);
+    grid->addWidget(txtUserName, 0, 1);
+    grid->addWidget(lblLabels[1], 1, 0);
+    grid->addWidget(txtPassword, 1, 1);
+    auto *buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    buttons->addWidget(cmdSave);
+    buttons->addWidget(cmdCancel);
+    grid->addLayout(buttons, 2, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(3, 1);
+    setTabOrder(txtUserName, txtPassword);
+    setTabOrder(txtPassword, cmdSave);
+    setTabOrder(cmdSave, cmdCancel);
+    resize(360, 150);
+
+    connect(cmdSave, &QPushButton::clicked, this, &frmUser::cmdSave_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmUser::cmdCancel_Click);
+    txtUserName->setFocus();
+}
+
+CTemplate &frmUser::cls()
+{
+    if (!m_cls)
+        m_cls = std::make_unique<CTemplate>();
+    return *m_cls;
+}
+
+void frmUser::cmdSave_Click()
+{
+    const QString userName = txtUserName->text();
+    const QString password = txtPassword->text();
+    if (blank(userName) || blank(password))
+        return;
+
+    // When the check cannot be run or read, the name is taken as existing: nothing is written.
+    bool exists = true;
+    try {
+        cls().ExecuteSql(QStringLiteral("Select * from tblUsers where UserId=") + QuoteSql(userName));
+        exists = !SharedRecordset || !SharedRecordset->Eof();
+    } catch (const std::exception &) {
+    }
+    if (exists) {
+        ui::MsgBox(QStringLiteral("User Already Exists !"), ui::Buttons::OKOnly, ui::Icon::Critical, AppTitle);
+        return;
+    }
+    cls().AddNew(QStringLiteral("tblUsers"), QStringLiteral("UserID<<>>Passwd"),
+                 QuoteSql(userName) + QStringLiteral("<<>>") + QuoteSql(password), QStringLiteral("Id"),
+                 QStringLiteral("<<>>"));
+    accept();
+}
+
+void frmUser::cmdCancel_Click() { reject(); }

@@ -1,0 +1,75 @@
+#include "ui/Look.h"
+
+#include <QApplication>
+
+namespace ui {
+
+void ApplyBackground(QWidget *window)
+{
+    QPalette p = window->palette();
+    p.setColor(QPalette::Window, kWindowBackground);
+    window->setPalette(p);
+    window->setAutoFillBackground(true);
+}
+
+void MakeLabelWhite(QLabel *label)
+{
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Qt::white);
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0xC8, 0xCC, 0xD8));
+    label->setPalette(p);
+}
+
+void MakeInputYellow(QWidget *input)
+{
+    QPalette p = input->palette();
+    p.setColor(QPalette::Base, kInputBackground);
+    p.setColor(QPalette::Button, kInputBackground);
+    p.setColor(QPalette::Text, Qt::black);
+    p.setColor(QPalette::ButtonText, Qt::black);
+    input->setPalette(p);
+}
+
+QLabel *Label(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+QLineEdit *TextBox(const QString &name, QWidget *parent)
+{
+    auto *t = new QLineEdit(parent);
+    t->setObjectName(name);
+    return t;
+}
+
+QLineEdit *PasswordBox(const QString &name, QWidget *parent)
+{
+    QLineEdit *t = TextBox(name, parent);
+    t->setEchoMode(QLineEdit::Password);
+    t->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    return t;
+}
+
+QPushButton *PictureButton(const QString &name, QStyle::StandardPixmap picture, const QString &toolTip,
+                           QWidget *parent)
+{
+    auto *b = new QPushButton(parent);
+    b->setObjectName(name);
+    b->setIcon(QApplication::style()->standardIcon(picture));
+    b->setIconSize(QSize(24, 24));
+    b->setMinimumSize(QSize(44, 36));
+    b->setToolTip(toolTip);
+    b->setAccessibleName(toolTip);
+    return b;
+}
+
+QGroupBox *Frame(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *f = new QGroupBox(caption, parent);
+    f->setObjectName(name);
+    return f;
+}
+
+}  // namespace ui

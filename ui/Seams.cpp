@@ -1,0 +1,136 @@
+#include "ui/Seams.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+#include <cstdio>
+#include <cstdlib>
+
+Q_LOGGING_CATEGORY(lcQuillmarkTrace, "quillmark.trace")
+
+namespace ui {
+namespace {
+
+MessageBoxHandler g_messageBox;
+ModalHandler g_modal;
+OpenHandler g_open;
+EndHandler g_end;
+TraceHandler g_trace;
+ClockHandler g_clock;
+QString g_appPath;
+
+template <typename T>
+T exchange(T &slot, T value)
+{
+    T old = std::move(slot);
+    slot = std::move(value);
+    return old;
+}
+
+Answer realMessageBox(const MessageBoxRequest &r)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("MsgBox"));
+    box.setWindowTitle(r.title);
+    box.setText(r.prompt);
+    switch (r.icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    }
+    struct Choice { QMessageBox::StandardButton button; Answer answer; };
+    QList<Choice> choices;
+    switch (r.buttons) {
+    case Buttons::OKOnly: choices = {{QMessageBox::Ok, Answer::OK}}; break;
+    case Buttons::OKCancel: choices = {{QMessageBox::Ok, Answer::OK}, {QMessageBox::Cancel, Answer::Cancel}}; break;
+    case Buttons::YesNo: choices = {{QMessageBox::Yes, Answer::Yes}, {QMessageBox::No, Answer::No}}; break;
+    case Buttons::YesNoCancel:
+        choices = {{QMessageBox::Yes, Answer::Yes}, {QMessageBox::No, Answer::No}, {QMessageBox::Cancel, Answer::Cancel}};
+        break;
+    case Buttons::RetryCancel: choices = {{QMessageBox::Retry, Answer::Retry}, {QMessageBox::Cancel, Answer::Cancel}}; break;
+    }
+    for (int i = 0; i < choices.size(); ++i) {
+        QPushButton *b = box.addButton(choices[i].button);
+        if (i + 1 == r.defaultButton)
+            box.setDefaultButton(b);
+    }
+    const auto pressed = QMessageBox::StandardButton(box.exec());
+    for (const Choice &c : choices)
+        if (c.button == pressed)
+            return c.answer;
+    // Closed from the title bar: the box's escape answer.
+    return choices.size() == 1 ? choices.front().answer
+         : r.buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+}
+
+}  // namespace
+
+Answer MsgBox(const QString &prompt, Buttons buttons, Icon icon, const QString &title, int defaultButton)
+{
+    const MessageBoxRequest request{prompt, buttons, icon, defaultButton, title};
+    return g_messageBox ? g_messageBox(request) : realMessageBox(request);
+}
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler h) { return exchange(g_messageBox, std::move(h)); }
+
+int ShowModal(QDialog &dialog)
+{
+    if (g_modal)
+        return g_modal(dialog);
+    return dialog.exec();
+}
+ModalHandler SetModalHandler(ModalHandler h) { return exchange(g_modal, std::move(h)); }
+
+void OpenWithDesktop(const QString &target)
+{
+    if (g_open) {
+        g_open(target);
+        return;
+    }
+    const bool isAddress = target.contains(QLatin1String("://"));
+    QDesktopServices::openUrl(isAddress ? QUrl(target) : QUrl::fromLocalFile(target));
+}
+OpenHandler SetOpenHandler(OpenHandler h) { return exchange(g_open, std::move(h)); }
+
+void EndProgram()
+{
+    if (g_end) {
+        g_end();
+        return;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(0);
+}
+EndHandler SetEndHandler(EndHandler h) { return exchange(g_end, std::move(h)); }
+
+void Trace(const QString &line)
+{
+    const QByteArray bytes = line.toLocal8Bit();
+    if (g_trace) {
+        g_trace(bytes);
+        return;
+    }
+    qCDebug(lcQuillmarkTrace).noquote() << bytes;
+}
+TraceHandler SetTraceHandler(TraceHandler h) { return exchange(g_trace, std::move(h)); }
+
+QDateTime Now() { return g_clock ? g_clock() : QDateTime::currentDateTime(); }
+QDate Today() { return Now().date(); }
+ClockHandler SetClock(ClockHandler h) { return exchange(g_clock, std::move(h)); }
+
+QString AppPath()
+{
+    if (!g_appPath.isEmpty())
+        return g_appPath;
+    return QCoreApplication::applicationDirPath();
+}
+void SetAppPath(const QString &folder) { g_appPath = folder; }
+
+}  // namespace ui

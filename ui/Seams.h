@@ -1,0 +1,64 @@
+#pragma once
+// Everything the windows do through the platform goes through one replaceable function here,
+// so that tests can script message boxes, modal windows, the desktop, the clock and the end of
+// the program. An empty handler restores the real behaviour.
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+class QDialog;
+
+namespace ui {
+
+enum class Buttons { OKOnly, OKCancel, YesNo, YesNoCancel, RetryCancel };
+enum class Icon { None, Critical, Question, Exclamation, Information };
+enum class Answer { OK, Cancel, Yes, No, Retry };
+
+struct MessageBoxRequest {
+    QString prompt;
+    Buttons buttons = Buttons::OKOnly;
+    Icon icon = Icon::None;
+    int defaultButton = 1;  // 1 = first button, 2 = second, ...
+    QString title;
+};
+
+using MessageBoxHandler = std::function<Answer(const MessageBoxRequest &)>;
+using ModalHandler = std::function<int(QDialog &)>;
+using OpenHandler = std::function<void(const QString &)>;
+using EndHandler = std::function<void()>;
+using TraceHandler = std::function<void(const QByteArray &)>;
+using ClockHandler = std::function<QDateTime()>;
+
+// The modal message box; answers the button pressed.
+Answer MsgBox(const QString &prompt, Buttons buttons, Icon icon, const QString &title,
+              int defaultButton = 1);
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+// Shows a window modally and waits until it has closed; answers its result code.
+int ShowModal(QDialog &dialog);
+ModalHandler SetModalHandler(ModalHandler handler);
+
+// Asks the desktop to open a file or an address; the outcome is not looked at.
+void OpenWithDesktop(const QString &pathOrAddress);
+OpenHandler SetOpenHandler(OpenHandler handler);
+
+// Ends the program at once: no window's closing handler runs.
+void EndProgram();
+EndHandler SetEndHandler(EndHandler handler);
+
+// One trace line on the debugger channel (standard error, category "quillmark.trace"),
+// in the system's 8-bit character set and without a line end of its own.
+void Trace(const QString &line);
+TraceHandler SetTraceHandler(TraceHandler handler);
+
+// The clock.
+QDate Today();
+QDateTime Now();
+ClockHandler SetClock(ClockHandler handler);
+
+// The program's folder (the folder of the executable, unless a test has set another).
+QString AppPath();
+void SetAppPath(const QString &folder);
+
+}  // namespace ui
