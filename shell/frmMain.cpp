@@ -45,9 +45,15 @@ QMenu *menu(QMenuBar *bar, const QString &name, const QString &caption)
 
 QFont consoleFont()
 {
-    QFont f(QStringLiteral("Lucida Console"));
-    f.setStyleHint(QFont::TypeWriter);
-    f.setFixedPitch(true);
+    // "Lucida Console" where it exists, else the nearest monospace face the system has.
+    QFont f;
+    for (const char *family : {"Lucida Console", "DejaVu Sans Mono", "Liberation Mono", "Noto Sans Mono", "monospace"}) {
+        f = QFont(QString::fromLatin1(family));
+        f.setStyleHint(QFont::TypeWriter);
+        f.setFixedPitch(true);
+        if (QFontInfo(f).fixedPitch())
+            break;
+    }
     if (!QFontInfo(f).fixedPitch())
         f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     f.setPointSize(20);

@@ -4,7 +4,11 @@
 #include "data/MyFun.h"
 #include "ui/Seams.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QStringList>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <deque>
 #include <functional>
