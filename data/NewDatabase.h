@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 // Makes a new database file at path: the five tables, their indexes and the status rows, keyed
 // with the database password. With demo, a user "demo" (password "demo") with action heads,

@@ -12,7 +12,8 @@ public:
     Variant() = default;
     static Variant null() { Variant v; v.m_type = Type::Null; return v; }
     Variant(int v) : m_type(Type::Integer), m_int(v) {}
-    Variant(std::int64_t v) : m_type(Type::Integer), m_int(v) {}
+    Variant(long v) : m_type(Type::Integer), m_int(v) {}
+    Variant(long long v) : m_type(Type::Integer), m_int(std::int64_t(v)) {}
     Variant(double v) : m_type(Type::Double), m_double(v) {}
     Variant(const QString &v) : m_type(Type::Text), m_text(v) {}
     Variant(const char *v) : m_type(Type::Text), m_text(QString::fromUtf8(v)) {}

@@ -1,6 +1,7 @@
 #include "shell/frmLogin.h"
 
 #include "data/MyFun.h"
+#include "shell/CredentialFields.h"
 #include "shell/frmMain.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 
 namespace {
-bool blank(const QString &text) { return QuoteSql(text) == QLatin1String("' '"); }
 bool isEnter(const QKeyEvent *e) { return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter; }
 }  // namespace
 
@@ -22,30 +22,13 @@ frmLogin::frmLogin(QWidget *parent) : QDialog(parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     ui::ApplyBackground(this);
 
-    lblLabels << ui::Label(QStringLiteral("lblLabels"), QStringLiteral("User Name"), this)
-              << ui::Label(QStringLiteral("lblLabels"), QStringLiteral("Password"), this);
-    txtUserName = ui::TextBox(QStringLiteral("txtUserName"), this);
-    txtPassword = ui::PasswordBox(QStringLiteral("txtPassword"), this);
-    for (int i = 0; i < lblLabels.size(); ++i) {
-        lblLabels[i]->setProperty("index", i);
-        ui::MakeLabelWhite(lblLabels[i]);
-    }
-    lblLabels[0]->setBuddy(txtUserName);
-    lblLabels[1]->setBuddy(txtPassword);
-    txtUserName->setAccessibleName(QStringLiteral("User Name"));
-    txtPassword->setAccessibleName(QStringLiteral("Password"));
-
     auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(18, 18, 18, 18);
-    grid->setHorizontalSpacing(12);
-    grid->setVerticalSpacing(10);
-    grid->addWidget(lblLabels[0], 0, 0);
-    grid->addWidget(txtUserName, 0, 1);
-    grid->addWidget(lblLabels[1], 1, 0);
-    grid->addWidget(txtPassword, 1, 1);
-    grid->setColumnStretch(1, 1);
+    const CredentialFields fields = MakeCredentialFields(this, grid);
+    lblLabels = fields.labels;
+    txtUserName = fields.userName;
+    txtPassword = fields.password;
+
     grid->setRowStretch(2, 1);
-    setTabOrder(txtUserName, txtPassword);
     resize(340, 120);
 
     txtUserName->installEventFilter(this);
@@ -95,7 +78,7 @@ void frmLogin::txtPassword_KeyPress()
 {
     const QString userName = txtUserName->text();
     const QString password = txtPassword->text();
-    if (blank(userName) || blank(password))
+    if (IsBlank(userName) || IsBlank(password))
         return;
 
     if (userName == QLatin1String(kMasterUser) && password == QLatin1String(kDatabasePassword)) {

@@ -1,6 +1,7 @@
 #include "shell/frmUser.h"
 
 #include "data/MyFun.h"
+#include "shell/CredentialFields.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
 
@@ -10,10 +11,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-bool blank(const QString &text) { return QuoteSql(text) == QLatin1String("' '"); }
-}  // namespace
-
 frmUser::frmUser(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmUser"));
@@ -21,18 +18,11 @@ frmUser::frmUser(QWidget *parent) : QDialog(parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     ui::ApplyBackground(this);
 
-    lblLabels << ui::Label(QStringLiteral("lblLabels"), QStringLiteral("User Name"), this)
-              << ui::Label(QStringLiteral("lblLabels"), QStringLiteral("Password"), this);
-    txtUserName = ui::TextBox(QStringLiteral("txtUserName"), this);
-    txtPassword = ui::PasswordBox(QStringLiteral("txtPassword"), this);
-    for (int i = 0; i < lblLabels.size(); ++i) {
-        lblLabels[i]->setProperty("index", i);
-        ui::MakeLabelWhite(lblLabels[i]);
-    }
-    lblLabels[0]->setBuddy(txtUserName);
-    lblLabels[1]->setBuddy(txtPassword);
-    txtUserName->setAccessibleName(QStringLiteral("User Name"));
-    txtPassword->setAccessibleName(QStringLiteral("Password"));
+    auto *grid = new QGridLayout(this);
+    const CredentialFields fields = MakeCredentialFields(this, grid);
+    lblLabels = fields.labels;
+    txtUserName = fields.userName;
+    txtPassword = fields.password;
     ui::MakeInputYellow(txtUserName);
     ui::MakeInputYellow(txtPassword);
 
@@ -40,22 +30,12 @@ frmUser::frmUser(QWidget *parent) : QDialog(parent)
     cmdCancel = ui::PictureButton(QStringLiteral("cmdCancel"), QStyle::SP_DialogCloseButton, QStringLiteral("Close"), this);
     cmdSave->setDefault(true);  // Enter saves; Escape closes like the Close button
 
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(18, 18, 18, 14);
-    grid->setHorizontalSpacing(12);
-    grid->setVerticalSpacing(10);
-    grid->addWidget(lblLabels[0], 0, 0);
-    grid->addWidget(txtUserName, 0, 1);
-    grid->addWidget(lblLabels[1], 1, 0);
-    grid->addWidget(txtPassword, 1, 1);
     auto *buttons = new QHBoxLayout();
     buttons->addStretch(1);
     buttons->addWidget(cmdSave);
     buttons->addWidget(cmdCancel);
     grid->addLayout(buttons, 2, 0, 1, 2);
-    grid->setColumnStretch(1, 1);
     grid->setRowStretch(3, 1);
-    setTabOrder(txtUserName, txtPassword);
     setTabOrder(txtPassword, cmdSave);
     setTabOrder(cmdSave, cmdCancel);
     resize(360, 150);
@@ -76,7 +56,7 @@ void frmUser::cmdSave_Click()
 {
     const QString userName = txtUserName->text();
     const QString password = txtPassword->text();
-    if (blank(userName) || blank(password))
+    if (IsBlank(userName) || IsBlank(password))
         return;
 
     // When the check cannot be run or read, the name is taken as existing: nothing is written.
