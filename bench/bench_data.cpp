@@ -1,1 +1,246 @@
-int main(){}
+// Speed of the data layer against the bare engine, on a database file laid out by the program's
+// own maker and filled with the largest ledger a project can hold (32,767 entries).
+//
+//   ledger CTemplate/raw   loading a project's ledger through ExecuteSql and reading every field
+//                          of every row, against the same statement stepped on a raw handle
+//   CodeDecode/prepared    one name look-up as the task list makes it row after row, against a
+//                          prepared statement that is reset and stepped again
+//
+// The two ratios are printed at the end with the goals they are held to.
+#include "data/CTemplate.h"
+#include "data/MyFun.h"
+#include "data/NewDatabase.h"
+#include "ui/Seams.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlcipher/sqlite3.h>
+
+#include <QDate>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kEntries = 32767;
+const char *const kLedger = "Select * from tblTransaction Where UserId='ann' and TaskID =1 Order by TransactionDate,Id";
+const char *const kLookup = "Select StatusName From tblStatus Where StatusID=2";
+
+QTemporaryDir *g_folder = nullptr;
+sqlite3 *g_raw = nullptr;  // a second handle on the same file, for the engine-only runs
+
+[[noreturn]] void fail(const char *what, const char *why)
+{
+    std::fprintf(stderr, "bench_data: %s: %s\n", what, why);
+    std::exit(1);
+}
+
+void check(int rc, const char *what)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
+        fail(what, g_raw ? sqlite3_errmsg(g_raw) : sqlite3_errstr(rc));
+}
+
+// Makes the database, fills one project's ledger in one transaction, and opens both handles.
+void prepareDatabase()
+{
+    g_folder = new QTemporaryDir();
+    if (!g_folder->isValid())
+        fail("temporary folder", "cannot be made");
+    const QString path = g_folder->filePath(QStringLiteral("qmk.dat"));
+    try {
+        CreateDatabaseFile(path);
+    } catch (const SqlError &e) {
+        fail("CreateDatabaseFile", qPrintable(e.description()));
+    }
+
+    const QByteArray file = path.toUtf8();
+    const QByteArray key(kDatabasePassword);
+    check(sqlite3_open_v2(file.constData(), &g_raw, SQLITE_OPEN_READWRITE, nullptr), "open");
+    check(sqlite3_key(g_raw, key.constData(), key.size()), "key");
+    // The same page cache as the program's own connection, so both read alike.
+    check(sqlite3_exec(g_raw, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr), "cache_size");
+    check(sqlite3_exec(g_raw, "BEGIN", nullptr, nullptr, nullptr), "BEGIN");
+    sqlite3_stmt *insert = nullptr;
+    check(sqlite3_prepare_v2(g_raw,
+                             "INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,"
+                             "Remarks,TaskID) VALUES (?,'ann',?,?,?,?,?,1)",
+                             -1, &insert, nullptr),
+          "prepare insert");
+    const QDate first(2018, 1, 1);
+    for (int id = 1; id <= kEntries; ++id) {
+        // Dates out of key order, so that the ledger's Order by has work to do.
+        const QByteArray date = first.addDays((id * 37) % 3000).toString(Qt::ISODate).toLatin1();
+        const QByteArray remark = QStringLiteral("Entry %1 for the ledger").arg(id).toUtf8();
+        const bool income = id % 3 == 0;
+        const double amount = 10.0 + (id % 97) * 1.25;
+        sqlite3_bind_int(insert, 1, id);
+        sqlite3_bind_text(insert, 2, date.constData(), date.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_int(insert, 3, 1 + id % 6);
+        sqlite3_bind_double(insert, 4, income ? amount : 0.0);
+        sqlite3_bind_double(insert, 5, income ? 0.0 : amount);
+        sqlite3_bind_text(insert, 6, remark.constData(), remark.size(), SQLITE_TRANSIENT);
+        check(sqlite3_step(insert), "insert");
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    check(sqlite3_exec(g_raw, "COMMIT", nullptr, nullptr, nullptr), "COMMIT");
+
+    // A failure of the data layer would show a box; here it ends the run instead.
+    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer {
+        fail("data layer", qPrintable(r.prompt));
+    });
+    DataAccess.dataIntialize(path, QString(), QString::fromLatin1(kDatabasePassword), QString());
+    if (!SharedConnection.IsOpen())
+        fail("dataIntialize", "the connection did not open");
+}
+
+void BM_LedgerThroughCTemplate(benchmark::State &state)
+{
+    CTemplate dao;
+    const QString sql = QString::fromLatin1(kLedger);
+    const QString byName = QStringLiteral("Remarks");
+    std::int64_t rows = 0;
+    for (auto _ : state) {
+        dao.ExecuteSql(sql);
+        Recordset &rs = *SharedRecordset;
+        while (!rs.Eof()) {
+            for (int i = 0; i < 8; ++i) {
+                Variant v = rs.Fields(i);
+                benchmark::DoNotOptimize(v);
+            }
+            Variant remark = rs.Fields(byName);
+            benchmark::DoNotOptimize(remark);
+            rs.MoveNext();
+            ++rows;
+        }
+    }
+    if (rows != std::int64_t(state.iterations()) * kEntries)
+        state.SkipWithError("the ledger did not hold every entry");
+    state.SetItemsProcessed(rows);
+}
+
+void BM_LedgerRawSqlcipher(benchmark::State &state)
+{
+    sqlite3_stmt *stmt = nullptr;
+    check(sqlite3_prepare_v2(g_raw, kLedger, -1, &stmt, nullptr), "prepare ledger");
+    const int cols = sqlite3_column_count(stmt);
+    std::int64_t rows = 0;
+    std::string text;
+    for (auto _ : state) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            for (int c = 0; c < cols; ++c) {
+                switch (sqlite3_column_type(stmt, c)) {
+                case SQLITE_INTEGER: benchmark::DoNotOptimize(sqlite3_column_int64(stmt, c)); break;
+                case SQLITE_FLOAT: benchmark::DoNotOptimize(sqlite3_column_double(stmt, c)); break;
+                case SQLITE_NULL: break;
+                default:
+                    text.assign(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
+                                size_t(sqlite3_column_bytes(stmt, c)));
+                    benchmark::DoNotOptimize(text);
+                }
+            }
+            ++rows;
+        }
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    if (rows != std::int64_t(state.iterations()) * kEntries)
+        state.SkipWithError("the ledger did not hold every entry");
+    state.SetItemsProcessed(rows);
+}
+
+void BM_CodeDecodeRepeated(benchmark::State &state)
+{
+    CTemplate dao;
+    const QString code = QStringLiteral("2"), field = QStringLiteral("StatusID"), table = QStringLiteral("tblStatus"),
+                  column = QStringLiteral("StatusName");
+    for (auto _ : state) {
+        Variant name = dao.CodeDecode(code, field, table, column);
+        benchmark::DoNotOptimize(name);
+    }
+}
+
+void BM_PreparedStatementRerun(benchmark::State &state)
+{
+    sqlite3_stmt *stmt = nullptr;
+    check(sqlite3_prepare_v2(g_raw, kLookup, -1, &stmt, nullptr), "prepare look-up");
+    std::string name;
+    for (auto _ : state) {
+        if (sqlite3_step(stmt) != SQLITE_ROW) {
+            state.SkipWithError("no status 2");
+            break;
+        }
+        name.assign(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), size_t(sqlite3_column_bytes(stmt, 0)));
+        benchmark::DoNotOptimize(name);
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+}
+
+BENCHMARK(BM_LedgerThroughCTemplate)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LedgerRawSqlcipher)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CodeDecodeRepeated)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PreparedStatementRerun)->Unit(benchmark::kMicrosecond);
+
+// Reports as the console does and keeps each benchmark's real time per iteration (the median
+// when the runs are repeated).
+class CollectingReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &r : runs)
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
+                m_times[r.run_name.function_name].push_back(r.GetAdjustedRealTime());
+        ConsoleReporter::ReportRuns(runs);
+    }
+    // Median real time of a benchmark, or a negative number when it did not run.
+    double Time(const std::string &name) const
+    {
+        const auto it = m_times.find(name);
+        if (it == m_times.end() || it->second.empty())
+            return -1;
+        std::vector<double> t = it->second;
+        std::sort(t.begin(), t.end());
+        return t[t.size() / 2];
+    }
+
+private:
+    std::map<std::string, std::vector<double>> m_times;
+};
+
+void printRatio(const CollectingReporter &r, const char *label, const char *ours, const char *base, double goal)
+{
+    const double a = r.Time(ours), b = r.Time(base);
+    if (a < 0 || b <= 0) {
+        std::printf("ratio %s = n/a (run both %s and %s)\n", label, ours, base);
+        return;
+    }
+    const double ratio = a / b;
+    std::printf("ratio %s = %.2f (goal <= %g)%s\n", label, ratio, goal, ratio <= goal ? "" : "  MISSED");
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    prepareDatabase();
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::fflush(stdout);
+    printRatio(reporter, "ledger CTemplate/raw", "BM_LedgerThroughCTemplate", "BM_LedgerRawSqlcipher", 1.5);
+    printRatio(reporter, "CodeDecode/prepared", "BM_CodeDecodeRepeated", "BM_PreparedStatementRerun", 3);
+    benchmark::Shutdown();
+    ResetProcessState();
+    sqlite3_close_v2(g_raw);
+    delete g_folder;
+    return 0;
+}

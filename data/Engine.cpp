@@ -104,6 +104,7 @@ void Connection::Close()
     for (sqlite3_stmt *s : std::as_const(m_cache))
         sqlite3_finalize(s);
     m_cache.clear();
+    m_rowHint.clear();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -132,6 +133,10 @@ void Connection::openFile(const QString &path, const QString &password, bool cre
         throw SqlError(QStringLiteral("The file '%1' already exists.").arg(path));
     if (!create && !QFileInfo(path).isFile())
         throw SqlError(QStringLiteral("'%1' is not a database file.").arg(path));
+    // The engine would take an empty file for a new, empty database and every statement would
+    // then fail on missing tables; a file cut to nothing is no database of ours.
+    if (!create && QFileInfo(path).size() == 0)
+        throw SqlError(QStringLiteral("'%1' is empty: it is not a Quillmark database.").arg(path));
 
     sqlite3 *db = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
@@ -144,6 +149,9 @@ void Connection::openFile(const QString &path, const QString &password, bool cre
     const QByteArray key = password.toUtf8();
     sqlite3_key(db, key.constData(), key.size());
     sqlite3_busy_timeout(db, 3000);
+    // Room for a whole ledger of the largest size in decrypted pages, so that showing the same
+    // project again reads no page twice.
+    sqlite3_exec(db, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
     // Reading the schema proves that the key fits the file.
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
@@ -203,6 +211,7 @@ sqlite3_stmt *Connection::statementFor(const QString &text)
         for (sqlite3_stmt *s : std::as_const(m_cache))
             sqlite3_finalize(s);
         m_cache.clear();
+        m_rowHint.clear();
     }
     m_cache.insert(text, stmt);
     return stmt;
@@ -224,6 +233,8 @@ std::shared_ptr<Recordset> Connection::Execute(const QString &statement)
         dateColumn[size_t(c)] = isDateType(sqlite3_column_decltype(stmt, c));
     }
 
+    if (cols > 0)
+        rs->m_cells.reserve(size_t(m_rowHint.value(stmt, 0)) * size_t(cols));
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         for (int c = 0; c < cols; ++c) {
@@ -255,6 +266,12 @@ std::shared_ptr<Recordset> Connection::Execute(const QString &statement)
         throw SqlError(why);
     }
     sqlite3_reset(stmt);
+    if (cols > 0) {
+        m_rowHint.insert(stmt, rs->m_rows);
+        // A result much smaller than the last one does not keep the room reserved for that one.
+        if (rs->m_cells.capacity() > 2 * rs->m_cells.size() + 1024)
+            rs->m_cells.shrink_to_fit();
+    }
     return rs;
 }
 

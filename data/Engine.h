@@ -83,6 +83,9 @@ private:
 
     sqlite3 *m_db = nullptr;
     QHash<QString, sqlite3_stmt *> m_cache;
+    // How many rows each cached statement gave the last time it ran: the ledger and the task
+    // list rerun the same statement, and sizing its result at once spares regrowing it row by row.
+    QHash<sqlite3_stmt *, int> m_rowHint;
 };
 
 // The path after "dbq=" in a connection text, up to the next ";".

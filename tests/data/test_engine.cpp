@@ -3,9 +3,13 @@
 
 #include "data/CTemplate.h"
 #include "data/MyFun.h"
+#include "data/NewDatabase.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
+
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
@@ -15,7 +19,7 @@ QByteArray bytesOf(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-class Engine : public ProgramFolderTest {
+class DataEngine : public ProgramFolderTest {
 protected:
     void SetUp() override
     {
@@ -43,7 +47,7 @@ QString entry(int id, const QString &date, const QString &remark = QStringLitera
 
 }  // namespace
 
-TEST_F(Engine, DateLiteralsAreStoredAsIsoAndReadBackAsDates)
+TEST_F(DataEngine, DateLiteralsAreStoredAsIsoAndReadBackAsDates)
 {
     const QString remark = QuoteSql(QStringLiteral("paid #1/2/2026# <<>> cash, O'Neil"));
     const QString sql = entry(1, "#5/1/2026#", remark);
@@ -72,7 +76,7 @@ TEST_F(Engine, DateLiteralsAreStoredAsIsoAndReadBackAsDates)
               QStringList({"1", "3"}));
 }
 
-TEST_F(Engine, RejectedStatementsWriteNothingAndKeepTheCurrentResult)
+TEST_F(DataEngine, RejectedStatementsWriteNothingAndKeepTheCurrentResult)
 {
     dao.ExecuteSql("Select StatusID,StatusName from tblStatus");
     const std::shared_ptr<Recordset> before = SharedRecordset;
@@ -108,7 +112,7 @@ TEST_F(Engine, RejectedStatementsWriteNothingAndKeepTheCurrentResult)
     EXPECT_EQ(SharedRecordset->Fields(0).toString(), "All");
 }
 
-TEST_F(Engine, ColumnsAndTablesMatchInAnyLetterCase)
+TEST_F(DataEngine, ColumnsAndTablesMatchInAnyLetterCase)
 {
     dao.ExecuteSql("INSERT INTO defheads (id,heads,plusminus,userid) VALUES (1,'Fuel',0,'ann')");
     dao.ExecuteSql("Update DEFHEADS Set PlusMinus=1 where ID=1");
@@ -126,7 +130,7 @@ TEST_F(Engine, ColumnsAndTablesMatchInAnyLetterCase)
     EXPECT_EQ(SharedRecordset->Fields(1).toString(), "0");
 }
 
-TEST_F(Engine, CursorReadsByPositionAndRefusesWhatIsNotThere)
+TEST_F(DataEngine, CursorReadsByPositionAndRefusesWhatIsNotThere)
 {
     dao.ExecuteSql("Select * from tblStatus");
     const std::shared_ptr<Recordset> rs = SharedRecordset;
@@ -158,7 +162,7 @@ TEST_F(Engine, CursorReadsByPositionAndRefusesWhatIsNotThere)
     EXPECT_THROW(SharedRecordset->MoveNext(), SqlError);
 }
 
-TEST_F(Engine, NamesMatchWithoutCaseButPasswordsExactly)
+TEST_F(DataEngine, NamesMatchWithoutCaseButPasswordsExactly)
 {
     Seed("INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (1,'Ann','Secret')");
     EXPECT_EQ(Column("Select * from tblUsers Where UserId='ANN' And Passwd='Secret'").size(), 1);
@@ -169,7 +173,7 @@ TEST_F(Engine, NamesMatchWithoutCaseButPasswordsExactly)
     EXPECT_EQ(Scalar("Select count(*) from tblUsers"), "1");
 }
 
-TEST_F(Engine, NumbersRoundTripUnderACommaLocale)
+TEST_F(DataEngine, NumbersRoundTripUnderACommaLocale)
 {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -183,7 +187,7 @@ TEST_F(Engine, NumbersRoundTripUnderACommaLocale)
     EXPECT_EQ(in.toString(), "0.3");
 }
 
-TEST_F(Engine, TheProgramsFixedStatementsAreAccepted)
+TEST_F(DataEngine, TheProgramsFixedStatementsAreAccepted)
 {
     Seed("INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (1,'ann','pw')");
     Seed("INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (3,'Fuel',1,'ann')");
@@ -213,30 +217,21 @@ TEST_F(Engine, TheProgramsFixedStatementsAreAccepted)
         "Delete from tblTasks Where TaskID=4",
         "Delete from defHeads where id=3",
     };
-    for (const char *sql : statements)
+    for (const char *sql : statements) {
         EXPECT_NO_THROW(dao.ExecuteSql(QString::fromLatin1(sql))) << sql;
-    EXPECT_EQ(Scalar("Select count(*) from tblTasks") + Scalar("Select count(*) from defHeads") +
-                  Scalar("Select count(*) from tblTransaction"),
-              "000");
-}
-
-TEST_F(Engine, TheJoinReadsTheTaskNameByPosition)
-{
-    Seed("INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName,StartDate,CostUpToNow,CostPlanned,Notes) "
-         "VALUES (4,'ann',2,'Roof','2026-01-05',0,100,' ')");
-    Seed(entry(1, "'2026-01-06'").replace(",3)", ",4)"));
-    Seed(entry(2, "'2026-01-07'").replace(",3)", ",4)"));
-    dao.ExecuteSql("SELECT DISTINCT (tblTasks.TaskName) FROM tblTransaction INNER JOIN tblTasks ON "
-                   "tblTasks.TaskID=tblTransaction.TaskID WHERE tblTransaction.HeadId=1");
-    ASSERT_FALSE(SharedRecordset->Eof());
-    EXPECT_EQ(SharedRecordset->Fields(0).toString(), "Roof");
-    SharedRecordset->MoveNext();
-    EXPECT_TRUE(SharedRecordset->Eof());
+        // The join names its one column qualified; it is read by position.
+        if (QByteArray(sql).startsWith("SELECT DISTINCT")) {
+            ASSERT_FALSE(SharedRecordset->Eof());
+            EXPECT_EQ(SharedRecordset->Fields(0).toString(), "Roof");
+        }
+    }
+    for (const char *table : {"tblTasks", "defHeads", "tblTransaction"})
+        EXPECT_EQ(Scalar(QStringLiteral("Select count(*) from ") + table), "0") << table;
 }
 
 // ---- Opening the database file ----
 
-class Opening : public ProgramFolderTest {
+class DataOpening : public ProgramFolderTest {
 protected:
     CTemplate dao;
     const QString password = QString::fromLatin1(kDatabasePassword);
@@ -259,7 +254,7 @@ protected:
     }
 };
 
-TEST_F(Opening, TheRightPasswordOpensTheFile)
+TEST_F(DataOpening, TheRightPasswordOpensTheFile)
 {
     dao.dataIntialize(DatabasePath(), QString(), password, QString());
     ASSERT_TRUE(SharedConnection.IsOpen());
@@ -267,7 +262,7 @@ TEST_F(Opening, TheRightPasswordOpensTheFile)
     EXPECT_EQ(boxes.Count(), 0);
 }
 
-TEST_F(Opening, AMissingFileIsAFailureAndIsNotCreated)
+TEST_F(DataOpening, AMissingFileIsAFailureAndIsNotCreated)
 {
     const QString missing = Folder() + "/nothere.dat";
     const QString why = FailToOpen(missing, password);
@@ -278,7 +273,7 @@ TEST_F(Opening, AMissingFileIsAFailureAndIsNotCreated)
     EXPECT_FALSE(QFile::exists(missing));
 }
 
-TEST_F(Opening, AWrongPasswordOrAForeignFileIsAFailureThatLeavesTheFileAlone)
+TEST_F(DataOpening, AWrongPasswordOrAForeignFileIsAFailureThatLeavesTheFileAlone)
 {
     const QByteArray original = bytesOf(DatabasePath());
     const QString why = FailToOpen(DatabasePath(), "not the password");
@@ -298,8 +293,15 @@ TEST_F(Opening, AWrongPasswordOrAForeignFileIsAFailureThatLeavesTheFileAlone)
     EXPECT_FALSE(FailToOpen(notes, password).isEmpty());
     EXPECT_EQ(bytesOf(notes), text);
 
-    // A folder is no database either.
+    // Neither is a folder, nor an empty file (a copy cut short); the empty file stays empty.
     EXPECT_FALSE(FailToOpen(Folder(), password).isEmpty());
+    const QString empty = Folder() + "/empty.dat";
+    {
+        QFile f(empty);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    EXPECT_FALSE(FailToOpen(empty, password).isEmpty());
+    EXPECT_EQ(QFileInfo(empty).size(), 0);
 
     // Opening the right file afterwards works.
     dao.dataIntialize(DatabasePath(), QString(), password, QString());

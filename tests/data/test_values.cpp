@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <limits>
 
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace {
 
 // Puts a locale with a decimal comma in force for one test and restores the previous one.
@@ -20,7 +22,7 @@ private:
 
 }  // namespace
 
-TEST(Values, PlainNumbersHaveNoTrailingZerosAndAtMostFifteenDigits)
+TEST(DataValues, PlainNumbersHaveNoTrailingZerosAndAtMostFifteenDigits)
 {
     EXPECT_EQ(FormatNumber(12.5), "12.5");
     EXPECT_EQ(FormatNumber(100), "100");
@@ -40,7 +42,7 @@ TEST(Values, PlainNumbersHaveNoTrailingZerosAndAtMostFifteenDigits)
     EXPECT_EQ(FormatNumber(-1234.5e-10), "-0.00000012345");
 }
 
-TEST(Values, TwoDecimalFormNeverShowsMinusZero)
+TEST(DataValues, TwoDecimalFormNeverShowsMinusZero)
 {
     EXPECT_EQ(FormatFixed2(0.0), "0.00");
     EXPECT_EQ(FormatFixed2(-0.0), "0.00");
@@ -51,7 +53,7 @@ TEST(Values, TwoDecimalFormNeverShowsMinusZero)
     EXPECT_EQ(FormatFixed2(0.1 + 0.2), "0.30");
 }
 
-TEST(Values, VariantTextFormsAndDates)
+TEST(DataValues, VariantTextFormsAndDates)
 {
     EXPECT_EQ(Variant().toString(), "");
     EXPECT_EQ(Variant::null().toString(), "");
@@ -74,18 +76,15 @@ TEST(Values, VariantTextFormsAndDates)
     EXPECT_EQ(Variant("5/1/2026").toDate(), QDate(2026, 1, 5));
     EXPECT_FALSE(Variant::null().toDate().isValid());
 
+    // A null amount is no number: callers must not take it for 0 without knowing.
     bool ok = true;
     EXPECT_EQ(Variant::null().toDouble(&ok), 0.0);
     EXPECT_FALSE(ok);
-    EXPECT_EQ(Variant("abc").toInt64(&ok), 0);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(Variant(7.5).toInt64(&ok), 8);
-    EXPECT_TRUE(ok);
     EXPECT_EQ(Variant(std::numeric_limits<double>::infinity()).toInt64(&ok), 0);
     EXPECT_FALSE(ok);
 }
 
-TEST(Values, NumbersUseAPointWhateverTheLocale)
+TEST(DataValues, NumbersUseAPointWhateverTheLocale)
 {
     CommaLocale german;
     ASSERT_EQ(QLocale().decimalPoint(), QStringLiteral(","));
@@ -99,7 +98,7 @@ TEST(Values, NumbersUseAPointWhateverTheLocale)
     EXPECT_EQ(Variant(QDate(2026, 1, 5)).toString(), "05/01/2026");
 }
 
-TEST(Values, QuoteSqlMakesOneSafeLiteral)
+TEST(DataValues, QuoteSqlMakesOneSafeLiteral)
 {
     EXPECT_EQ(QuoteSql(QStringLiteral("abc")), "'abc'");
     EXPECT_EQ(QuoteSql(QStringLiteral("O'Neil")), "'O''Neil'");
