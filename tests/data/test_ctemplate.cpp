@@ -6,8 +6,6 @@
 #include "data/NewDatabase.h"
 #include "ui/ListItems.h"
 
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 QStringList textsOf(const IListItems &list)

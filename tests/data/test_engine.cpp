@@ -9,15 +9,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class DataEngine : public ProgramFolderTest {
 protected:
@@ -25,13 +17,6 @@ protected:
     {
         ProgramFolderTest::SetUp();
         OpenDatabase();
-    }
-    // Runs set-up statements without putting them into the statement log.
-    void Seed(const QString &sql)
-    {
-        StatementLog::SetEnabled(false);
-        SharedConnection.Execute(sql);
-        StatementLog::SetEnabled(true);
     }
     CTemplate dao;
 };
@@ -275,10 +260,10 @@ TEST_F(DataOpening, AMissingFileIsAFailureAndIsNotCreated)
 
 TEST_F(DataOpening, AWrongPasswordOrAForeignFileIsAFailureThatLeavesTheFileAlone)
 {
-    const QByteArray original = bytesOf(DatabasePath());
+    const QByteArray original = BytesOf(DatabasePath());
     const QString why = FailToOpen(DatabasePath(), "not the password");
     EXPECT_TRUE(why.contains("password", Qt::CaseInsensitive)) << why.toStdString();
-    EXPECT_EQ(bytesOf(DatabasePath()), original);
+    EXPECT_EQ(BytesOf(DatabasePath()), original);
     EXPECT_THROW(dao.ExecuteSql("Select * from tblStatus"), SqlError);
 
     const QString notes = Folder() + "/notes.dat";
@@ -291,7 +276,7 @@ TEST_F(DataOpening, AWrongPasswordOrAForeignFileIsAFailureThatLeavesTheFileAlone
         f.write(text);
     }
     EXPECT_FALSE(FailToOpen(notes, password).isEmpty());
-    EXPECT_EQ(bytesOf(notes), text);
+    EXPECT_EQ(BytesOf(notes), text);
 
     // Neither is a folder, nor an empty file (a copy cut short); the empty file stays empty.
     EXPECT_FALSE(FailToOpen(Folder(), password).isEmpty());

@@ -12,15 +12,7 @@
 #include <QProcess>
 #include <cmath>
 
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class NewDatabase : public ProgramFolderTest {
 protected:
@@ -99,11 +91,11 @@ TEST_F(NewDatabase, HoldsTheFiveTablesAndTheStatusList)
 
 TEST_F(NewDatabase, AnExistingFileIsNeverTouched)
 {
-    const QByteArray original = bytesOf(DatabasePath());
+    const QByteArray original = BytesOf(DatabasePath());
     ASSERT_FALSE(original.isEmpty());
     EXPECT_THROW(CreateDatabaseFile(DatabasePath()), SqlError);
     EXPECT_THROW(CreateDatabaseFile(DatabasePath(), true), SqlError);
-    EXPECT_EQ(bytesOf(DatabasePath()), original);
+    EXPECT_EQ(BytesOf(DatabasePath()), original);
 
     const QString other = Folder() + "/notes.txt";
     {
@@ -112,7 +104,7 @@ TEST_F(NewDatabase, AnExistingFileIsNeverTouched)
         f.write("keep me");
     }
     EXPECT_THROW(CreateDatabaseFile(other), SqlError);
-    EXPECT_EQ(bytesOf(other), QByteArray("keep me"));
+    EXPECT_EQ(BytesOf(other), QByteArray("keep me"));
 
     if (Tool().isEmpty())
         GTEST_SKIP() << "the qmk-initdb tool was not found (QMK_INITDB)";
@@ -120,8 +112,8 @@ TEST_F(NewDatabase, AnExistingFileIsNeverTouched)
     EXPECT_NE(RunTool({DatabasePath(), "--demo"}), 0);
     EXPECT_NE(RunTool({other}), 0);
     EXPECT_NE(RunTool({}), 0);
-    EXPECT_EQ(bytesOf(DatabasePath()), original);
-    EXPECT_EQ(bytesOf(other), QByteArray("keep me"));
+    EXPECT_EQ(BytesOf(DatabasePath()), original);
+    EXPECT_EQ(BytesOf(other), QByteArray("keep me"));
 
     // A new name is made, and opens with the program's password.
     const QString made = Folder() + "/made.dat";
@@ -160,12 +152,12 @@ TEST_F(NewDatabase, DemoContentIsConsistentAndTheFileIsEncrypted)
     EXPECT_EQ(boxes.Count(), 0);
 
     ResetProcessState();
-    const QByteArray bytes = bytesOf(demo);
+    const QByteArray bytes = BytesOf(demo);
     ASSERT_GT(bytes.size(), 4096);
     EXPECT_FALSE(bytes.startsWith("SQLite format 3"));
     for (const char *plain : {"demo", "CREATE TABLE", "tblUsers", "Passwd"})
         EXPECT_FALSE(bytes.contains(plain)) << plain;
-    const QByteArray empty = bytesOf(DatabasePath());
+    const QByteArray empty = BytesOf(DatabasePath());
     for (const char *plain : {"CREATE TABLE", "tblUsers", "tblStatus", "Running"})
         EXPECT_FALSE(empty.contains(plain)) << plain;
 }

@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 #include <limits>
 
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 // Puts a locale with a decimal comma in force for one test and restores the previous one.

@@ -6,8 +6,6 @@
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
 
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 const QString D = QStringLiteral("<<>>");
@@ -21,12 +19,6 @@ protected:
     {
         ProgramFolderTest::SetUp();
         OpenDatabase();
-    }
-    void Seed(const QString &sql)
-    {
-        StatementLog::SetEnabled(false);
-        SharedConnection.Execute(sql);
-        StatementLog::SetEnabled(true);
     }
     // One row as the program reads it, its fields' text forms joined by "|".
     QString Row(const QString &columns, const QString &table, const QString &where)

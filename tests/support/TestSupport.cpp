@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QTest>
 
 ScriptedMessageBox::ScriptedMessageBox()
@@ -82,6 +83,22 @@ QStringList ProgramFolderTest::Column(const QString &sql)
     StatementLog::SetEnabled(logging);
     return out;
 }
+
+void ProgramFolderTest::Seed(const QString &sql)
+{
+    const bool logging = StatementLog::Enabled();
+    StatementLog::SetEnabled(false);
+    SharedConnection.Execute(sql);
+    StatementLog::SetEnabled(logging);
+}
+
+QByteArray BytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 QString ProgramFolderTest::Scalar(const QString &sql)
 {

@@ -53,6 +53,8 @@ protected:
     QStringList Column(const QString &sql);
     // The first column of the first row, as text (empty when there is none).
     QString Scalar(const QString &sql);
+    // Runs a set-up statement on the open connection, outside the statement log.
+    void Seed(const QString &sql);
     const QStringList &Statements() const { return StatementLog::Entries(); }
 
     ScriptedMessageBox boxes;
@@ -89,6 +91,11 @@ private:
 // Finds a child control by its object name; fails the test when it is missing.
 template <typename T>
 T *Find(QWidget *parent, const char *name);
+
+// A file's bytes (empty when it cannot be read).
+QByteArray BytesOf(const QString &path);
+// Prints QString values readably in failure messages.
+void PrintTo(const QString &s, std::ostream *os);
 
 // Types text into a widget as keystrokes, and presses one key.
 void TypeInto(QWidget *w, const QString &text);
