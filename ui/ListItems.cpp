@@ -38,7 +38,12 @@ void ComboBox::AddItem(const QString &text)
     const int pos = m_sorted
         ? sortedPosition([this](int i) { return itemText(i); }, count(), text)
         : count();
+    // A drop-down list chooses its first item by itself; a list filled by the program has no
+    // choice until the user or the program makes one.
+    const bool noChoice = currentIndex() < 0;
     insertItem(pos, text, QVariant(qint32(0)));
+    if (noChoice)
+        setCurrentIndex(-1);
     m_newIndex = pos;
 }
 
