@@ -3,6 +3,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -117,8 +118,14 @@ QString DatabasePathOf(const QString &connectionText)
     if (at < 0)
         return {};
     const int start = at + 4;
-    const int end = connectionText.indexOf(QLatin1Char(';'), start);
-    return connectionText.mid(start, end < 0 ? -1 : end - start);
+    // The path runs to the next attribute ("; name=") or to the end: a folder name may itself
+    // hold a ";".
+    static const QRegularExpression nextAttribute(QStringLiteral(";\\s*[A-Za-z][A-Za-z0-9 _]*="));
+    const QRegularExpressionMatch m = nextAttribute.match(connectionText, start);
+    QString path = connectionText.mid(start, m.hasMatch() ? m.capturedStart() - start : -1);
+    if (path.endsWith(QLatin1Char(';')))
+        path.chop(1);
+    return path;
 }
 
 void Connection::openFile(const QString &path, const QString &password, bool create)

@@ -6,6 +6,7 @@
 #include "data/NewDatabase.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -291,4 +292,25 @@ TEST_F(DataOpening, AWrongPasswordOrAForeignFileIsAFailureThatLeavesTheFileAlone
     // Opening the right file afterwards works.
     dao.dataIntialize(DatabasePath(), QString(), password, QString());
     EXPECT_TRUE(SharedConnection.IsOpen());
+}
+
+TEST(DataConnectionText, ThePathRunsToTheNextAttributeOrTheEnd)
+{
+    const QString head = QStringLiteral("driver={Microsoft Access Driver (*.mdb)};dbq=");
+    EXPECT_EQ(DatabasePathOf(head + "/opt/quillmark/qmk.dat"), "/opt/quillmark/qmk.dat");
+    EXPECT_EQ(DatabasePathOf(head + "/home/ann/my;apps/qmk.dat"), "/home/ann/my;apps/qmk.dat");
+    EXPECT_EQ(DatabasePathOf(head + "/srv/qmk.dat;uid=admin;"), "/srv/qmk.dat");
+    EXPECT_EQ(DatabasePathOf(head + "/srv/qmk.dat;"), "/srv/qmk.dat");
+    EXPECT_EQ(DatabasePathOf("DBQ=C:/data/qmk.dat"), "C:/data/qmk.dat");
+    EXPECT_EQ(DatabasePathOf("driver=x"), "");
+}
+
+TEST_F(DataOpening, AProgramFolderWithASemicolonInItsNameOpens)
+{
+    const QString folder = Folder() + "/my;apps";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::copy(DatabasePath(), folder + "/qmk.dat"));
+    dao.dataIntialize(folder + "/qmk.dat", QString(), password, QString());
+    EXPECT_TRUE(SharedConnection.IsOpen());
+    EXPECT_EQ(boxes.Count(), 0);
 }
