@@ -41,11 +41,6 @@ bool isDateType(const char *decl)
 
 // ---- Recordset ----
 
-std::shared_ptr<Recordset> Recordset::closed()
-{
-    return std::shared_ptr<Recordset>(new Recordset());
-}
-
 void Recordset::checkReadable() const
 {
     if (m_closed)

@@ -28,8 +28,6 @@ private:
 // (INSERT, UPDATE, DELETE) leaves a closed cursor that cannot be read.
 class Recordset {
 public:
-    static std::shared_ptr<Recordset> closed();
-
     bool IsClosed() const { return m_closed; }
     // True once the cursor stands past the last row, and at once for an empty result.
     bool Eof() const;
