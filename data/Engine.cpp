@@ -97,10 +97,7 @@ Connection::~Connection() { Close(); }
 
 void Connection::Close()
 {
-    for (sqlite3_stmt *s : std::as_const(m_cache))
-        sqlite3_finalize(s);
-    m_cache.clear();
-    m_rowHint.clear();
+    clearCache();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -191,10 +188,18 @@ void Connection::ExecuteScript(const QString &script)
     }
 }
 
-sqlite3_stmt *Connection::statementFor(const QString &text)
+void Connection::clearCache()
 {
-    if (sqlite3_stmt *cached = m_cache.value(text, nullptr))
-        return cached;
+    for (const Cached &c : std::as_const(m_cache))
+        sqlite3_finalize(c.stmt);
+    m_cache.clear();
+}
+
+Connection::Cached &Connection::statementFor(const QString &text)
+{
+    const auto found = m_cache.find(text);
+    if (found != m_cache.end())
+        return *found;
     const QByteArray utf8 = text.toUtf8();
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
@@ -209,14 +214,9 @@ sqlite3_stmt *Connection::statementFor(const QString &text)
             throw SqlError(QStringLiteral("Characters found after end of SQL statement."));
         }
     }
-    if (m_cache.size() >= kMaxCachedStatements) {
-        for (sqlite3_stmt *s : std::as_const(m_cache))
-            sqlite3_finalize(s);
-        m_cache.clear();
-        m_rowHint.clear();
-    }
-    m_cache.insert(text, stmt);
-    return stmt;
+    if (m_cache.size() >= kMaxCachedStatements)
+        clearCache();
+    return *m_cache.insert(text, Cached{stmt, 0});
 }
 
 std::shared_ptr<Recordset> Connection::Execute(const QString &statement)
@@ -224,7 +224,8 @@ std::shared_ptr<Recordset> Connection::Execute(const QString &statement)
     StatementLog::Add(statement);
     if (!m_db)
         throw SqlError(QStringLiteral("The database is not open."));
-    sqlite3_stmt *stmt = statementFor(RewriteDialect(statement));
+    Cached &cached = statementFor(RewriteDialect(statement));
+    sqlite3_stmt *stmt = cached.stmt;
 
     const int cols = sqlite3_column_count(stmt);
     std::shared_ptr<Recordset> rs(new Recordset());
@@ -236,7 +237,7 @@ std::shared_ptr<Recordset> Connection::Execute(const QString &statement)
     }
 
     if (cols > 0)
-        rs->m_cells.reserve(size_t(m_rowHint.value(stmt, 0)) * size_t(cols));
+        rs->m_cells.reserve(size_t(cached.lastRows) * size_t(cols));
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         for (int c = 0; c < cols; ++c) {
@@ -269,7 +270,7 @@ std::shared_ptr<Recordset> Connection::Execute(const QString &statement)
     }
     sqlite3_reset(stmt);
     if (cols > 0) {
-        m_rowHint.insert(stmt, rs->m_rows);
+        cached.lastRows = rs->m_rows;
         // A result much smaller than the last one does not keep the room reserved for that one.
         if (rs->m_cells.capacity() > 2 * rs->m_cells.size() + 1024)
             rs->m_cells.shrink_to_fit();

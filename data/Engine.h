@@ -76,14 +76,18 @@ public:
     void ExecuteScript(const QString &script);
 
 private:
-    sqlite3_stmt *statementFor(const QString &text);
     void openFile(const QString &path, const QString &password, bool create);
 
     sqlite3 *m_db = nullptr;
-    QHash<QString, sqlite3_stmt *> m_cache;
-    // How many rows each cached statement gave the last time it ran: the ledger and the task
-    // list rerun the same statement, and sizing its result at once spares regrowing it row by row.
-    QHash<sqlite3_stmt *, int> m_rowHint;
+    // A prepared statement and how many rows it gave the last time it ran: the ledger and the
+    // task list rerun the same statements, and sizing a result at once spares regrowing it.
+    struct Cached {
+        sqlite3_stmt *stmt = nullptr;
+        int lastRows = 0;
+    };
+    Cached &statementFor(const QString &text);
+    void clearCache();
+    QHash<QString, Cached> m_cache;
 };
 
 // The path after "dbq=" in a connection text, up to the next ";".

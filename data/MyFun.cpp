@@ -35,19 +35,17 @@ std::int16_t GetNextId(const QString &tblName, const QString &idField)
     return 0;
 }
 
-namespace {
-bool isBlank(const QString &text)
+bool IsBlank(const QString &text)
 {
     for (const QChar c : text)
         if (c != QLatin1Char(' '))
             return false;
     return true;
 }
-}  // namespace
 
 QString QuoteSql(const QString &value)
 {
-    if (isBlank(value))
+    if (IsBlank(value))
         return QStringLiteral("' '");
     QString doubled = value;
     doubled.replace(QLatin1Char('\''), QLatin1String("''"));

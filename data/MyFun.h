@@ -32,6 +32,9 @@ inline const char *const kDatabaseFileName = "qmk.dat";
 // On a failure the "Error" box is shown and the answer is 0.
 std::int16_t GetNextId(const QString &tblName, const QString &idField);
 
+// True when a text is empty or made only of spaces.
+bool IsBlank(const QString &text);
+
 // A text as an SQL literal: quoted, inner quotes doubled; a blank or null value gives ' '.
 QString QuoteSql(const Variant &value);
 QString QuoteSql(const QString &value);

@@ -29,11 +29,3 @@ CredentialFields MakeCredentialFields(QDialog *window, QGridLayout *grid)
     window->setTabOrder(f.userName, f.password);
     return f;
 }
-
-bool IsBlank(const QString &text)
-{
-    for (const QChar c : text)
-        if (c != QLatin1Char(' '))
-            return false;
-    return true;
-}

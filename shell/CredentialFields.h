@@ -16,6 +16,3 @@ struct CredentialFields {
     QLineEdit *password = nullptr;
 };
 CredentialFields MakeCredentialFields(QDialog *window, QGridLayout *grid);
-
-// True when a text is empty or only blanks: such a name or password is not looked at.
-bool IsBlank(const QString &text);
