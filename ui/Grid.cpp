@@ -1,0 +1,287 @@
+#include "ui/Grid.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
+
+namespace ui {
+
+// The texts of the grid: the header row apart (it is the view's horizontal header), the data
+// rows one after the other.
+class GridModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : m_dataRows; }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : m_cols; }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
+            return {};
+        return cell(index.row() + 1, index.column());
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || section < 0 || section >= m_cols)
+            return {};
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+            return m_header[size_t(section)];
+        return {};
+    }
+
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+
+    QString cell(int row, int col) const
+    {
+        if (col < 0 || col >= m_cols || row < 0 || row > m_dataRows)
+            return {};
+        return row == 0 ? m_header[size_t(col)] : m_cells[size_t(row - 1) * size_t(m_cols) + size_t(col)];
+    }
+
+    void setCell(int row, int col, const QString &text, bool notify)
+    {
+        if (col < 0 || col >= m_cols || row < 0 || row > m_dataRows)
+            return;
+        if (row == 0) {
+            m_header[size_t(col)] = text;
+            if (notify)
+                Q_EMIT headerDataChanged(Qt::Horizontal, col, col);
+            return;
+        }
+        m_cells[size_t(row - 1) * size_t(m_cols) + size_t(col)] = text;
+        if (notify) {
+            const QModelIndex i = index(row - 1, col);
+            Q_EMIT dataChanged(i, i, {Qt::DisplayRole});
+        }
+    }
+
+    void setDataRows(int rows, bool notify)
+    {
+        rows = std::max(rows, 0);
+        if (rows == m_dataRows)
+            return;
+        if (notify) {
+            if (rows > m_dataRows)
+                beginInsertRows({}, m_dataRows, rows - 1);
+            else
+                beginRemoveRows({}, rows, m_dataRows - 1);
+        }
+        const bool growing = rows > m_dataRows;
+        m_dataRows = rows;
+        m_cells.resize(size_t(rows) * size_t(m_cols));
+        if (notify)
+            growing ? endInsertRows() : endRemoveRows();
+    }
+
+    void setCols(int cols, bool notify)
+    {
+        cols = std::max(cols, 0);
+        if (cols == m_cols)
+            return;
+        if (notify)
+            beginResetModel();
+        std::vector<QString> cells(size_t(m_dataRows) * size_t(cols));
+        for (int r = 0; r < m_dataRows; ++r)
+            for (int c = 0; c < std::min(cols, m_cols); ++c)
+                cells[size_t(r) * size_t(cols) + size_t(c)] = std::move(m_cells[size_t(r) * size_t(m_cols) + size_t(c)]);
+        m_cells.swap(cells);
+        m_header.resize(size_t(cols));
+        m_cols = cols;
+        if (notify)
+            endResetModel();
+    }
+
+    void clearTexts(bool notify)
+    {
+        if (notify)
+            beginResetModel();
+        for (QString &s : m_header)
+            s.clear();
+        for (QString &s : m_cells)
+            s.clear();
+        if (notify)
+            endResetModel();
+    }
+
+    void beginFill() { beginResetModel(); }
+    void endFill() { endResetModel(); }
+
+    int dataRows() const { return m_dataRows; }
+    int cols() const { return m_cols; }
+
+private:
+    int m_dataRows = 0;
+    int m_cols = 0;
+    std::vector<QString> m_header;
+    std::vector<QString> m_cells;
+};
+
+Grid::Grid(const QString &name, QWidget *parent) : QTableView(parent), m_model(new GridModel(this))
+{
+    setObjectName(name);
+    setModel(m_model);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    setAlternatingRowColors(true);
+    verticalHeader()->hide();
+    // Rows of one fixed height: the view then never measures tens of thousands of rows.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(true);
+    horizontalHeader()->setMinimumSectionSize(8);
+}
+
+Grid::~Grid() = default;
+
+int Grid::Rows() const { return m_model->dataRows() + 1; }
+
+void Grid::SetRows(int rows)
+{
+    m_model->setDataRows(std::max(rows, 1) - 1, m_filling == 0);
+    if (m_row >= Rows())
+        m_row = Rows() - 1;
+    if (m_filling == 0)
+        showCurrent();
+}
+
+int Grid::Cols() const { return m_model->cols(); }
+
+void Grid::SetCols(int cols)
+{
+    const int old = Cols();
+    m_model->setCols(cols, m_filling == 0);
+    for (int c = old; c < Cols(); ++c)
+        horizontalHeader()->resizeSection(c, 64);
+    if (m_col >= Cols())
+        m_col = std::max(Cols() - 1, 0);
+    if (m_filling == 0)
+        showCurrent();
+}
+
+void Grid::SetRow(int row)
+{
+    if (row < 0 || row >= Rows())
+        return;
+    m_row = row;
+    if (m_filling == 0)
+        showCurrent();
+}
+
+void Grid::SetCol(int col)
+{
+    if (col < 0 || col >= Cols())
+        return;
+    m_col = col;
+    if (m_filling == 0)
+        showCurrent();
+}
+
+QString Grid::TextMatrix(int row, int col) const { return m_model->cell(row, col); }
+
+void Grid::SetTextMatrix(int row, int col, const QString &text) { m_model->setCell(row, col, text, m_filling == 0); }
+
+int Grid::ColWidth(int col) const
+{
+    if (col < 0 || col >= Cols())
+        return 0;
+    return horizontalHeader()->sectionSize(col) * 15;
+}
+
+void Grid::SetColWidth(int col, int twips)
+{
+    if (col < 0 || col >= Cols())
+        return;
+    horizontalHeader()->resizeSection(col, std::max(twips, 0) / 15);
+}
+
+void Grid::Clear() { m_model->clearTexts(m_filling == 0); }
+
+Grid::Fill::Fill(Grid &grid) : m_grid(grid)
+{
+    if (m_grid.m_filling++ == 0)
+        m_grid.m_model->beginFill();
+}
+
+Grid::Fill::~Fill()
+{
+    if (--m_grid.m_filling == 0) {
+        m_grid.m_model->endFill();
+        m_grid.showCurrent();
+    }
+}
+
+// Puts the view's current cell where the program's current row and column are, raising nothing.
+void Grid::showCurrent()
+{
+    m_syncing = true;
+    if (m_row >= 1 && m_col >= 0 && m_col < Cols()) {
+        const QModelIndex i = m_model->index(m_row - 1, m_col);
+        selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else {
+        selectionModel()->clearSelection();
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+    m_syncing = false;
+}
+
+void Grid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_syncing || m_filling > 0 || !current.isValid())
+        return;
+    m_row = current.row() + 1;
+    m_col = current.column();
+}
+
+void Grid::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = true;
+    QTableView::mousePressEvent(event);
+}
+
+void Grid::mouseReleaseEvent(QMouseEvent *event)
+{
+    QTableView::mouseReleaseEvent(event);
+    if (m_pressed && event->button() == Qt::LeftButton) {
+        m_pressed = false;
+        userClick();
+    }
+}
+
+void Grid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        m_pressed = false;
+        Q_EMIT DblClick();
+    }
+}
+
+void Grid::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        userClick();
+        return;
+    default:
+        QTableView::keyPressEvent(event);
+    }
+}
+
+void Grid::userClick() { Q_EMIT Click(); }
+
+}  // namespace ui

@@ -1,0 +1,84 @@
+#pragma once
+// A grid of texts with one fixed header row, as the ledger window uses it: row and column counts,
+// the current row and column, the text of the current cell and of any cell, column widths in twips
+// (15 twips a pixel) and clearing. Row 0 is the header row; rows 1 and up are the data rows.
+//
+// The texts live in a model behind the view, so that a load of tens of thousands of rows is one
+// model reset rather than one view update per row (see Fill). Only the user raises Click and
+// DblClick: a mouse click or double-click, or Space or Enter on the focused grid. The arrow keys
+// move the current row without raising anything, and nothing the program does raises them.
+#include <QAbstractTableModel>
+#include <QTableView>
+#include <vector>
+
+namespace ui {
+
+class GridModel;
+
+class Grid : public QTableView {
+    Q_OBJECT
+public:
+    explicit Grid(const QString &name, QWidget *parent = nullptr);
+    ~Grid() override;
+
+    // Row count, the header row included (at least 1).
+    int Rows() const;
+    void SetRows(int rows);
+    int Cols() const;
+    void SetCols(int cols);
+    // The current row (0 = header) and column.
+    int Row() const { return m_row; }
+    void SetRow(int row);
+    int Col() const { return m_col; }
+    void SetCol(int col);
+
+    // The text of the current cell.
+    QString Text() const { return TextMatrix(m_row, m_col); }
+    void SetText(const QString &text) { SetTextMatrix(m_row, m_col, text); }
+    QString TextMatrix(int row, int col) const;
+    void SetTextMatrix(int row, int col, const QString &text);
+
+    // Column widths in twips.
+    int ColWidth(int col) const;
+    void SetColWidth(int col, int twips);
+
+    // Empties every cell, the header row included; the counts stay.
+    void Clear();
+
+    // While a Fill lives, rows and texts change in the model only; when it ends the view takes
+    // them in one step and shows the current row.
+    class Fill {
+    public:
+        explicit Fill(Grid &grid);
+        ~Fill();
+        Fill(const Fill &) = delete;
+        Fill &operator=(const Fill &) = delete;
+
+    private:
+        Grid &m_grid;
+    };
+
+Q_SIGNALS:
+    void Click();
+    void DblClick();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+
+private:
+    void showCurrent();
+    void userClick();
+
+    GridModel *m_model;
+    int m_row = 0;
+    int m_col = 0;
+    int m_filling = 0;
+    bool m_syncing = false;
+    bool m_pressed = false;
+};
+
+}  // namespace ui
