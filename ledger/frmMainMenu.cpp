@@ -1,18 +1,526 @@
+// The project ledger window as a whole: its controls and layout, how it starts, and the task
+// list with its filter, refresh, selection and deletion.
 #include "ledger/frmMainMenu.h"
 
+#include "data/MyFun.h"
+#include "ledger/Steps.h"
+#include "ui/DatePicker.h"
+#include "ui/Grid.h"
+#include "ui/ListItems.h"
 #include "ui/Look.h"
+#include "ui/Seams.h"
 
+#include <QApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QVBoxLayout>
+
+namespace {
+
+// A button with a caption and a picture; the caption names it for assistive tools.
+QPushButton *captionButton(const QString &name, const QString &caption, QStyle::StandardPixmap picture,
+                           const QString &toolTip, QWidget *parent)
+{
+    QPushButton *b = ui::PictureButton(name, picture, toolTip, parent);
+    b->setText(caption);
+    b->setAccessibleName(QString());
+    b->setIconSize(QSize(18, 18));
+    return b;
+}
+
+// A frame without border or caption that only groups buttons for enabling.
+QGroupBox *plainFrame(const QString &name, QWidget *parent)
+{
+    QGroupBox *f = ui::Frame(name, QString(), parent);
+    f->setFlat(true);
+    f->setStyleSheet(QStringLiteral("QGroupBox#%1 { border: 0; margin: 0; padding: 0; }").arg(name));
+    return f;
+}
+
+QLabel *whiteLabel(const QString &name, const QString &text, QWidget *parent)
+{
+    QLabel *l = ui::Label(name, text, parent);
+    ui::MakeLabelWhite(l);
+    return l;
+}
+
+QLineEdit *shownTotal(const QString &name, QWidget *parent)
+{
+    QLineEdit *t = ui::TextBox(name, parent);
+    t->setReadOnly(true);
+    t->setAlignment(Qt::AlignRight);
+    t->setText(QStringLiteral("0.00"));
+    t->setMinimumWidth(110);
+    return t;
+}
+
+const char *const kQuote =
+    "Beware of little expenses; a small leak will sink a great ship.\n\n"
+    "Budget: a mathematical confirmation of your suspicions.";
+
+// The task list's columns: header and width in twips.
+struct Column { const char *header; int twips; };
+const Column kTaskColumns[] = {{"ID", 300},         {"Task Name", 1500}, {"Start Date", 1000}, {"Cost", 1000},
+                               {"Cost Planned", 1000}, {"Status", 1200}, {"Ended", 1000}};
+
+}  // namespace
 
 frmMainMenu::frmMainMenu(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmMainMenu"));
     setWindowTitle(QString());
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    setSizeGripEnabled(true);
     ui::ApplyBackground(this);
-    resize(900, 620);
-    auto *layout = new QVBoxLayout(this);
-    QLabel *wait = ui::Label(QStringLiteral("lblComingSoon"), tr("The project ledger opens here."), this);
-    ui::MakeLabelWhite(wait);
-    wait->setAlignment(Qt::AlignCenter);
-    layout->addWidget(wait);
+    buildWindow();
+    connectHandlers();
+    resize(1280, 740);
+    Form_Load();
 }
+
+frmMainMenu::~frmMainMenu() = default;
+
+void frmMainMenu::buildWindow()
+{
+    auto *root = new QVBoxLayout(this);
+
+    // Top: who is logged in, Refresh and Quit.
+    auto *top = new QHBoxLayout();
+    Label9 = whiteLabel(QStringLiteral("Label9"), QStringLiteral("User Name :"), this);
+    lblUserName = whiteLabel(QStringLiteral("lblUserName"), QString(), this);
+    QFont bold = lblUserName->font();
+    bold.setBold(true);
+    lblUserName->setFont(bold);
+    btnRefresh = captionButton(QStringLiteral("btnRefresh"), QStringLiteral("Refresh"), QStyle::SP_BrowserReload,
+                               QStringLiteral("Refresh"), this);
+    cmdCancel = captionButton(QStringLiteral("cmdCancel"), QStringLiteral("Quit"), QStyle::SP_DialogCloseButton,
+                              QStringLiteral("Close"), this);
+    auto *shape = new QFrame(this);  // a decorative rule under the user's name
+    shape->setObjectName(QStringLiteral("Shape1"));
+    shape->setFrameShape(QFrame::HLine);
+    top->addWidget(Label9);
+    top->addWidget(lblUserName);
+    top->addWidget(shape, 1);
+    top->addWidget(btnRefresh);
+    top->addWidget(cmdCancel);
+    root->addLayout(top);
+
+    auto *columns = new QHBoxLayout();
+    root->addLayout(columns, 1);
+
+    // Left column: the task list with its filter strip, and below it the quote and "NEW"/"DELETE".
+    auto *left = new QVBoxLayout();
+    columns->addLayout(left, 1);
+    Frame1 = ui::Frame(QStringLiteral("Frame1"), QString(), this);
+    auto *f1 = new QVBoxLayout(Frame1);
+    Frame2 = ui::Frame(QStringLiteral("Frame2"), QString(), Frame1);
+    auto *f2 = new QGridLayout(Frame2);
+    Label8 = whiteLabel(QStringLiteral("Label8"), QStringLiteral("Sort by Status"), Frame2);
+    cboPreviewStatus = new ui::ComboBox(QStringLiteral("cboPreviewStatus"), Frame2);
+    cboPreviewHeads = new ui::ComboBox(QStringLiteral("cboPreviewHeads"), Frame2);
+    Label7 = whiteLabel(QStringLiteral("Label7"), QStringLiteral("Date From"), Frame2);
+    dtDateFrom = new ui::DatePicker(QStringLiteral("dtDateFrom"), Frame2);
+    Label5 = whiteLabel(QStringLiteral("Label5"), QStringLiteral("Date Till"), Frame2);
+    dtDateTill = new ui::DatePicker(QStringLiteral("dtDateTill"), Frame2);
+    Label8->setBuddy(cboPreviewStatus);
+    f2->addWidget(Label8, 0, 0);
+    f2->addWidget(cboPreviewStatus, 0, 1);
+    f2->addWidget(cboPreviewHeads, 0, 2, 1, 2);
+    f2->addWidget(Label7, 1, 0);
+    f2->addWidget(dtDateFrom, 1, 1);
+    f2->addWidget(Label5, 1, 2);
+    f2->addWidget(dtDateTill, 1, 3);
+    f2->setColumnStretch(1, 1);
+    f2->setColumnStretch(3, 1);
+    f1->addWidget(Frame2);
+
+    auto *taskButtons = new QHBoxLayout();
+    lblQuickView = whiteLabel(QStringLiteral("lblQuickView"), QStringLiteral("Projects / Tasks "), Frame1);
+    lblQuickView->setFont(bold);
+    btnEditTask = captionButton(QStringLiteral("btnEditTask"), QStringLiteral("New / Edit"),
+                                QStyle::SP_FileDialogDetailedView, QStringLiteral("New / Edit"), Frame1);
+    btnDelTask = captionButton(QStringLiteral("btnDelTask"), QStringLiteral("Delete"), QStyle::SP_TrashIcon,
+                               QStringLiteral("Delete"), Frame1);
+    taskButtons->addWidget(lblQuickView);
+    taskButtons->addStretch(1);
+    taskButtons->addWidget(btnEditTask);
+    taskButtons->addWidget(btnDelTask);
+    f1->addLayout(taskButtons);
+    gdPreviewList = new ui::Grid(QStringLiteral("gdPreviewList"), Frame1);
+    gdPreviewList->SetCols(7);
+    gdPreviewList->setAccessibleName(QStringLiteral("Projects / Tasks"));
+    f1->addWidget(gdPreviewList, 1);
+    left->addWidget(Frame1, 1);
+
+    auto *bottom = new QHBoxLayout();
+    txtQuotes = new QPlainTextEdit(this);
+    txtQuotes->setObjectName(QStringLiteral("txtQuotes"));
+    txtQuotes->setPlainText(QString::fromUtf8(kQuote));
+    txtQuotes->setReadOnly(true);
+    txtQuotes->setFocusPolicy(Qt::NoFocus);
+    txtQuotes->setMaximumHeight(80);
+    cmdPreview = ui::PictureButton(QStringLiteral("cmdPreview"), QStyle::SP_FileDialogContentsView,
+                                   QStringLiteral("Preview"), this);
+    Frame3 = plainFrame(QStringLiteral("Frame3"), this);
+    auto *f3 = new QHBoxLayout(Frame3);
+    f3->setContentsMargins(0, 0, 0, 0);
+    cmdAdd = captionButton(QStringLiteral("cmdAdd"), QStringLiteral("NEW"), QStyle::SP_FileIcon, QStringLiteral("Add "),
+                           Frame3);
+    cmdDelete = captionButton(QStringLiteral("cmdDelete"), QStringLiteral("DELETE"), QStyle::SP_DialogDiscardButton,
+                              QStringLiteral("Delete"), Frame3);
+    f3->addWidget(cmdAdd);
+    f3->addWidget(cmdDelete);
+    FrameHide1 = ui::Frame(QStringLiteral("FrameHide1"), QString(), this);
+    FrameHide1->hide();
+    bottom->addWidget(txtQuotes, 1);
+    bottom->addWidget(cmdPreview);
+    bottom->addWidget(Frame3);
+    bottom->addWidget(FrameHide1);
+    left->addLayout(bottom);
+
+    // Right column: the selected task, the entry editor, the ledger with its buttons, the totals.
+    FrameActionWindow = ui::Frame(QStringLiteral("FrameActionWindow"), QString(), this);
+    columns->addWidget(FrameActionWindow, 1);
+    auto *right = new QVBoxLayout(FrameActionWindow);
+    auto *task = new QHBoxLayout();
+    Label11 = whiteLabel(QStringLiteral("Label11"), QStringLiteral("Project/Task No:"), FrameActionWindow);
+    lblTaskNo = whiteLabel(QStringLiteral("lblTaskNo"), QString(), FrameActionWindow);
+    lblTaskNo->setFont(bold);
+    lblTaskNo->setMinimumWidth(50);
+    Label12 = whiteLabel(QStringLiteral("Label12"), QStringLiteral("Name :"), FrameActionWindow);
+    lblTaskName = whiteLabel(QStringLiteral("lblTaskName"), QString(), FrameActionWindow);
+    lblTaskName->setFont(bold);
+    task->addWidget(Label11);
+    task->addWidget(lblTaskNo);
+    task->addWidget(Label12);
+    task->addWidget(lblTaskName, 1);
+    right->addLayout(task);
+
+    FrameActionManager = ui::Frame(QStringLiteral("FrameActionManager"), QStringLiteral("Edit Actions"),
+                                   FrameActionWindow);
+    {
+        QPalette p = FrameActionManager->palette();
+        p.setColor(QPalette::WindowText, Qt::white);
+        FrameActionManager->setPalette(p);
+    }
+    auto *ed = new QGridLayout(FrameActionManager);
+    Label1 = whiteLabel(QStringLiteral("Label1"), QStringLiteral("Date"), FrameActionManager);
+    dtTransactionDate = new ui::DatePicker(QStringLiteral("dtTransactionDate"), FrameActionManager);
+    Label2 = whiteLabel(QStringLiteral("Label2"), QStringLiteral("Action Name"), FrameActionManager);
+    cboTransactionHeads = new ui::ComboBox(QStringLiteral("cboTransactionHeads"), FrameActionManager);
+    cboTransactionHeads->setMinimumWidth(160);
+    cmdAddHead = ui::PictureButton(QStringLiteral("cmdAddHead"), QStyle::SP_FileDialogNewFolder,
+                                   QStringLiteral("Add /Remove Action Head"), FrameActionManager);
+    cmdAddHead->setMinimumSize(QSize(30, 26));
+    cmdAddHead->setIconSize(QSize(16, 16));
+    Label4 = whiteLabel(QStringLiteral("Label4"), QStringLiteral("Amount"), FrameActionManager);
+    txtTransactionAmount = ui::TextBox(QStringLiteral("txtTransactionAmount"), FrameActionManager);
+    txtTransactionAmount->setAlignment(Qt::AlignRight);
+    Label3 = whiteLabel(QStringLiteral("Label3"), QStringLiteral("Remarks"), FrameActionManager);
+    txtTransactionRemarks = ui::TextBox(QStringLiteral("txtTransactionRemarks"), FrameActionManager);
+    Label1->setBuddy(dtTransactionDate);
+    Label2->setBuddy(cboTransactionHeads);
+    Label3->setBuddy(txtTransactionRemarks);
+    Label4->setBuddy(txtTransactionAmount);
+    Frame4 = plainFrame(QStringLiteral("Frame4"), FrameActionManager);
+    auto *f4 = new QHBoxLayout(Frame4);
+    f4->setContentsMargins(0, 0, 0, 0);
+    btnActionCancel = captionButton(QStringLiteral("btnActionCancel"), QStringLiteral("Cancel"),
+                                    QStyle::SP_DialogCancelButton, QStringLiteral("Cancel"), Frame4);
+    cmdSave = captionButton(QStringLiteral("cmdSave"), QStringLiteral("Save"), QStyle::SP_DialogSaveButton,
+                            QStringLiteral("Save"), Frame4);
+    f4->addWidget(btnActionCancel);
+    f4->addWidget(cmdSave);
+    auto *head = new QHBoxLayout();
+    head->setSpacing(2);
+    head->addWidget(cboTransactionHeads, 1);
+    head->addWidget(cmdAddHead);
+    ed->addWidget(Label1, 0, 0);
+    ed->addWidget(Label2, 0, 1);
+    ed->addWidget(Label4, 0, 2);
+    ed->addWidget(dtTransactionDate, 1, 0);
+    ed->addLayout(head, 1, 1);
+    ed->addWidget(txtTransactionAmount, 1, 2);
+    ed->addWidget(Label3, 2, 0, 1, 3);
+    ed->addWidget(txtTransactionRemarks, 3, 0, 1, 2);
+    ed->addWidget(Frame4, 3, 2);
+    ed->setColumnStretch(1, 2);
+    ed->setColumnStretch(2, 1);
+    right->addWidget(FrameActionManager);
+
+    auto *ledger = new QHBoxLayout();
+    gdTansactionsList = new ui::Grid(QStringLiteral("gdTansactionsList"), FrameActionWindow);
+    gdTansactionsList->SetCols(6);
+    gdTansactionsList->setAccessibleName(QStringLiteral("Ledger"));
+    ledger->addWidget(gdTansactionsList, 1);
+    auto *ledgerButtons = new QVBoxLayout();
+    btnAddAction = captionButton(QStringLiteral("btnAddAction"), QStringLiteral("Add"), QStyle::SP_FileIcon,
+                                 QStringLiteral("Add"), FrameActionWindow);
+    btnEditAction = captionButton(QStringLiteral("btnEditAction"), QStringLiteral("Edit"),
+                                  QStyle::SP_FileDialogDetailedView, QStringLiteral("Edit"), FrameActionWindow);
+    btnDeleteAction = captionButton(QStringLiteral("btnDeleteAction"), QStringLiteral("Delete"), QStyle::SP_TrashIcon,
+                                    QStringLiteral("Delete"), FrameActionWindow);
+    btnExportXSL = captionButton(QStringLiteral("btnExportXSL"), QStringLiteral("Export"), QStyle::SP_DriveFDIcon,
+                                 QStringLiteral("Export to Excel"), FrameActionWindow);
+    for (QPushButton *b : {btnAddAction, btnEditAction, btnDeleteAction, btnExportXSL})
+        ledgerButtons->addWidget(b);
+    ledgerButtons->addStretch(1);
+    ledger->addLayout(ledgerButtons);
+    right->addLayout(ledger, 1);
+
+    auto *totals = new QHBoxLayout();
+    Label14 = whiteLabel(QStringLiteral("Label14"), QStringLiteral("Received :"), FrameActionWindow);
+    zeMoneyReceived = shownTotal(QStringLiteral("zeMoneyReceived"), FrameActionWindow);
+    Label13 = whiteLabel(QStringLiteral("Label13"), QStringLiteral("Spent :"), FrameActionWindow);
+    zeMoneySpent = shownTotal(QStringLiteral("zeMoneySpent"), FrameActionWindow);
+    lblCost = whiteLabel(QStringLiteral("lblCost"), QStringLiteral("Cost :"), FrameActionWindow);
+    lblCost->setFont(bold);
+    lblCost->setMinimumWidth(70);
+    lblCost->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    txtCashInWallet = shownTotal(QStringLiteral("txtCashInWallet"), FrameActionWindow);
+    Label14->setBuddy(zeMoneyReceived);
+    Label13->setBuddy(zeMoneySpent);
+    totals->addWidget(Label14);
+    totals->addWidget(zeMoneyReceived);
+    totals->addWidget(Label13);
+    totals->addWidget(zeMoneySpent);
+    totals->addStretch(1);
+    totals->addWidget(lblCost);
+    totals->addWidget(txtCashInWallet);
+    right->addLayout(totals);
+
+    // The look of the inputs, and buttons that Enter never presses by themselves.
+    for (QWidget *w : std::initializer_list<QWidget *>{cboPreviewStatus, cboPreviewHeads, dtDateFrom, dtDateTill,
+                                                       dtTransactionDate, cboTransactionHeads, txtTransactionAmount,
+                                                       txtTransactionRemarks, zeMoneySpent, zeMoneyReceived,
+                                                       txtCashInWallet, txtQuotes})
+        ui::MakeInputYellow(w);
+    for (QPushButton *b : findChildren<QPushButton *>())
+        b->setAutoDefault(false);
+
+    // The editor's keyboard order: date, head, amount, remarks, Save, Cancel, then the head button.
+    setTabOrder(dtTransactionDate, cboTransactionHeads);
+    setTabOrder(cboTransactionHeads, txtTransactionAmount);
+    setTabOrder(txtTransactionAmount, txtTransactionRemarks);
+    setTabOrder(txtTransactionRemarks, cmdSave);
+    setTabOrder(cmdSave, btnActionCancel);
+    setTabOrder(btnActionCancel, cmdAddHead);
+
+    // Before the first ledger is shown.
+    FrameActionManager->setEnabled(false);
+    btnAddAction->setEnabled(false);
+}
+
+void frmMainMenu::connectHandlers()
+{
+    connect(cmdCancel, &QPushButton::clicked, this, &frmMainMenu::cmdCancel_Click);
+    connect(btnRefresh, &QPushButton::clicked, this, &frmMainMenu::btnRefresh_Click);
+    connect(cmdPreview, &QPushButton::clicked, this, &frmMainMenu::cmdPreview_Click);
+    connect(cboPreviewStatus, QOverload<int>::of(&QComboBox::activated), this, &frmMainMenu::cboPreviewStatus_Click);
+    connect(gdPreviewList, &ui::Grid::Click, this, &frmMainMenu::gdPreviewList_Click);
+    connect(btnDelTask, &QPushButton::clicked, this, &frmMainMenu::btnDelTask_Click);
+    connect(btnEditTask, &QPushButton::clicked, this, &frmMainMenu::btnEditTask_Click);
+    connect(cmdAddHead, &QPushButton::clicked, this, &frmMainMenu::cmdAddHead_Click);
+    connect(btnExportXSL, &QPushButton::clicked, this, &frmMainMenu::btnExportXSL_Click);
+    connect(btnAddAction, &QPushButton::clicked, this, &frmMainMenu::btnAddAction_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmMainMenu::cmdAdd_Click);
+    connect(btnEditAction, &QPushButton::clicked, this, &frmMainMenu::btnEditAction_Click);
+    connect(gdTansactionsList, &ui::Grid::DblClick, this, &frmMainMenu::gdTansactionsList_DblClick);
+    connect(cmdSave, &QPushButton::clicked, this, &frmMainMenu::cmdSave_Click);
+    connect(btnActionCancel, &QPushButton::clicked, this, &frmMainMenu::btnActionCancel_Click);
+    connect(btnDeleteAction, &QPushButton::clicked, this, &frmMainMenu::btnDeleteAction_Click);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmMainMenu::cmdDelete_Click);
+    // Enter in the amount or the remarks saves, as the Save button would.
+    for (QLineEdit *box : {txtTransactionAmount, txtTransactionRemarks})
+        connect(box, &QLineEdit::returnPressed, this, [this] {
+            if (cmdSave->isEnabled())
+                cmdSave->click();
+        });
+}
+
+// Escape ends an add or edit in progress; with the editor closed it closes the window.
+void frmMainMenu::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && btnActionCancel->isEnabled()) {
+        btnActionCancel_Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void frmMainMenu::freshCls() { m_cls = std::make_unique<CTemplate>(); }
+
+Variant frmMainMenu::decode(const QString &code, const QString &codeField, const QString &table,
+                            const QString &field)
+{
+    const QString key = field + QLatin1Char('\x1f') + table + QLatin1Char('\x1f') + codeField + QLatin1Char('=') + code;
+    const auto found = m_memo.constFind(key);
+    if (found != m_memo.constEnd())
+        return *found;
+    const Variant answer = cls().CodeDecode(code, codeField, table, field);
+    m_memo.insert(key, answer);
+    return answer;
+}
+
+void frmMainMenu::trace(const QString &text)
+{
+    ui::Trace(AppTitle + QStringLiteral(">>frmMainMenu>") + text);
+}
+
+// ---- Start ----
+
+void frmMainMenu::Form_Load()
+{
+    freshCls();
+    LoadHeads();
+    LoadGridHead();
+    LoadGridHeadTransactions();
+    const QDate today = ui::Today();
+    dtDateFrom->SetValue(today);
+    dtDateTill->SetValue(today);
+    dtTransactionDate->SetValue(today);
+    LoadInGrid(0);
+    lblUserName->setText(CurrentUserId);
+    gdPreviewList->SetCols(7);
+}
+
+void frmMainMenu::LoadHeads()
+{
+    freshCls();
+    const QString owner = QuoteSql(CurrentUserId);
+    TryStep([&] { cls().LoadList(*cboTransactionHeads, QStringLiteral("defHeads"), QStringLiteral("Heads"),
+                                 QStringLiteral("Id"), QStringLiteral("UserId"), owner); });
+    TryStep([&] { cls().LoadList(*cboPreviewHeads, QStringLiteral("defHeads"), QStringLiteral("Heads"),
+                                 QStringLiteral("Id"), QStringLiteral("UserId"), owner); });
+    TryStep([&] { cls().LoadList(*cboPreviewStatus, QStringLiteral("tblStatus"), QStringLiteral("StatusName"),
+                                 QStringLiteral("StatusID"), QString(), QString()); });
+}
+
+void frmMainMenu::LoadGridHead()
+{
+    ui::Grid &g = *gdPreviewList;
+    g.SetRow(0);
+    for (int c = 0; c < 7; ++c) {
+        g.SetCol(c);
+        g.SetText(QString::fromLatin1(kTaskColumns[c].header));
+        g.SetColWidth(c, kTaskColumns[c].twips);
+    }
+}
+
+void frmMainMenu::LoadInGrid(qint32 StatusID)
+{
+    freshCls();
+    m_memo.clear();
+    QString sql = QStringLiteral("Select * from tblTasks Where UserId=") + QuoteSql(CurrentUserId);
+    if (StatusID > 1)
+        sql += QStringLiteral(" And StatusID=") + QString::number(StatusID);
+    sql += QStringLiteral(" Order by StartDate,CostUpToNow");
+
+    ui::Grid &g = *gdPreviewList;
+    bool loaded = false;
+    {
+        ui::Grid::Fill fill(g);
+        // A query that cannot be run leaves the list with its header row only.
+        const bool ran = TryStep([&] { cls().ExecuteSql(sql); });
+        g.SetRows(1);
+        const std::shared_ptr<Recordset> rs = ran ? SharedRecordset : nullptr;
+        static const char *const fields[] = {"TaskID", "TaskName", "StartDate", "CostUpToNow", "CostPlanned",
+                                             nullptr, "EndDate"};
+        while (rs && TryStep([&] { if (rs->Eof()) throw SqlError(QString()); })) {
+            const int row = g.Rows();
+            g.SetRows(row + 1);
+            g.SetRow(row);
+            for (int c = 0; c < 7; ++c) {
+                TryStep([&] {
+                    const Variant v = fields[c] ? rs->Fields(QString::fromLatin1(fields[c])) : rs->Fields(QStringLiteral("StatusID"));
+                    if (v.isNull())
+                        return;  // a Null leaves its cell empty
+                    g.SetTextMatrix(row, c, fields[c] ? v.toString()
+                                                      : decode(v.toString(), QStringLiteral("StatusID"),
+                                                               QStringLiteral("tblStatus"), QStringLiteral("StatusName"))
+                                                            .toString());
+                });
+            }
+            loaded = true;
+            if (!TryStep([&] { rs->MoveNext(); }))
+                break;
+        }
+    }
+    if (loaded) {
+        BlockControls(true);
+    } else {
+        EmptyControls();
+        BlockControls(false);
+    }
+}
+
+void frmMainMenu::EmptyControls()
+{
+    gdTansactionsList->Clear();
+    lblTaskNo->setText(QString());
+    lblTaskName->setText(QString());
+}
+
+void frmMainMenu::BlockControls(bool bStatus)
+{
+    Frame4->setEnabled(bStatus);
+    Frame3->setEnabled(bStatus);
+}
+
+void frmMainMenu::btnRefresh_Click() { LoadInGrid(0); }
+
+void frmMainMenu::cmdPreview_Click() { LoadInGrid(0); }
+
+void frmMainMenu::cboPreviewStatus_Click()
+{
+    const int chosen = cboPreviewStatus->ListIndex();
+    if (chosen >= 0)
+        LoadInGrid(cboPreviewStatus->ItemData(chosen));
+}
+
+void frmMainMenu::gdPreviewList_Click()
+{
+    ui::Grid &g = *gdPreviewList;
+    if (g.Row() >= 1) {
+        QString taskNo;
+        TryStep([&] {
+            g.SetCol(0);
+            taskNo = g.Text();
+            lblTaskNo->setText(taskNo);
+        });
+        TryStep([&] { LoadGridHeadTransactions(); });
+        TryStep([&] { LoadInGridTransactions(ToLong(taskNo)); });
+        TryStep([&] {
+            g.SetCol(1);
+            lblTaskName->setText(g.Text());
+        });
+        btnAddAction->setEnabled(true);
+    }
+    trace(QStringLiteral("gdPreviewList_Click() "));
+}
+
+void frmMainMenu::btnDelTask_Click()
+{
+    trace(QStringLiteral("btnDelTask_Click()- Entering "));
+    QString sql;
+    ui::Grid &g = *gdPreviewList;
+    if (g.Row() >= 1) {
+        const int row = g.Row();
+        qint32 taskId = 0;
+        TryStep([&] { taskId = ToLong(g.TextMatrix(row, 0)); });
+        const QString taskName = g.TextMatrix(row, 1);
+        const ui::Answer answer = ui::MsgBox(QStringLiteral("Want to delete this action '") + taskName + QStringLiteral("' ?"),
+                                             ui::Buttons::YesNo, ui::Icon::Question, AppTitle);
+        if (answer == ui::Answer::Yes) {
+            sql = QStringLiteral("Delete from tblTasks Where TaskID=") + QString::number(taskId);
+            TryStep([&] { cls().ExecuteSql(sql); });
+        }
+        LoadInGrid(0);
+    }
+    trace(QStringLiteral("btnDelTask_Click()- OUT- sql=") + sql + QLatin1Char(')'));
+}
+
+void frmMainMenu::cmdCancel_Click() { accept(); }

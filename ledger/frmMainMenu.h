@@ -1,9 +1,144 @@
 #pragma once
-#include <QDialog>
+// The project ledger window: the user's projects (tasks) with a status filter on the left, the
+// ledger of the selected project with its totals and balance on the right, and the editor of
+// ledger entries above the ledger. The window is split over three files: frmMainMenu.cpp (the
+// window and the task list), LedgerPanel.cpp (the ledger and its totals) and
+// ActionEditor.cpp (adding, editing and deleting entries).
+#include "data/CTemplate.h"
 
-// The project ledger window: the user's projects, the ledger of the chosen one and its editor.
+#include <QDialog>
+#include <QHash>
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace ui {
+class ComboBox;
+class DatePicker;
+class Grid;
+}  // namespace ui
+
 class frmMainMenu : public QDialog {
     Q_OBJECT
 public:
     explicit frmMainMenu(QWidget *parent = nullptr);
+    ~frmMainMenu() override;
+
+    // ---- Window and task list ----
+    QLabel *Label9;
+    QLabel *lblUserName;
+    QPushButton *cmdCancel;
+    QPushButton *btnRefresh;
+    QPushButton *cmdPreview;
+    QGroupBox *Frame1;
+    QGroupBox *Frame2;
+    QLabel *Label8;
+    ui::ComboBox *cboPreviewStatus;
+    ui::ComboBox *cboPreviewHeads;
+    QLabel *Label7;
+    ui::DatePicker *dtDateFrom;
+    QLabel *Label5;
+    ui::DatePicker *dtDateTill;
+    QPushButton *btnDelTask;
+    QPushButton *btnEditTask;
+    ui::Grid *gdPreviewList;
+    QLabel *lblQuickView;
+    QPlainTextEdit *txtQuotes;
+    QGroupBox *FrameHide1;
+
+    // ---- Ledger ----
+    QGroupBox *FrameActionWindow;
+    QLabel *Label11;
+    QLabel *lblTaskNo;
+    QLabel *Label12;
+    QLabel *lblTaskName;
+    ui::Grid *gdTansactionsList;
+    QLabel *Label13;
+    QLineEdit *zeMoneySpent;
+    QLabel *Label14;
+    QLineEdit *zeMoneyReceived;
+    QLabel *lblCost;
+    QLineEdit *txtCashInWallet;
+    QPushButton *btnExportXSL;
+
+    // ---- Entry editor ----
+    QGroupBox *FrameActionManager;
+    QLabel *Label1;
+    ui::DatePicker *dtTransactionDate;
+    QLabel *Label2;
+    ui::ComboBox *cboTransactionHeads;
+    QLabel *Label3;
+    QLineEdit *txtTransactionRemarks;
+    QLabel *Label4;
+    QLineEdit *txtTransactionAmount;
+    QPushButton *cmdAddHead;
+    QGroupBox *Frame4;
+    QPushButton *cmdSave;
+    QPushButton *btnActionCancel;
+    QPushButton *btnAddAction;
+    QPushButton *btnEditAction;
+    QPushButton *btnDeleteAction;
+    QGroupBox *Frame3;
+    QPushButton *cmdAdd;
+    QPushButton *cmdDelete;
+
+    // The editor's state: whether the next Save inserts, and the entry loaded last.
+    bool bNewAction = false;
+    qint32 ActionId = 0;
+
+    // ---- Task list procedures and handlers ----
+    void Form_Load();
+    void LoadHeads();
+    void LoadGridHead();
+    void LoadInGrid(qint32 StatusID = 0);
+    void EmptyControls();
+    void BlockControls(bool bStatus);
+    void btnRefresh_Click();
+    void cmdPreview_Click();
+    void cboPreviewStatus_Click();
+    void gdPreviewList_Click();
+    void btnDelTask_Click();
+    void btnEditTask_Click();
+    void cmdAddHead_Click();
+    void cmdCancel_Click();
+
+    // ---- Ledger procedures ----
+    void LoadGridHeadTransactions();
+    void LoadInGridTransactions(qint32 TaskDisplayByID);
+    void btnExportXSL_Click();
+
+    // ---- Editor procedures and handlers ----
+    void ClearControls();
+    void EditAction(bool ask);
+    void btnAddAction_Click();
+    void cmdAdd_Click();
+    void btnEditAction_Click();
+    void gdTansactionsList_DblClick();
+    void cmdSave_Click();
+    void btnActionCancel_Click();
+    void btnDeleteAction_Click();
+    void cmdDelete_Click();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildWindow();
+    void connectHandlers();
+    // The window's data access object, replaced by a fresh one before each main load.
+    CTemplate &cls() { return *m_cls; }
+    void freshCls();
+    // A name look-up as the grids make it row after row. Within one load the same statement has
+    // the same answer, so repeats are answered from a memo that the next load forgets; a missing
+    // name is then reported once per load, not once per row.
+    Variant decode(const QString &code, const QString &codeField, const QString &table, const QString &field);
+    // One line on the debugger channel: AppTitle>>frmMainMenu>text.
+    void trace(const QString &text);
+
+    std::unique_ptr<CTemplate> m_cls;
+    QHash<QString, Variant> m_memo;
 };

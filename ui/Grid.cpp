@@ -195,6 +195,8 @@ int Grid::ColWidth(int col) const
 {
     if (col < 0 || col >= Cols())
         return 0;
+    if (size_t(col) < m_twips.size() && m_twips[size_t(col)] >= 0)
+        return m_twips[size_t(col)];
     return horizontalHeader()->sectionSize(col) * 15;
 }
 
@@ -202,7 +204,16 @@ void Grid::SetColWidth(int col, int twips)
 {
     if (col < 0 || col >= Cols())
         return;
-    horizontalHeader()->resizeSection(col, std::max(twips, 0) / 15);
+    twips = std::max(twips, 0);
+    if (m_twips.size() < size_t(Cols()))
+        m_twips.resize(size_t(Cols()), -1);
+    m_twips[size_t(col)] = twips;
+    // Widths are given for a small 8-point face (digits 5.5 pixels wide); a larger face widens the
+    // column in proportion, and a column is never narrower than its header.
+    const QFontMetrics fm(font());
+    const double scale = std::max(1.0, fm.horizontalAdvance(QLatin1Char('0')) / 5.5);
+    const int header = fm.horizontalAdvance(TextMatrix(0, col)) + 12;
+    horizontalHeader()->resizeSection(col, std::max(int(twips / 15.0 * scale + 0.5), header));
 }
 
 void Grid::Clear() { m_model->clearTexts(m_filling == 0); }

@@ -74,6 +74,7 @@ private:
     void userClick();
 
     GridModel *m_model;
+    std::vector<int> m_twips;  // widths as set, -1 where none was
     int m_row = 0;
     int m_col = 0;
     int m_filling = 0;

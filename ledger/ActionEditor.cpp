@@ -1,0 +1,197 @@
+// The entry editor of the ledger window: adding, editing and deleting the entries of the
+// selected task.
+#include "data/MyFun.h"
+#include "ledger/Steps.h"
+#include "ledger/frmMainMenu.h"
+#include "ui/DatePicker.h"
+#include "ui/Grid.h"
+#include "ui/ListItems.h"
+#include "ui/Seams.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+const char *const kFields = "UserId<<>>TransactionDate<<>>HeadId<<>>AmountIn<<>>AmountOut<<>>Remarks<<>>TaskID";
+}
+
+void frmMainMenu::ClearControls()
+{
+    txtTransactionAmount->setText(QStringLiteral("0"));
+    txtTransactionRemarks->clear();
+    FrameActionManager->setEnabled(false);
+    Frame4->setEnabled(false);
+    Frame3->setEnabled(false);
+    bNewAction = true;
+    cmdAdd->setFocus();  // refused while its frame is disabled, as intended
+}
+
+void frmMainMenu::btnAddAction_Click()
+{
+    if (lblTaskNo->text().isEmpty())
+        return;
+    FrameActionManager->setEnabled(true);
+    bNewAction = true;
+    txtTransactionAmount->setText(QStringLiteral("0"));
+    txtTransactionRemarks->clear();
+    dtTransactionDate->setFocus();
+    Frame4->setEnabled(true);
+}
+
+void frmMainMenu::cmdAdd_Click()
+{
+    FrameActionManager->setEnabled(true);
+    bNewAction = true;
+    txtTransactionAmount->setText(QStringLiteral("0"));
+    txtTransactionRemarks->clear();
+    dtTransactionDate->setFocus();
+    Frame4->setEnabled(true);
+    Frame3->setEnabled(false);
+}
+
+void frmMainMenu::EditAction(bool ask)
+{
+    ui::Grid &g = *gdTansactionsList;
+    if (g.Row() < 1)
+        return;
+    if (ask && ui::MsgBox(QStringLiteral("Want to edit this action ?"), ui::Buttons::YesNo, ui::Icon::Question,
+                          AppTitle) != ui::Answer::Yes)
+        return;
+    TryStep([&] {
+        g.SetCol(5);
+        const QDate date = ParseShortDate(g.Text());
+        if (!date.isValid())
+            throw SqlError(QStringLiteral("Type mismatch"));
+        dtTransactionDate->SetValue(date);
+    });
+    TryStep([&] {
+        g.SetCol(1);
+        const int at = cboTransactionHeads->findText(g.Text(), Qt::MatchExactly);
+        if (at >= 0)
+            cboTransactionHeads->SetListIndex(at);
+    });
+    TryStep([&] {
+        g.SetCol(2);
+        txtTransactionRemarks->setText(g.Text());
+    });
+    TryStep([&] {
+        g.SetCol(3);
+        // An entry shows what it received when that is not 0 (a negative income included),
+        // else what it spent. A text that is no number counts as received.
+        bool received = true;
+        TryStep([&] { received = ToNumber(g.Text()) != 0.0; });
+        if (received) {
+            txtTransactionAmount->setText(g.Text());
+        } else {
+            g.SetCol(4);
+            txtTransactionAmount->setText(g.Text());
+        }
+    });
+    TryStep([&] {
+        g.SetCol(0);
+        ActionId = ToLong(g.Text());
+    });
+    bNewAction = false;
+    FrameActionManager->setEnabled(true);
+    Frame3->setEnabled(true);
+    Frame4->setEnabled(true);
+}
+
+void frmMainMenu::btnEditAction_Click() { EditAction(false); }
+
+void frmMainMenu::gdTansactionsList_DblClick() { EditAction(true); }
+
+void frmMainMenu::cmdSave_Click()
+{
+    freshCls();
+    if (cboTransactionHeads->currentText().isEmpty()) {
+        ui::MsgBox(QStringLiteral("Select an action to add from the list."), ui::Buttons::OKOnly,
+                   ui::Icon::Exclamation, AppTitle);
+        return;
+    }
+    // An amount that is not a finite number of a size the program can show is saved as 0.
+    double amount = 0.0;
+    if (!ReadAmount(txtTransactionAmount->text(), &amount))
+        txtTransactionAmount->setText(QStringLiteral("0"));
+
+    qint16 headId = 0;
+    TryStep([&] { headId = qint16(cboTransactionHeads->ItemData(cboTransactionHeads->ListIndex())); });
+    // The head's type decides the column. When its row has gone, nothing is stored.
+    Variant plusMinus;
+    const bool typeRead = TryStep([&] {
+        cls().ExecuteSql(QStringLiteral("Select PlusMinus from defHeads Where Id=") + QString::number(headId));
+        plusMinus = SharedRecordset->Fields(0);
+    });
+    if (!typeRead) {
+        ui::MsgBox(QStringLiteral("Select an action to add from the list."), ui::Buttons::OKOnly,
+                   ui::Icon::Exclamation, AppTitle);
+        return;
+    }
+    const bool income = !plusMinus.isNull() && plusMinus.toDouble() == 0.0;
+    const double amountIn = income ? amount : 0.0;
+    const double amountOut = income ? 0.0 : amount;
+
+    // Without a task number there is no value list, and the writer refuses the save.
+    QString values;
+    TryStep([&] {
+        const qint16 taskId = ToInteger(lblTaskNo->text());
+        values = QuoteSql(CurrentUserId) + QStringLiteral("<<>>#") +
+                 dtTransactionDate->Value().toString(QStringLiteral("dd/MM/yyyy")) + QStringLiteral("#<<>>") +
+                 QString::number(headId) + QStringLiteral("<<>>") + FormatNumber(amountIn) + QStringLiteral("<<>>") +
+                 FormatNumber(amountOut) + QStringLiteral("<<>>") + QuoteSql(txtTransactionRemarks->text()) +
+                 QStringLiteral("<<>>") + QString::number(taskId);
+    });
+    const QString fields = QString::fromLatin1(kFields);
+    if (bNewAction)
+        cls().AddNew(QStringLiteral("tblTransaction"), fields, values, QStringLiteral("Id"), QStringLiteral("<<>>"));
+    else
+        cls().UpdateData(QStringLiteral("tblTransaction"), fields, values, QStringLiteral("Id"), Variant(ActionId),
+                         QStringLiteral("<<>>"));
+    TryStep([&] { LoadInGridTransactions(ToInteger(lblTaskNo->text())); });
+    ClearControls();
+    cmdAdd->setFocus();
+}
+
+void frmMainMenu::btnActionCancel_Click() { ClearControls(); }
+
+void frmMainMenu::btnDeleteAction_Click()
+{
+    trace(QStringLiteral("btnDeleteAction_Click()-Entering "));
+    QString sql;
+    ui::Grid &g = *gdTansactionsList;
+    if (g.Row() >= 1) {
+        qint32 id = 0;
+        TryStep([&] {
+            g.SetCol(0);
+            id = ToLong(g.Text());
+        });
+        const QString action = g.TextMatrix(g.Row(), 1);
+        const QString description = g.TextMatrix(g.Row(), 2);
+        const ui::Answer answer =
+            ui::MsgBox(QStringLiteral("Want to delete this action '") + action + QStringLiteral("'\r\nwith comment :'") +
+                           description + QStringLiteral("' ?"),
+                       ui::Buttons::YesNo, ui::Icon::Question, AppTitle);
+        if (answer == ui::Answer::Yes) {
+            sql = QStringLiteral("Delete from tblTransaction Where Id=") + QString::number(id);
+            TryStep([&] { cls().ExecuteSql(sql); });
+        }
+        TryStep([&] { LoadInGridTransactions(ToLong(lblTaskNo->text())); });
+    }
+    trace(QStringLiteral("btnDeleteAction_Click()-OK (") + sql + QLatin1Char(')'));
+}
+
+void frmMainMenu::cmdDelete_Click()
+{
+    if (bNewAction)
+        return;
+    if (ui::MsgBox(QStringLiteral("Want To Delete This Record"), ui::Buttons::YesNo, ui::Icon::Question, AppTitle) ==
+        ui::Answer::Yes)
+        TryStep([&] { cls().ExecuteSql(QStringLiteral("Delete from tblTransaction Where Id=") + QString::number(ActionId)); });
+    ClearControls();
+    // The ledger on show no longer carries the deleted entry, nor do its totals.
+    if (!lblTaskNo->text().isEmpty())
+        TryStep([&] { LoadInGridTransactions(ToLong(lblTaskNo->text())); });
+    LoadInGrid(0);
+}

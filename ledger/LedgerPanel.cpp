@@ -1,0 +1,120 @@
+// The ledger of the selected task: its entries in date order, the totals received and spent,
+// the balance and its word, and the balance written back as the task's cost up to now.
+#include "data/MyFun.h"
+#include "ledger/Steps.h"
+#include "ledger/frmMainMenu.h"
+#include "ui/Grid.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cmath>
+
+namespace {
+struct Column { const char *header; int twips; };
+const Column kLedgerColumns[] = {{"ID", 300},       {"Action Name", 1500}, {"Description", 1500},
+                                 {"Amount In", 1000}, {"Amount Out", 1000}, {"Date", 1000}};
+
+// A sum as the ledger reads it: 0 when Null.
+double sumOf(const Variant &v)
+{
+    if (v.isNull() || v.isEmpty())
+        return 0.0;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok)
+        throw SqlError(QStringLiteral("Type mismatch"));
+    return d;
+}
+}  // namespace
+
+void frmMainMenu::LoadGridHeadTransactions()
+{
+    ui::Grid &g = *gdTansactionsList;
+    g.SetRow(0);
+    for (int c = 0; c < 6; ++c) {
+        g.SetCol(c);
+        g.SetText(QString::fromLatin1(kLedgerColumns[c].header));
+        g.SetColWidth(c, kLedgerColumns[c].twips);
+    }
+}
+
+void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
+{
+    freshCls();
+    m_memo.clear();
+    const QString owner = QuoteSql(CurrentUserId);
+    const QString task = QString::number(TaskDisplayByID);
+    const QString rowsSql = QStringLiteral("Select * from tblTransaction Where UserId=") + owner +
+                            QStringLiteral(" and TaskID =") + task + QStringLiteral(" Order by TransactionDate,Id");
+
+    ui::Grid &g = *gdTansactionsList;
+    bool loaded = false;
+    {
+        ui::Grid::Fill fill(g);
+        // A query that cannot be run leaves the ledger with its header row only.
+        const bool ran = TryStep([&] { cls().ExecuteSql(rowsSql); });
+        g.SetRows(1);
+        const std::shared_ptr<Recordset> rs = ran ? SharedRecordset : nullptr;
+        static const char *const fields[] = {"Id", "HeadId", "Remarks", "AmountIn", "AmountOut", "TransactionDate"};
+        while (rs && TryStep([&] { if (rs->Eof()) throw SqlError(QString()); })) {
+            const int row = g.Rows();
+            g.SetRows(row + 1);
+            g.SetRow(row);
+            for (int c = 0; c < 6; ++c) {
+                TryStep([&] {
+                    const Variant v = rs->Fields(QString::fromLatin1(fields[c]));
+                    if (v.isNull())
+                        return;  // a Null leaves its cell empty
+                    QString text;
+                    if (c == 1)
+                        text = decode(v.toString(), QStringLiteral("Id"), QStringLiteral("defHeads"), QStringLiteral("Heads"))
+                                   .toString();
+                    else if (c == 5)
+                        text = FormatDate(v.toDate());
+                    else
+                        text = v.toString();
+                    g.SetTextMatrix(row, c, text);
+                });
+            }
+            loaded = true;
+            if (!TryStep([&] { rs->MoveNext(); }))
+                break;
+        }
+    }
+
+    const QString sumSql = QStringLiteral("Select sum(amountIn),Sum(amountOut) from tblTransaction Where userid=") +
+                           owner + QStringLiteral(" and TaskID =") + task;
+    // Without a sum the totals, the balance word and the task's cost stay as they were.
+    if (TryStep([&] { cls().ExecuteSql(sumSql); }) && SharedRecordset) {
+        const std::shared_ptr<Recordset> rs = SharedRecordset;
+        bool hasRow = true;
+        TryStep([&] { hasRow = !rs->Eof(); });
+        if (hasRow) {
+            double received = 0.0, spent = 0.0;
+            TryStep([&] { received = sumOf(rs->Fields(0)); });
+            TryStep([&] { spent = sumOf(rs->Fields(1)); });
+            const double balance = received - spent;
+            const QString balanceText = FormatFixed2(balance);
+            txtCashInWallet->setText(balanceText);
+            zeMoneySpent->setText(FormatNumber(spent));
+            zeMoneyReceived->setText(FormatNumber(received));
+            // The word compares the totals as they are shown, after their 15-digit form.
+            const double shownSpent = zeMoneySpent->text().toDouble();
+            const double shownReceived = zeMoneyReceived->text().toDouble();
+            if (shownSpent > shownReceived)
+                lblCost->setText(QStringLiteral("Debit of "));
+            else if (shownSpent == shownReceived)
+                lblCost->setText(QStringLiteral("Balanced"));
+            else
+                lblCost->setText(QStringLiteral("Credit of"));
+            const QString writeBack = QStringLiteral("Update tblTasks Set CostUpToNow=") + balanceText +
+                                      QStringLiteral(" Where TaskID =") + task;
+            // A total beyond any number (only a file written by another tool holds one) is shown
+            // but never written into a statement.
+            if (std::isfinite(balance))
+                TryStep([&] { cls().ExecuteSql(writeBack); });
+        }
+    }
+    btnAddAction->setEnabled(loaded);
+}
