@@ -1,27 +1,40 @@
 #include "data/MyFun.h"
 
+#include <algorithm>
+
 Connection SharedConnection;
 std::shared_ptr<Recordset> SharedRecordset;
 CTemplate DataAccess;
 QString CurrentUserId;
 QString AppTitle;
 
+namespace {
+// The largest value of a column plus 1, or 1 when it holds none.
+std::int64_t oneAboveLargest(const QString &tblName, const QString &idField)
+{
+    DataAccess.ExecuteSql(QStringLiteral("Select max(") + idField + QStringLiteral(") From ") + tblName);
+    if (!SharedRecordset)
+        throw SqlError(QStringLiteral("The key query returned no result."));
+    const Variant largest = SharedRecordset->Fields(0);
+    if (largest.isNull())
+        return 1;
+    bool ok = false;
+    const std::int64_t current = largest.toInt64(&ok);
+    if (!ok)
+        throw SqlError(QStringLiteral("Type mismatch: the largest %1 of %2 is not a number.").arg(idField, tblName));
+    return current + 1;
+}
+}  // namespace
+
 std::int16_t GetNextId(const QString &tblName, const QString &idField)
 {
     try {
-        DataAccess.ExecuteSql(QStringLiteral("Select max(") + idField + QStringLiteral(") From ") + tblName);
-        if (!SharedRecordset)
-            throw SqlError(QStringLiteral("The key query returned no result."));
-        const Variant largest = SharedRecordset->Fields(0);
-        std::int64_t next = 1;
-        if (!largest.isNull()) {
-            bool ok = false;
-            const std::int64_t current = largest.toInt64(&ok);
-            if (!ok)
-                throw SqlError(QStringLiteral("Type mismatch: the largest %1 of %2 is not a number.")
-                                   .arg(idField, tblName));
-            next = current + 1;
-        }
+        std::int64_t next = oneAboveLargest(tblName, idField);
+        // The entries of a deleted task stay in the ledger table under its number; a new task
+        // never takes a number that entries still name, or it would show them as its own.
+        if (tblName.compare(QLatin1String("tblTasks"), Qt::CaseInsensitive) == 0 &&
+            idField.compare(QLatin1String("TaskID"), Qt::CaseInsensitive) == 0)
+            next = std::max(next, oneAboveLargest(QStringLiteral("tblTransaction"), QStringLiteral("TaskID")));
         if (next > 32767 || next < -32768)
             throw SqlError(QStringLiteral("Overflow: %1 has no key left to give (the largest is 32767).")
                                .arg(tblName));

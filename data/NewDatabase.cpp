@@ -103,6 +103,25 @@ void addDemoData(Connection &db)
     }
 }
 
+// The largest file the keys allow: one user owning 32,767 projects, the first of which holds
+// 32,766 entries (one key is left, so that a Save still works).
+const char *const kLargeData = R"SQL(
+INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (1,'large','large');
+INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (1,'Sales',0,'large');
+INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (2,'Supplies',1,'large');
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32767)
+INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName,StartDate,EndDate,CostUpToNow,CostPlanned,Notes)
+SELECT i, 'large', 2 + i % 5, 'Project ' || i, date('2020-01-01', '+' || (i % 2500) || ' days'), NULL, 0,
+       1000 + i % 9000, ' ' FROM n;
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32766)
+INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,TaskID)
+SELECT i, 'large', date('2020-01-01', '+' || (i / 13) || ' days'), 1 + i % 2,
+       CASE WHEN i % 2 = 0 THEN 100 + i % 700 ELSE 0 END, CASE WHEN i % 2 = 1 THEN 20.5 + i % 300 ELSE 0 END,
+       'Entry ' || i, 1 FROM n;
+UPDATE tblTasks SET CostUpToNow = (SELECT round(sum(AmountIn) - sum(AmountOut), 2) FROM tblTransaction
+                                   WHERE TaskID = 1) WHERE TaskID = 1;
+)SQL";
+
 }  // namespace
 
 QStringList StatusNames()
@@ -111,7 +130,9 @@ QStringList StatusNames()
             QStringLiteral("Finished"), QStringLiteral("Cancelled")};
 }
 
-void CreateDatabaseFile(const QString &path, bool demo)
+void CreateDatabaseFile(const QString &path, bool demo) { CreateDatabaseFile(path, demo ? Sample::Demo : Sample::None); }
+
+void CreateDatabaseFile(const QString &path, Sample sample)
 {
     std::unique_ptr<Connection> db = Connection::CreateFile(path, QString::fromLatin1(kDatabasePassword));
     try {
@@ -121,8 +142,10 @@ void CreateDatabaseFile(const QString &path, bool demo)
         for (int i = 0; i < names.size(); ++i)
             db->Execute(QStringLiteral("INSERT INTO tblStatus (StatusID,StatusName) VALUES (%1,%2)")
                             .arg(i + 1).arg(q(names[i])));
-        if (demo)
+        if (sample == Sample::Demo)
             addDemoData(*db);
+        else if (sample == Sample::Large)
+            db->ExecuteScript(QString::fromLatin1(kLargeData));
         db->ExecuteScript(QStringLiteral("COMMIT;"));
     } catch (...) {
         db.reset();

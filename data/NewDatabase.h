@@ -7,5 +7,12 @@
 // projects and entries is added. A file that already exists is never touched. Throws SqlError.
 void CreateDatabaseFile(const QString &path, bool demo = false);
 
+// What a new file holds besides its status rows: nothing, the demo user "demo" with a few
+// projects, or the user "large" (password "large") with 32,767 projects, the first of which
+// holds 32,766 entries: the largest sizes the keys allow, for benchmarks and for trying the
+// windows at their largest.
+enum class Sample { None, Demo, Large };
+void CreateDatabaseFile(const QString &path, Sample sample);
+
 // The names of the task statuses, in StatusID order from 1. The first means "no filter".
 QStringList StatusNames();

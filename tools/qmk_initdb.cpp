@@ -1,4 +1,4 @@
-// qmk-initdb FILE [--demo]: makes a new Quillmark database file.
+// qmk-initdb FILE [--demo | --large]: makes a new Quillmark database file.
 #include "data/Engine.h"
 #include "data/NewDatabase.h"
 
@@ -12,8 +12,9 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool demo = args.removeAll(QStringLiteral("--demo")) > 0;
-    if (args.size() != 1 || args[0].startsWith(QLatin1String("-"))) {
-        std::fprintf(stderr, "usage: qmk-initdb FILE [--demo]\n"
+    const bool large = args.removeAll(QStringLiteral("--large")) > 0;
+    if (args.size() != 1 || args[0].startsWith(QLatin1String("-")) || (demo && large)) {
+        std::fprintf(stderr, "usage: qmk-initdb FILE [--demo | --large]\n"
                              "Makes a new, encrypted Quillmark database file. An existing file is never touched.\n");
         return 2;
     }
@@ -23,11 +24,12 @@ int main(int argc, char **argv)
         return 1;
     }
     try {
-        CreateDatabaseFile(path, demo);
+        CreateDatabaseFile(path, large ? Sample::Large : demo ? Sample::Demo : Sample::None);
     } catch (const SqlError &e) {
         std::fprintf(stderr, "qmk-initdb: could not make %s: %s\n", qPrintable(path), qPrintable(e.description()));
         return 1;
     }
-    std::printf("qmk-initdb: made %s%s\n", qPrintable(path), demo ? " with the demo user \"demo\"" : "");
+    std::printf("qmk-initdb: made %s%s\n", qPrintable(path),
+                demo ? " with the demo user \"demo\"" : large ? " with the user \"large\" and 32,767 projects" : "");
     return 0;
 }

@@ -228,22 +228,47 @@ Grid::Fill::~Fill()
 {
     if (--m_grid.m_filling == 0) {
         m_grid.m_model->endFill();
+        m_grid.fitColumns();
         m_grid.showCurrent();
     }
 }
 
-// Puts the view's current cell where the program's current row and column are, raising nothing.
+// Puts the view's current row where the program's current row is, raising nothing and leaving
+// the view scrolled as it was: the program moving the current row is no reason to scroll.
 void Grid::showCurrent()
 {
     m_syncing = true;
-    if (m_row >= 1 && m_col >= 0 && m_col < Cols()) {
-        const QModelIndex i = m_model->index(m_row - 1, m_col);
+    const bool scrolls = hasAutoScroll();
+    setAutoScroll(false);
+    if (m_row >= 1 && Cols() > 0) {
+        const QModelIndex i = m_model->index(m_row - 1, 0);
         selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     } else {
         selectionModel()->clearSelection();
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     }
+    setAutoScroll(scrolls);
     m_syncing = false;
+}
+
+// Widens a column whose texts do not fit its set width, looking at the first and the last rows
+// only (a load may hold tens of thousands), up to a sensible size. Columns never become narrower
+// than their set width.
+void Grid::fitColumns()
+{
+    const QFontMetrics fm(font());
+    const int rows = Rows();
+    for (int c = 0; c < Cols(); ++c) {
+        int widest = 0;
+        auto measure = [&](int r) { widest = std::max(widest, fm.horizontalAdvance(TextMatrix(r, c))); };
+        for (int r = 1; r < std::min(rows, 101); ++r)
+            measure(r);
+        for (int r = std::max(101, rows - 100); r < rows; ++r)
+            measure(r);
+        const int wanted = std::min(widest + 12, 320);  // a long remark does not take the whole grid
+        if (wanted > horizontalHeader()->sectionSize(c))
+            horizontalHeader()->resizeSection(c, wanted);
+    }
 }
 
 void Grid::currentChanged(const QModelIndex &current, const QModelIndex &previous)

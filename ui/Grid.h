@@ -71,6 +71,7 @@ protected:
 
 private:
     void showCurrent();
+    void fitColumns();
     void userClick();
 
     GridModel *m_model;

@@ -23,19 +23,19 @@ protected:
         QDir().mkpath(dir);
         EXPECT_TRUE(w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"))) << name.toStdString();
     }
-    void UseDemoData()
+    void Use(Sample sample, const QString &user)
     {
         ResetProcessState();
         QFile::remove(DatabasePath());
-        CreateDatabaseFile(DatabasePath(), true);
+        CreateDatabaseFile(DatabasePath(), sample);
         OpenDatabase();
-        CurrentUserId = "demo";
+        CurrentUserId = user;
     }
 };
 
 TEST_F(LedgerScreenshots, DemoData)
 {
-    UseDemoData();
+    Use(Sample::Demo, "demo");
     frmMainMenu w;
     w.show();
     w.gdPreviewList->SetRow(2);
@@ -44,6 +44,20 @@ TEST_F(LedgerScreenshots, DemoData)
     w.gdTansactionsList->SetRow(3);
     w.btnEditAction_Click();
     Shoot(&w, "ledger-editing");
+}
+
+TEST_F(LedgerScreenshots, LargestSizes)
+{
+    Use(Sample::Large, "large");
+    frmMainMenu w;
+    w.show();
+    ASSERT_EQ(w.gdPreviewList->Rows(), 32768);
+    for (int r = 1; r < w.gdPreviewList->Rows(); ++r)
+        if (w.gdPreviewList->TextMatrix(r, 0) == "1")
+            w.gdPreviewList->SetRow(r);
+    w.gdPreviewList_Click();
+    EXPECT_EQ(w.gdTansactionsList->Rows(), 32767);
+    Shoot(&w, "ledger-largest");
 }
 
 }  // namespace
