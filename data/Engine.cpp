@@ -61,20 +61,33 @@ Variant Recordset::Fields(int position) const
                                       "requested name or ordinal."));
     if (m_pos >= m_rows)
         throw SqlError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
-    return m_cells[size_t(m_pos) * size_t(m_names.size()) + size_t(position)];
+    const Cell &cell = m_cells[size_t(m_pos) * size_t(m_names.size()) + size_t(position)];
+    switch (cell.type) {
+    case Cell::Null: return Variant::null();
+    case Cell::Integer: return Variant(qint64(cell.integer));
+    case Cell::Double: return Variant(cell.real);
+    case Cell::Text: break;
+    }
+    const auto *text = reinterpret_cast<const unsigned char *>(m_text.constData() + cell.offset);
+    if (m_dateColumn[size_t(position)])
+        return dateOrText(text, int(cell.length));
+    return Variant(QString::fromUtf8(reinterpret_cast<const char *>(text), qsizetype(cell.length)));
+}
+
+int Recordset::FieldIndex(const QString &name) const
+{
+    for (int i = 0; i < m_names.size(); ++i)
+        if (QString::compare(m_names[i], name, Qt::CaseInsensitive) == 0)
+            return i;
+    // A qualified name (tblTasks.TaskName) also finds its bare column.
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 ? FieldIndex(name.mid(dot + 1)) : -1;
 }
 
 Variant Recordset::Fields(const QString &name) const
 {
     checkReadable();
-    for (int i = 0; i < m_names.size(); ++i)
-        if (QString::compare(m_names[i], name, Qt::CaseInsensitive) == 0)
-            return Fields(i);
-    // A qualified name (tblTasks.TaskName) also finds its bare column.
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot >= 0)
-        return Fields(name.mid(dot + 1));
-    return Fields(-1);
+    return Fields(FieldIndex(name));
 }
 
 void Recordset::MoveNext()
@@ -161,6 +174,12 @@ void Connection::openFile(const QString &path, const QString &password, bool cre
             throw SqlError(QStringLiteral("Not a valid password, or '%1' is not a Quillmark database.").arg(path));
         throw SqlError(QStringLiteral("Cannot open the database file '%1': %2.").arg(path, why));
     }
+    // Changes go to a write-ahead log that is flushed to the disk at checkpoints rather than
+    // at every statement: a save survives the program being killed at any moment, and the
+    // ledger's write-back on every display costs no disk flush. A file on a medium that cannot
+    // take the log stays in its own journal mode.
+    sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
     m_db = db;
 }
 
@@ -230,36 +249,44 @@ std::shared_ptr<Recordset> Connection::Execute(const QString &statement)
     const int cols = sqlite3_column_count(stmt);
     std::shared_ptr<Recordset> rs(new Recordset());
     rs->m_closed = cols == 0;
-    std::vector<bool> dateColumn(size_t(cols), false);
+    rs->m_dateColumn.assign(size_t(cols), false);
     for (int c = 0; c < cols; ++c) {
         rs->m_names << QString::fromUtf8(sqlite3_column_name(stmt, c));
-        dateColumn[size_t(c)] = isDateType(sqlite3_column_decltype(stmt, c));
+        rs->m_dateColumn[size_t(c)] = isDateType(sqlite3_column_decltype(stmt, c));
     }
 
-    if (cols > 0)
+    if (cols > 0) {
         rs->m_cells.reserve(size_t(cached.lastRows) * size_t(cols));
+        rs->m_text.reserve(cached.lastTextBytes);
+    }
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         for (int c = 0; c < cols; ++c) {
+            Recordset::Cell cell;
+            cell.length = 0;
             switch (sqlite3_column_type(stmt, c)) {
             case SQLITE_INTEGER:
-                rs->m_cells.emplace_back(std::int64_t(sqlite3_column_int64(stmt, c)));
+                cell.type = Recordset::Cell::Integer;
+                cell.integer = sqlite3_column_int64(stmt, c);
                 break;
             case SQLITE_FLOAT:
-                rs->m_cells.emplace_back(sqlite3_column_double(stmt, c));
+                cell.type = Recordset::Cell::Double;
+                cell.real = sqlite3_column_double(stmt, c);
                 break;
             case SQLITE_NULL:
-                rs->m_cells.push_back(Variant::null());
+                cell.type = Recordset::Cell::Null;
+                cell.integer = 0;
                 break;
             default: {
-                const unsigned char *t = sqlite3_column_text(stmt, c);
+                const char *t = reinterpret_cast<const char *>(sqlite3_column_text(stmt, c));
                 const int len = sqlite3_column_bytes(stmt, c);
-                if (dateColumn[size_t(c)])
-                    rs->m_cells.push_back(dateOrText(t, len));
-                else
-                    rs->m_cells.emplace_back(QString::fromUtf8(reinterpret_cast<const char *>(t), len));
+                cell.type = Recordset::Cell::Text;
+                cell.offset = std::uint64_t(rs->m_text.size());
+                cell.length = std::uint32_t(len);
+                rs->m_text.append(t, len);
             }
             }
+            rs->m_cells.push_back(cell);
         }
         ++rs->m_rows;
     }
@@ -271,6 +298,7 @@ std::shared_ptr<Recordset> Connection::Execute(const QString &statement)
     sqlite3_reset(stmt);
     if (cols > 0) {
         cached.lastRows = rs->m_rows;
+        cached.lastTextBytes = int(rs->m_text.size());
         // A result much smaller than the last one does not keep the room reserved for that one.
         if (rs->m_cells.capacity() > 2 * rs->m_cells.size() + 1024)
             rs->m_cells.shrink_to_fit();

@@ -3,6 +3,7 @@
 // as the windows compose them, and the forward-only cursor that a query hands back.
 #include "data/Variant.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -39,6 +40,9 @@ public:
     void MoveFirst();
 
     int FieldCount() const { return m_names.size(); }
+    // The position of a column by name, in any letter case; -1 when there is none. Lets a loop
+    // over many rows find its columns once.
+    int FieldIndex(const QString &name) const;
     QString FieldName(int position) const { return m_names.value(position); }
 
 private:
@@ -46,9 +50,24 @@ private:
     Recordset() = default;
     void checkReadable() const;
 
+    // One cell as the engine gave it: a number, or the place of its UTF-8 text in m_text. Texts
+    // become QStrings (and dates) only when a field is read, so the columns a caller never
+    // reads cost no conversion, and a result of tens of thousands of rows stays small.
+    struct Cell {
+        enum : std::uint8_t { Null, Integer, Double, Text } type;
+        std::uint32_t length;
+        union {
+            std::int64_t integer;
+            double real;
+            std::uint64_t offset;
+        };
+    };
+
     bool m_closed = true;
     QStringList m_names;
-    std::vector<Variant> m_cells;  // row after row
+    std::vector<bool> m_dateColumn;
+    std::vector<Cell> m_cells;  // row after row
+    QByteArray m_text;
     int m_rows = 0;
     int m_pos = 0;
 };
@@ -84,6 +103,7 @@ private:
     struct Cached {
         sqlite3_stmt *stmt = nullptr;
         int lastRows = 0;
+        int lastTextBytes = 0;
     };
     Cached &statementFor(const QString &text);
     void clearCache();

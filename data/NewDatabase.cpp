@@ -9,7 +9,8 @@
 
 namespace {
 
-// Login and owner names compare without regard to letter case; passwords exactly.
+// Login and owner names compare without regard to letter case; passwords exactly. A project's
+// entries are found by their index in date order, and their totals are summed from it alone.
 const char *const kSchema = R"SQL(
 CREATE TABLE tblUsers (
     Id INTEGER PRIMARY KEY,
@@ -48,7 +49,7 @@ CREATE TABLE defHeads (
     UserId TEXT COLLATE NOCASE
 );
 CREATE INDEX ixTasksByUser ON tblTasks (UserId, StartDate, CostUpToNow);
-CREATE INDEX ixTransactionsByTask ON tblTransaction (TaskID, TransactionDate, Id);
+CREATE INDEX ixTransactionsByTask ON tblTransaction (TaskID, UserId, TransactionDate, Id, AmountIn, AmountOut);
 CREATE INDEX ixTransactionsByHead ON tblTransaction (HeadId);
 CREATE INDEX ixHeadsByUser ON defHeads (UserId);
 )SQL";

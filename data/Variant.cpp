@@ -11,6 +11,30 @@ QString FormatNumber(double value)
         return value < 0 ? QStringLiteral("-Infinity") : QStringLiteral("Infinity");
     if (value == 0.0)
         return QStringLiteral("0");
+    // Whole numbers, and most amounts, need no rewriting: the shortest form with 15 significant
+    // digits is already plain when it has no exponent.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value))
+        return QString::number(qint64(value));
+    // Amounts in cents: when value * 100 is a whole number of at most 15 digits, value lies so
+    // close to that number of cents that its 15-digit form is the cents written out.
+    const double cents = value * 100;
+    if (std::fabs(cents) < 1e15 && cents == std::trunc(cents)) {
+        const qint64 c = qint64(cents);
+        const qint64 whole = (c < 0 ? -c : c) / 100, frac = (c < 0 ? -c : c) % 100;
+        QString out = QString::number(whole);
+        if (frac != 0) {
+            out += QLatin1Char('.');
+            out += QLatin1Char(char('0' + frac / 10));
+            if (frac % 10)
+                out += QLatin1Char(char('0' + frac % 10));
+        }
+        return c < 0 ? QLatin1Char('-') + out : out;
+    }
+    if (std::fabs(value) >= 1e-4 && std::fabs(value) < 1e15) {
+        const QString g = QString::number(value, 'g', 15);
+        if (!g.contains(QLatin1Char('e')))
+            return g;
+    }
     // Round to 15 significant digits first, then write the result without an exponent.
     const QString g = QString::number(value, 'e', 14);  // d.dddddddddddddde±XX
     const int ePos = g.indexOf(QLatin1Char('e'));
@@ -46,7 +70,15 @@ QString FormatFixed2(double value)
 
 QString FormatDate(const QDate &date)
 {
-    return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : QString();
+    int y = 0, m = 0, d = 0;
+    date.getDate(&y, &m, &d);
+    if (!date.isValid() || y < 1 || y > 9999)
+        return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : QString();
+    // Written digit by digit: the ledger formats one date a row, tens of thousands at a time.
+    const char16_t text[10] = {char16_t(u'0' + d / 10), char16_t(u'0' + d % 10), u'/', char16_t(u'0' + m / 10),
+                               char16_t(u'0' + m % 10), u'/', char16_t(u'0' + y / 1000), char16_t(u'0' + y / 100 % 10),
+                               char16_t(u'0' + y / 10 % 10), char16_t(u'0' + y % 10)};
+    return QString(reinterpret_cast<const QChar *>(text), 10);
 }
 
 QDate ParseShortDate(const QString &text)

@@ -57,13 +57,16 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
         g.SetRows(1);
         const std::shared_ptr<Recordset> rs = ran ? SharedRecordset : nullptr;
         static const char *const fields[] = {"Id", "HeadId", "Remarks", "AmountIn", "AmountOut", "TransactionDate"};
+        int at[6];
+        for (int c = 0; c < 6; ++c)
+            at[c] = rs ? rs->FieldIndex(QString::fromLatin1(fields[c])) : -1;
         while (rs && TryStep([&] { if (rs->Eof()) throw SqlError(QString()); })) {
             const int row = g.Rows();
             g.SetRows(row + 1);
             g.SetRow(row);
             for (int c = 0; c < 6; ++c) {
                 TryStep([&] {
-                    const Variant v = rs->Fields(QString::fromLatin1(fields[c]));
+                    const Variant v = rs->Fields(at[c]);
                     if (v.isNull())
                         return;  // a Null leaves its cell empty
                     QString text;

@@ -356,7 +356,8 @@ void frmMainMenu::freshCls() { m_cls = std::make_unique<CTemplate>(); }
 Variant frmMainMenu::decode(const QString &code, const QString &codeField, const QString &table,
                             const QString &field)
 {
-    const QString key = field + QLatin1Char('\x1f') + table + QLatin1Char('\x1f') + codeField + QLatin1Char('=') + code;
+    // One load decodes one kind of name, so the table and the code make the key.
+    const QString key = table + QLatin1Char('=') + code;
     const auto found = m_memo.constFind(key);
     if (found != m_memo.constEnd())
         return *found;
@@ -428,20 +429,23 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
         g.SetRows(1);
         const std::shared_ptr<Recordset> rs = ran ? SharedRecordset : nullptr;
         static const char *const fields[] = {"TaskID", "TaskName", "StartDate", "CostUpToNow", "CostPlanned",
-                                             nullptr, "EndDate"};
+                                             "StatusID", "EndDate"};
+        int at[7];
+        for (int c = 0; c < 7; ++c)
+            at[c] = rs ? rs->FieldIndex(QString::fromLatin1(fields[c])) : -1;
         while (rs && TryStep([&] { if (rs->Eof()) throw SqlError(QString()); })) {
             const int row = g.Rows();
             g.SetRows(row + 1);
             g.SetRow(row);
             for (int c = 0; c < 7; ++c) {
                 TryStep([&] {
-                    const Variant v = fields[c] ? rs->Fields(QString::fromLatin1(fields[c])) : rs->Fields(QStringLiteral("StatusID"));
+                    const Variant v = rs->Fields(at[c]);
                     if (v.isNull())
                         return;  // a Null leaves its cell empty
-                    g.SetTextMatrix(row, c, fields[c] ? v.toString()
-                                                      : decode(v.toString(), QStringLiteral("StatusID"),
-                                                               QStringLiteral("tblStatus"), QStringLiteral("StatusName"))
-                                                            .toString());
+                    g.SetTextMatrix(row, c, c != 5 ? v.toString()
+                                                   : decode(v.toString(), QStringLiteral("StatusID"),
+                                                            QStringLiteral("tblStatus"), QStringLiteral("StatusName"))
+                                                         .toString());
                 });
             }
             loaded = true;

@@ -482,9 +482,11 @@ TEST_F(LedgerTest, KeyboardDrivesTheGridsAndTheEditor)
     Press(w.get(), Qt::Key_Escape);  // Escape cancels the add, and the window stays
     EXPECT_FALSE(w->FrameActionManager->isEnabled());
     EXPECT_TRUE(w->isVisible());
-    for (QPushButton *b : w->findChildren<QPushButton *>())
-        if (b->text().isEmpty())
+    for (QPushButton *b : w->findChildren<QPushButton *>()) {
+        if (b->text().isEmpty()) {
             EXPECT_EQ(b->accessibleName(), b->toolTip()) << b->objectName().toStdString();
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,237 @@
+// Speed of the project ledger window at the largest sizes the keys allow, on files made by the
+// program's own maker (qmk-initdb --large: 32,767 projects, 32,766 entries on the first).
+//
+//   LoadInGridTransactions / raw   the ledger of 32,766 entries into the grid, with its totals and
+//                                  write-back, against reading the same rows with the C API
+//   LoadInGrid / raw               the task list of 32,767 projects, likewise
+//   Save                           one entry saved (insert and ledger reload) on a project of
+//                                  1,000 entries and on the largest one; the new row is deleted
+//                                  between iterations
+// Peak memory of the process holding both grids full is reported at the end.
+#include "BenchSupport.h"
+
+#include "data/MyFun.h"
+#include "data/NewDatabase.h"
+#include "ledger/frmMainMenu.h"
+#include "ui/Grid.h"
+#include "ui/ListItems.h"
+#include "ui/Seams.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+const char *const kLedger = "Select * from tblTransaction Where UserId='large' and TaskID =1 Order by TransactionDate,Id";
+const char *const kTasks = "Select * from tblTasks Where UserId='large' Order by StartDate,CostUpToNow";
+
+QTemporaryDir *g_folder = nullptr;
+QString g_large, g_small;
+sqlite3 *g_raw = nullptr;
+std::unique_ptr<frmMainMenu> g_window;
+
+[[noreturn]] void fail(const char *what, const char *why)
+{
+    std::fprintf(stderr, "bench_ledger: %s: %s\n", what, why);
+    std::exit(1);
+}
+
+void openProgram(const QString &path)
+{
+    ResetProcessState();
+    g_window.reset();
+    DataAccess.dataIntialize(path, QString(), QString::fromLatin1(kDatabasePassword), QString());
+    if (!SharedConnection.IsOpen())
+        fail("dataIntialize", "the connection did not open");
+    CurrentUserId = QStringLiteral("large");
+    g_window = std::make_unique<frmMainMenu>();
+}
+
+void prepare()
+{
+    g_folder = new QTemporaryDir();
+    g_large = g_folder->filePath(QStringLiteral("large.dat"));
+    g_small = g_folder->filePath(QStringLiteral("small.dat"));
+    try {
+        CreateDatabaseFile(g_large, Sample::Large);
+        // A project of 1,000 entries: the large file with all but the first 1,000 entries gone.
+        QFile::copy(g_large, g_small);
+        auto db = std::make_unique<Connection>();
+        db->Open(QStringLiteral("dbq=") + g_small, QString(), QString::fromLatin1(kDatabasePassword));
+        db->ExecuteScript(QStringLiteral("DELETE FROM tblTransaction WHERE Id > 1000; VACUUM;"));
+    } catch (const SqlError &e) {
+        fail("making the files", qPrintable(e.description()));
+    }
+    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", qPrintable(r.prompt)); });
+    ui::SetTraceHandler([](const QByteArray &) {});
+    const QByteArray file = g_large.toUtf8(), key(kDatabasePassword);
+    if (sqlite3_open_v2(file.constData(), &g_raw, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        fail("open", "raw handle");
+    sqlite3_key(g_raw, key.constData(), key.size());
+    sqlite3_exec(g_raw, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
+    openProgram(g_large);
+}
+
+// Reads every column of every row as the C API hands them out.
+void rawRead(benchmark::State &state, const char *sql, int expected)
+{
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(g_raw, sql, -1, &stmt, nullptr) != SQLITE_OK)
+        fail("prepare", sqlite3_errmsg(g_raw));
+    const int cols = sqlite3_column_count(stmt);
+    std::string text;
+    std::int64_t rows = 0;
+    for (auto _ : state) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            for (int c = 0; c < cols; ++c) {
+                switch (sqlite3_column_type(stmt, c)) {
+                case SQLITE_INTEGER: benchmark::DoNotOptimize(sqlite3_column_int64(stmt, c)); break;
+                case SQLITE_FLOAT: benchmark::DoNotOptimize(sqlite3_column_double(stmt, c)); break;
+                case SQLITE_NULL: break;
+                default:
+                    text.assign(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
+                                size_t(sqlite3_column_bytes(stmt, c)));
+                    benchmark::DoNotOptimize(text);
+                }
+            }
+            ++rows;
+        }
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    if (rows != std::int64_t(state.iterations()) * expected)
+        state.SkipWithError("unexpected row count");
+}
+
+void BM_LedgerRaw(benchmark::State &state) { rawRead(state, kLedger, 32766); }
+void BM_TaskListRaw(benchmark::State &state) { rawRead(state, kTasks, 32767); }
+
+void BM_LoadInGridTransactions(benchmark::State &state)
+{
+    for (auto _ : state)
+        g_window->LoadInGridTransactions(1);
+    if (g_window->gdTansactionsList->Rows() != 32767)
+        state.SkipWithError("the ledger did not hold every entry");
+}
+
+void BM_LoadInGrid(benchmark::State &state)
+{
+    for (auto _ : state)
+        g_window->LoadInGrid(0);
+    if (g_window->gdPreviewList->Rows() != 32768)
+        state.SkipWithError("the task list did not hold every project");
+}
+
+// One Save as the user makes it: Add on the selected project, an amount, Save.
+void saveOnProject(benchmark::State &state, const QString &file)
+{
+    openProgram(file);
+    frmMainMenu &w = *g_window;
+    w.lblTaskNo->setText(QStringLiteral("1"));
+    w.LoadInGridTransactions(1);
+    for (auto _ : state) {
+        w.btnAddAction_Click();
+        w.cboTransactionHeads->SetListIndex(0);
+        w.txtTransactionAmount->setText(QStringLiteral("12.5"));
+        w.cmdSave_Click();
+        state.PauseTiming();
+        SharedConnection.Execute(QStringLiteral("Delete from tblTransaction Where Id=(Select max(Id) From tblTransaction)"));
+        state.ResumeTiming();
+    }
+    openProgram(g_large);
+}
+
+void BM_Save1000(benchmark::State &state) { saveOnProject(state, g_small); }
+void BM_Save32766(benchmark::State &state) { saveOnProject(state, g_large); }
+
+BENCHMARK(BM_LedgerRaw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadInGridTransactions)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TaskListRaw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadInGrid)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save32766)->Unit(benchmark::kMillisecond);
+
+// The process's peak resident memory in MB (VmHWM).
+double peakMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmHWM:") {
+            double kb = 0;
+            status >> kb;
+            return kb / 1024.0;
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return -1;
+}
+
+void printTime(const CollectingReporter &r, const char *label, const char *name, double goalMs)
+{
+    const double ms = r.Time(name);
+    if (ms < 0)
+        std::printf("%s = n/a\n", label);
+    else
+        std::printf("%s = %.1f ms (goal < %g ms)%s\n", label, ms, goalMs, ms < goalMs ? "" : "  MISSED");
+}
+
+}  // namespace
+
+// In a process of its own: the window opened on the largest file with both grids full, then the
+// process's peak memory.
+int peakMemoryRun(const QString &file)
+{
+    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", qPrintable(r.prompt)); });
+    ui::SetTraceHandler([](const QByteArray &) {});
+    openProgram(file);
+    g_window->show();
+    g_window->LoadInGridTransactions(1);
+    QApplication::processEvents();
+    std::printf("%.0f\n", peakMegabytes());
+    g_window.reset();
+    ResetProcessState();
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc == 3 && std::string(argv[1]) == "--peak-memory")
+        return peakMemoryRun(QString::fromLocal8Bit(argv[2]));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    prepare();
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::fflush(stdout);
+    printRatio(reporter, "LoadInGridTransactions/raw", "BM_LoadInGridTransactions", "BM_LedgerRaw", 3);
+    printRatio(reporter, "LoadInGrid/raw", "BM_LoadInGrid", "BM_TaskListRaw", 3);
+    printTime(reporter, "Save at 1,000 entries", "BM_Save1000", 16);
+    printTime(reporter, "Save at 32,766 entries", "BM_Save32766", 150);
+    // Both grids full at once, the window shown, in a fresh process.
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--peak-memory"), g_large});
+    child.waitForFinished(120000);
+    const double peak = QString::fromLatin1(child.readAllStandardOutput()).trimmed().toDouble();
+    std::printf("peak memory with both grids full = %.0f MB (goal < 80 MB)%s\n", peak, peak < 80 ? "" : "  MISSED");
+    benchmark::Shutdown();
+    g_window.reset();
+    ResetProcessState();
+    sqlite3_close_v2(g_raw);
+    delete g_folder;
+    return 0;
+}
