@@ -3,7 +3,7 @@
 # offscreen, so no display is needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh --tests
 export QT_QPA_PLATFORM=offscreen
 cd build
 ctest --output-on-failure --timeout 300 -j "$(nproc)"
