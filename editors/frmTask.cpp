@@ -1,0 +1,206 @@
+#include "editors/frmTask.h"
+
+#include "data/MyFun.h"
+#include "editors/EditorParts.h"
+#include "editors/PickList.h"
+#include "ui/DatePicker.h"
+#include "ui/ListItems.h"
+#include "ui/Look.h"
+#include "ui/Seams.h"
+
+#include <QGridLayout>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+const QString kDelim = QStringLiteral("<<>>");
+
+// The planned cost as typed, when it is a finite decimal number: a point as decimal separator,
+// an optional sign and exponent, blanks around it. Anything else (grouping, hexadecimal, a
+// second value, words) is no number, so that typed text never becomes part of a statement.
+bool ReadCost(const QString &typed, double *value)
+{
+    static const QRegularExpression number(
+        QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
+    const QString text = typed.trimmed();
+    if (!number.match(text).hasMatch())
+        return false;
+    bool ok = false;
+    *value = text.toDouble(&ok);
+    return ok && std::isfinite(*value);
+}
+
+// A start date as statements carry it: the program's short form between hash marks.
+QString DateLiteral(const QDate &date) { return QLatin1Char('#') + FormatDate(date) + QLatin1Char('#'); }
+
+}  // namespace
+
+frmTask::frmTask(std::function<void()> loadHeads, QWidget *parent)
+    : EditorWindow(QStringLiteral("frmTask"), QStringLiteral("Projects / Tasks"), std::move(loadHeads), parent)
+{
+    lstTasks = new PickList(QStringLiteral("lstTasks"), this, [this] { lstTasks_Click(); });
+    lstTasks->setAccessibleName(QStringLiteral("Projects / Tasks"));
+
+    Frame1 = ui::Frame(QStringLiteral("Frame1"), QString(), this);
+    auto *fields = new QGridLayout(Frame1);
+    txtDescription = ui::TextBox(QStringLiteral("txtDescription"), Frame1);
+    cboStatus = new ui::ComboBox(QStringLiteral("cboStatus"), Frame1);
+    dtTaskDateStart = new ui::DatePicker(QStringLiteral("dtTaskDateStart"), Frame1);
+    zeCostPlanned = ui::TextBox(QStringLiteral("zeCostPlanned"), Frame1);
+    zeCostNow = ui::TextBox(QStringLiteral("zeCostNow"), Frame1);
+    zeRemarksTask = ui::TextBox(QStringLiteral("zeRemarksTask"), Frame1);
+    Label2 = AddField(fields, 0, QStringLiteral("Label2"), QStringLiteral("Project / Task Name"), txtDescription);
+    Label3 = AddField(fields, 1, QStringLiteral("Label3"), QStringLiteral("Status"), cboStatus);
+    Label1 = AddField(fields, 2, QStringLiteral("Label1"), QStringLiteral("Start Date"), dtTaskDateStart);
+    Label5 = AddField(fields, 3, QStringLiteral("Label5"), QStringLiteral("Cost Planned"), zeCostPlanned);
+    Label7 = AddField(fields, 4, QStringLiteral("Label7"), QStringLiteral("Cost Up to Now"), zeCostNow);
+    Label4 = AddField(fields, 5, QStringLiteral("Label4"), QStringLiteral("Remarks"), zeRemarksTask);
+    fields->setColumnStretch(1, 1);
+    fields->setRowStretch(6, 1);
+    zeCostNow->setEnabled(false);
+    cboStatus->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+
+    Frame3 = ui::Frame(QStringLiteral("Frame3"), QString(), this);
+    auto *buttons = new QVBoxLayout(Frame3);
+    cmdAdd = CaptionedButton(QStringLiteral("cmdAdd"), QStyle::SP_FileIcon, QStringLiteral("New"),
+                             QStringLiteral("Add "), Frame3);
+    cmdSave = CaptionedButton(QStringLiteral("cmdSave"), QStyle::SP_DialogSaveButton, QStringLiteral("Save"),
+                              QStringLiteral("Save"), Frame3);
+    cmdCancel = CaptionedButton(QStringLiteral("cmdCancel"), QStyle::SP_DialogCloseButton, QStringLiteral("Close"),
+                                QStringLiteral("Close"), Frame3);
+    for (QPushButton *b : {cmdAdd, cmdSave, cmdCancel})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    cmdSave->setDefault(true);  // Enter saves; Escape closes like the Close button
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(lstTasks, 0, 0, 1, 2);
+    grid->addWidget(Frame1, 1, 0);
+    grid->addWidget(Frame3, 1, 1);
+    grid->setRowStretch(0, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setContentsMargins(12, 12, 12, 12);
+
+    const QList<QWidget *> order{lstTasks, txtDescription, cboStatus, dtTaskDateStart, zeCostPlanned,
+                                 zeRemarksTask, cmdAdd, cmdSave, cmdCancel};
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    resize(560, 440);
+
+    connect(cmdAdd, &QPushButton::clicked, this, &frmTask::cmdAdd_Click);
+    connect(cmdSave, &QPushButton::clicked, this, &frmTask::cmdSave_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmTask::cmdCancel_Click);
+    Form_Load();
+}
+
+void frmTask::Form_Load()
+{
+    IgnoreFailure([&] { LoadInList(); });
+    cboStatus->SetListIndex(0);
+    Frame1->setEnabled(false);
+    EditMode = false;
+}
+
+void frmTask::LoadInList()
+{
+    m_cls = std::make_unique<CTemplate>();
+    m_cls->LoadList(*lstTasks, QStringLiteral("tblTasks"), QStringLiteral("TaskName"), QStringLiteral("TaskID"),
+                    QStringLiteral("UserId"), QuoteSql(CurrentUserId));
+    m_cls->LoadList(*cboStatus, QStringLiteral("tblStatus"), QStringLiteral("StatusName"), QStringLiteral("StatusID"));
+}
+
+void frmTask::ShowField(const char *column, const std::function<void(const Variant &)> &show)
+{
+    IgnoreFailure([&] {
+        if (!m_task || m_task->Eof())
+            return;
+        const Variant value = m_task->Fields(QString::fromLatin1(column));
+        if (!value.isNull())
+            show(value);
+    });
+}
+
+void frmTask::lstTasks_Click()
+{
+    if (!AskYesNo(QStringLiteral("Want to modify this Project/Task ?"), QStringLiteral("Edit?"))) {
+        Frame1->setEnabled(false);
+        txtDescription->clear();
+        EditMode = false;
+        return;
+    }
+    const int current = lstTasks->ListIndex();
+    txtDescription->setText(lstTasks->List(current));
+    m_task.reset();
+    IgnoreFailure([&] {
+        m_cls->ExecuteSql(QStringLiteral("Select * from tblTasks where TaskID=") +
+                          QString::number(lstTasks->ItemData(current)));
+        m_task = SharedRecordset;
+    });
+    ShowField("StatusID", [&](const Variant &v) {
+        const Variant status = m_cls->CodeDecode(v.toString(), QStringLiteral("StatusID"), QStringLiteral("tblStatus"),
+                                                 QStringLiteral("StatusID"));
+        cboStatus->SetListIndex(int(status.toInt64()) - 1);
+    });
+    ShowField("CostPlanned", [&](const Variant &v) { zeCostPlanned->setText(v.toString()); });
+    ShowField("Notes", [&](const Variant &v) { zeRemarksTask->setText(v.toString()); });
+    ShowField("StartDate", [&](const Variant &v) { dtTaskDateStart->SetValue(v.toDate()); });
+    ShowField("CostUpToNow", [&](const Variant &v) { zeCostNow->setText(v.toString()); });
+    m_task.reset();
+    EditMode = true;
+    Frame1->setEnabled(true);
+    txtDescription->setFocus();
+}
+
+void frmTask::cmdAdd_Click()
+{
+    dtTaskDateStart->SetValue(ui::Today());
+    // The first status means "all" to the ledger's filter, so a new task starts as the second.
+    cboStatus->SetListIndex(cboStatus->ListCount() >= 2 ? 1 : 0);
+    ClearControls();
+    Frame1->setEnabled(true);
+    txtDescription->setFocus();
+    EditMode = false;
+}
+
+void frmTask::cmdSave_Click()
+{
+    if (!Frame1->isEnabled() || IsBlank(txtDescription->text()))
+        return;
+    double cost = 0;
+    if (!ReadCost(zeCostPlanned->text(), &cost)) {
+        ui::MsgBox(QStringLiteral("Cost Planned must be a number."), ui::Buttons::OKOnly, ui::Icon::Exclamation,
+                   AppTitle);
+        zeCostPlanned->setFocus();
+        zeCostPlanned->selectAll();
+        return;
+    }
+    const QString status = QString::number(cboStatus->ListIndex() + 1);
+    const QString rest = QuoteSql(txtDescription->text()) + kDelim + DateLiteral(dtTaskDateStart->Value()) + kDelim +
+                         (EditMode ? QString() : QStringLiteral("0") + kDelim) + FormatNumber(cost) + kDelim +
+                         QuoteSql(zeRemarksTask->text());
+    IgnoreFailure([&] {
+        if (!EditMode) {
+            m_cls->AddNewTask(QStringLiteral("tblTasks"),
+                              QStringLiteral("UserId<<>>StatusID<<>>TaskName<<>>StartDate<<>>CostUpToNow<<>>"
+                                             "CostPlanned<<>>Notes"),
+                              QuoteSql(CurrentUserId) + kDelim + status + kDelim + rest, QStringLiteral("TaskID"), kDelim);
+        } else if (lstTasks->ListIndex() >= 0) {
+            m_cls->UpdateDataTask(QStringLiteral("tblTasks"), QStringLiteral("TaskName<<>>StartDate<<>>CostPlanned<<>>Notes"),
+                                  rest, QStringLiteral("StatusID"), Variant(status.toInt()), kDelim,
+                                  lstTasks->ItemData(lstTasks->ListIndex()));
+        }
+    });
+    Frame1->setEnabled(false);
+    ClearControls();
+    IgnoreFailure([&] { LoadInList(); });
+}
+
+void frmTask::ClearControls()
+{
+    for (QLineEdit *box : {zeCostNow, zeCostPlanned, zeRemarksTask, txtDescription})
+        box->clear();
+}
+
+void frmTask::cmdCancel_Click() { reject(); }
