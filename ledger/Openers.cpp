@@ -1,35 +1,32 @@
-// The windows the ledger window opens: the task editor, the action heads editor, and the export
-// of the ledger on show.
-#include "data/MyFun.h"
+// What the ledger window opens: the task editor, the action heads editor, and the export of the
+// ledger on show. When an editor closes it refills the window's head and status lists; the task
+// list waits for the next refresh.
+#include "editors/frmHeads.h"
+#include "editors/frmTask.h"
+#include "export/TaskReport.h"
+#include "ledger/Steps.h"
 #include "ledger/frmMainMenu.h"
-#include "ui/Look.h"
 #include "ui/Seams.h"
 
-#include <QVBoxLayout>
-
-namespace {
-// Stands in for an editor until it is built: an empty window of that name.
-void showPlaceholder(const QString &name, const QString &title, QWidget *parent)
-{
-    QDialog d(parent);
-    d.setObjectName(name);
-    d.setWindowTitle(title);
-    ui::ApplyBackground(&d);
-    d.resize(480, 320);
-    ui::ShowModal(d);
-}
-}  // namespace
+#include <QLabel>
+#include <QLineEdit>
 
 void frmMainMenu::btnEditTask_Click()
 {
-    showPlaceholder(QStringLiteral("frmTask"), QStringLiteral("Project / Task"), this);
-    LoadHeads();
+    frmTask editor([this] { LoadHeads(); }, this);
+    ui::ShowModal(editor);
 }
 
 void frmMainMenu::cmdAddHead_Click()
 {
-    showPlaceholder(QStringLiteral("frmHeads"), QStringLiteral("Transaction Heads"), this);
-    LoadHeads();
+    TryStep([&] {
+        frmHeads editor([this] { LoadHeads(); }, this);
+        ui::ShowModal(editor);
+    });
 }
 
-void frmMainMenu::btnExportXSL_Click() {}
+void frmMainMenu::btnExportXSL_Click()
+{
+    ExportTaskReport(*gdTansactionsList, lblTaskNo->text(), lblTaskName->text(), zeMoneyReceived->text(),
+                     zeMoneySpent->text(), txtCashInWallet->text());
+}

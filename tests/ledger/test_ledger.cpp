@@ -2,12 +2,15 @@
 // scripted message boxes, and checks of what the window shows and what the database holds.
 #include "TestSupport.h"
 
+#include "editors/frmHeads.h"
+#include "editors/frmTask.h"
 #include "ledger/frmMainMenu.h"
 #include "ui/DatePicker.h"
 #include "ui/Grid.h"
 #include "ui/ListItems.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QTest>
 #include <memory>
@@ -487,6 +490,58 @@ TEST_F(LedgerTest, KeyboardDrivesTheGridsAndTheEditor)
             EXPECT_EQ(b->accessibleName(), b->toolTip()) << b->objectName().toStdString();
         }
     }
+}
+
+TEST_F(LedgerTest, ClosingAnEditorRefillsTheListsButNotTheTaskGrid)
+{
+    Task(7, "Garage");
+    Open();
+    ScriptedModals modals;
+    modals.Then([&](QDialog &d) {
+        auto &heads = dynamic_cast<frmHeads &>(d);
+        EXPECT_EQ(d.windowTitle(), "Transaction Heads");
+        heads.cmdAdd->click();
+        TypeInto(heads.txtDescription, "Fuel");
+        heads.cboType->SetListIndex(1);
+        heads.cmdSave->click();
+        heads.cmdCancel->click();
+    });
+    modals.Then([&](QDialog &d) {
+        ASSERT_NE(dynamic_cast<frmTask *>(&d), nullptr);
+        Seed("INSERT INTO defHeads VALUES (9,'Grant',0,'ann')");
+        Task(8, "Roof");
+        d.close();
+    });
+    w->FrameActionManager->setEnabled(true);
+    w->cmdAddHead->click();
+    EXPECT_EQ(w->cboTransactionHeads->findText("Fuel"), 2);
+    EXPECT_EQ(w->cboPreviewHeads->ListCount(), 3);
+    w->btnEditTask->click();
+    EXPECT_GE(w->cboTransactionHeads->findText("Grant"), 0);
+    EXPECT_EQ(w->cboPreviewStatus->ListCount(), 6);
+    EXPECT_EQ(Column0(w->gdPreviewList), QStringList{"7"});  // until the next refresh
+}
+
+TEST_F(LedgerTest, ExportWritesTheLedgerOnShow)
+{
+    QDir(Folder()).mkdir("xsl");
+    const auto previous = ui::SetClock([] { return QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9)); });
+    Task(7, "Garage");
+    Entry(1, 7, 1, "0", "120", "2024-03-05", "'bags'");
+    Entry(2, 7, 2, "500", "0", "2024-03-06", "'advance'");
+    Open();
+    w->btnExportXSL->click();  // no task selected: nothing happens
+    ClickRow(w->gdPreviewList, 1);
+    boxes.Expect(ui::Answer::No);
+    boxes.Expect();
+    w->btnExportXSL->click();
+    ui::SetClock(previous);
+    ASSERT_EQ(boxes.Count(), 2);
+    EXPECT_EQ(boxes.Shown()[0].prompt, "Do you want to open it now in Microsoft Excel? ");
+    EXPECT_EQ(boxes.Shown()[1].prompt, "Data has been written in Excel file.");
+    const QByteArray sheet = BytesOf(Folder() + "/xsl/05-12-2026 - TASK details - (14-05-09).xls");
+    for (const char *text : {"Garage", "advance", "06/03/2024", "Sub Total :", "Final Total :", "380"})
+        EXPECT_TRUE(sheet.contains(text)) << text;
 }
 
 }  // namespace
