@@ -75,8 +75,9 @@ inline void printRatio(const CollectingReporter &r, const char *label, const cha
         printRecord(label, "n/a (run both " + std::string(ours) + " and " + base + ")", formatted("<= %g", goal), false);
         return;
     }
-    printRecord(label, formatted("%.2f (%.4g ms vs %.4g ms)", a / b, a, b),
-                formatted("<= %g", goal), a / b <= goal);
+    const auto shown = [](double ms) { return ms < 0.1 ? formatted("%.3g us", ms * 1e3) : formatted("%.4g ms", ms); };
+    printRecord(label, formatted("%.2f (", a / b) + shown(a) + " vs " + shown(b) + ")", formatted("<= %g", goal),
+                a / b <= goal);
 }
 
 // One benchmark's time in milliseconds, held to a goal below which it must stay.
