@@ -1,23 +1,30 @@
 #pragma once
-// What the benchmark programs share: a reporter that keeps each benchmark's time, and the
-// ratios against the raw engine that the goals are set in.
+// What the benchmark programs share: a reporter that keeps each benchmark's time, and the lines
+// of the performance record. Each record line reads "record|what|measured|goal|met or not";
+// scripts/perf.sh gathers them into one table.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 // Reports as the console does and keeps each benchmark's real time per iteration (the median
 // when the runs are repeated).
 class CollectingReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal, so that a saved output reads plainly.
+    CollectingReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run> &runs) override
     {
         for (const Run &r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred) {
                 m_times[r.run_name.function_name].push_back(r.GetAdjustedRealTime());
+                m_units[r.run_name.function_name] = benchmark::GetTimeUnitString(r.time_unit);
+            }
         ConsoleReporter::ReportRuns(runs);
     }
     // Median real time of a benchmark, or a negative number when it did not run.
@@ -31,18 +38,55 @@ public:
         return t[t.size() / 2];
     }
 
+    // The same in milliseconds, whatever unit the benchmark reports in.
+    double Milliseconds(const std::string &name) const
+    {
+        const double t = Time(name);
+        const auto it = m_units.find(name);
+        const std::string unit = it == m_units.end() ? std::string("ms") : it->second;
+        return t < 0 ? t : t * (unit == "s" ? 1e3 : unit == "us" ? 1e-3 : unit == "ns" ? 1e-6 : 1.0);
+    }
+
 private:
     std::map<std::string, std::vector<double>> m_times;
+    std::map<std::string, std::string> m_units;
 };
 
-inline void printRatio(const CollectingReporter &r, const char *label, const char *ours, const char *base, double goal)
+// One line of the record.
+inline void printRecord(const std::string &what, const std::string &measured, const std::string &goal, bool met)
 {
-    const double a = r.Time(ours), b = r.Time(base);
-    if (a < 0 || b <= 0) {
-        std::printf("ratio %s = n/a (run both %s and %s)\n", label, ours, base);
-        return;
-    }
-    const double ratio = a / b;
-    std::printf("ratio %s = %.2f (goal <= %g)%s\n", label, ratio, goal, ratio <= goal ? "" : "  MISSED");
+    std::printf("record|%s|%s|%s|%s\n", what.c_str(), measured.c_str(), goal.c_str(), met ? "met" : "NOT met");
+    std::fflush(stdout);
 }
 
+// A number or three in printf's form.
+inline std::string formatted(const char *format, double a, double b = 0, double c = 0)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, format, a, b, c);
+    return text;
+}
+
+// The ratio of two benchmarks' times, held to goal: at most that many times the base.
+inline void printRatio(const CollectingReporter &r, const char *label, const char *ours, const char *base, double goal)
+{
+    const double a = r.Milliseconds(ours), b = r.Milliseconds(base);
+    if (a < 0 || b <= 0) {
+        printRecord(label, "n/a (run both " + std::string(ours) + " and " + base + ")", formatted("<= %g", goal), false);
+        return;
+    }
+    const auto shown = [](double ms) { return ms < 0.1 ? formatted("%.3g us", ms * 1e3) : formatted("%.4g ms", ms); };
+    printRecord(label, formatted("%.2f (", a / b) + shown(a) + " vs " + shown(b) + ")", formatted("<= %g", goal),
+                a / b <= goal);
+}
+
+// One benchmark's time in milliseconds, held to a goal below which it must stay.
+inline void printTime(const CollectingReporter &r, const char *label, const char *name, double goalMs)
+{
+    const double t = r.Milliseconds(name);
+    if (t < 0) {
+        printRecord(label, "n/a", formatted("< %g ms", goalMs), false);
+        return;
+    }
+    printRecord(label, formatted("%.1f ms", t), formatted("< %g ms", goalMs), t < goalMs);
+}

@@ -201,8 +201,10 @@ int main(int argc, char **argv)
     CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::fflush(stdout);
-    printRatio(reporter, "ledger CTemplate/raw", "BM_LedgerThroughCTemplate", "BM_LedgerRawSqlcipher", 1.5);
-    printRatio(reporter, "CodeDecode/prepared", "BM_CodeDecodeRepeated", "BM_PreparedStatementRerun", 3);
+    printRatio(reporter, "Data layer: 32,767-entry ledger read through ExecuteSql / raw C API read",
+               "BM_LedgerThroughCTemplate", "BM_LedgerRawSqlcipher", 1.5);
+    printRatio(reporter, "Data layer: one CodeDecode look-up / a prepared statement rerun", "BM_CodeDecodeRepeated",
+               "BM_PreparedStatementRerun", 3);
     benchmark::Shutdown();
     ResetProcessState();
     sqlite3_close_v2(g_raw);
