@@ -64,6 +64,9 @@ Variant CTemplate::dataIntialize(const QString &myDataBase, const QString &UserI
     guarded([&] {
         SharedConnection.Open(QStringLiteral("driver={Microsoft Access Driver (*.mdb)};dbq=") + myDataBase,
                               UserId, Passwd);
+        // A file that can be read but not written stays open for reading; the user is told once.
+        if (!SharedConnection.CannotSave().isEmpty())
+            ReportDataError(SharedConnection.CannotSave());
     });
     return {};
 }

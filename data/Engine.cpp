@@ -4,6 +4,11 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QUrl>
+
+#include <algorithm>
+#include <set>
+#include <utility>
 
 namespace {
 
@@ -36,6 +41,95 @@ bool isDateType(const char *decl)
 {
     return decl && (qstricmp(decl, "DATE") == 0 || qstricmp(decl, "DATETIME") == 0);
 }
+
+// Names that differ only in letter case are one name in every alphabet: the engine's own NOCASE
+// folds A to Z alone, so the connection replaces it with simple Unicode case folding (as
+// QString::compare does; "ß" and "ss" stay different). ASCII, the common case, is compared
+// in place; the rest from the first non-ASCII character on, which gives the same order as
+// folding the whole texts.
+int compareNoCase(void *, int len1, const void *text1, int len2, const void *text2)
+{
+    const auto *a = static_cast<const unsigned char *>(text1);
+    const auto *b = static_cast<const unsigned char *>(text2);
+    const int shorter = std::min(len1, len2);
+    int i = 0;
+    for (; i < shorter; ++i) {
+        unsigned char ca = a[i], cb = b[i];
+        if ((ca | cb) & 0x80)
+            break;
+        if (ca >= 'A' && ca <= 'Z')
+            ca += 'a' - 'A';
+        if (cb >= 'A' && cb <= 'Z')
+            cb += 'a' - 'A';
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (i == shorter)
+        return len1 < len2 ? -1 : len1 > len2 ? 1 : 0;
+    const int r = QString::compare(QString::fromUtf8(reinterpret_cast<const char *>(a + i), len1 - i),
+                                   QString::fromUtf8(reinterpret_cast<const char *>(b + i), len2 - i),
+                                   Qt::CaseInsensitive);
+    return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+
+// A name as an SQL identifier.
+QString quotedName(const QString &name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+// Every row of a statement, each column as text; nothing when it cannot run.
+QList<QStringList> rowsOf(sqlite3 *db, const QString &sql)
+{
+    QList<QStringList> rows;
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK)
+        return rows;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        QStringList row;
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c)
+            row << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)));
+        rows << row;
+    }
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
+// True when an index ordered by NOCASE may disagree with the program's NOCASE: one of its
+// columns holds a text outside ASCII (on ASCII both foldings agree, whoever built the index),
+// or it orders an expression, which is not checked.
+bool nocaseIndexesMayDisagree(sqlite3 *db)
+{
+    std::set<std::pair<QString, QString>> columns;  // table and column, quoted
+    for (const QStringList &table : rowsOf(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"))) {
+        for (const QStringList &index : rowsOf(db, QStringLiteral("PRAGMA index_list(%1)").arg(quotedName(table[0])))) {
+            // index_xinfo: seqno, cid, name, desc, coll, key
+            for (const QStringList &part : rowsOf(db, QStringLiteral("PRAGMA index_xinfo(%1)").arg(quotedName(index.value(1))))) {
+                if (part.value(5) != QLatin1String("1") || part.value(4).compare(QLatin1String("NOCASE"), Qt::CaseInsensitive) != 0)
+                    continue;
+                if (part.value(1).toInt() < 0)
+                    return true;
+                columns.emplace(quotedName(table[0]), quotedName(part.value(2)));
+            }
+        }
+    }
+    for (const auto &[table, column] : columns) {
+        // A text outside ASCII has more bytes than characters.
+        if (!rowsOf(db, QStringLiteral("SELECT 1 FROM %1 WHERE length(%2) <> length(CAST(%2 AS BLOB)) LIMIT 1")
+                            .arg(table, column)).isEmpty())
+            return true;
+    }
+    return false;
+}
+
+// The connection's answer to a PRAGMA that sets something, as text.
+QString pragma(sqlite3 *db, const char *sql)
+{
+    const QList<QStringList> rows = rowsOf(db, QString::fromLatin1(sql));
+    return rows.isEmpty() ? QString() : rows.front().value(0);
+}
+
+bool isDamage(int rc) { return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB; }
 
 }  // namespace
 
@@ -112,9 +206,19 @@ void Connection::Close()
 {
     clearCache();
     if (m_db) {
+        // The file goes back to a plain rollback journal, its write-ahead log folded in: a copy
+        // of the file alone then holds every change, and a folder that is read-only later (or
+        // a medium it is burnt to) can still read it. Another program that has the file open
+        // keeps the log; the last one to close switches the file back.
+        if (!m_readOnly) {
+            sqlite3_busy_timeout(m_db, 0);
+            sqlite3_exec(m_db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+        }
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
+    m_readOnly = false;
+    m_cannotSave.clear();
 }
 
 QString DatabasePathOf(const QString &connectionText)
@@ -123,15 +227,39 @@ QString DatabasePathOf(const QString &connectionText)
     if (at < 0)
         return {};
     const int start = at + 4;
-    // The path runs to the next attribute ("; name=") or to the end: a folder name may itself
-    // hold a ";".
-    static const QRegularExpression nextAttribute(QStringLiteral(";\\s*[A-Za-z][A-Za-z0-9 _]*="));
-    const QRegularExpressionMatch m = nextAttribute.match(connectionText, start);
-    QString path = connectionText.mid(start, m.hasMatch() ? m.capturedStart() - start : -1);
+    QString path = connectionText.mid(start);
     if (path.endsWith(QLatin1Char(';')))
         path.chop(1);
+    // A file of that whole name is the file, whatever its folders hold ("q;lang=en/qmk.dat").
+    if (QFileInfo(path).isFile())
+        return path;
+    // Otherwise the path runs to the next attribute ("; name=value"). A folder name may itself
+    // hold ";" and even "name=", but then a "/" follows within the same piece, which no
+    // attribute's value holds.
+    static const QRegularExpression nextAttribute(QStringLiteral(";\\s*[A-Za-z][A-Za-z0-9 _]*=[^;/\\\\]*(;|$)"));
+    const QRegularExpressionMatch m = nextAttribute.match(connectionText, start);
+    if (m.hasMatch())
+        path = connectionText.mid(start, m.capturedStart() - start);
     return path;
 }
+
+namespace {
+
+// Opens and keys a handle; answers the engine's status of reading the schema, which proves
+// that the key fits the file.
+int openKeyed(const QByteArray &name, int flags, const QString &password, sqlite3 **db)
+{
+    int rc = sqlite3_open_v2(name.constData(), db, flags, nullptr);
+    if (rc != SQLITE_OK)
+        return rc;
+    sqlite3_create_collation_v2(*db, "NOCASE", SQLITE_UTF8, nullptr, compareNoCase, nullptr);
+    const QByteArray key = password.toUtf8();
+    sqlite3_key(*db, key.constData(), key.size());
+    sqlite3_busy_timeout(*db, 3000);
+    return sqlite3_exec(*db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+}
+
+}  // namespace
 
 void Connection::openFile(const QString &path, const QString &password, bool create)
 {
@@ -150,37 +278,69 @@ void Connection::openFile(const QString &path, const QString &password, bool cre
     if (!create && QFileInfo(path).size() == 0)
         throw SqlError(QStringLiteral("'%1' is empty: it is not a Quillmark database.").arg(path));
 
+    // A file that the system lets us read but not write opens for reading.
     sqlite3 *db = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    int rc = openKeyed(path.toUtf8(), flags, password, &db);
+    bool asItStands = false;
+    if ((rc & 0xff) == SQLITE_CANTOPEN && !create) {
+        // A file still in write-ahead-log mode (its program was killed, or another program
+        // keeps it so) cannot be read without the log's index, and a read-only folder cannot
+        // hold one: read the file as it stands.
+        asItStands = true;
+        sqlite3_close_v2(db);
+        db = nullptr;
+        const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
+        rc = openKeyed(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, password, &db);
+    }
     if (rc != SQLITE_OK) {
         const QString why = db ? errorText(db) : QStringLiteral("out of memory");
         sqlite3_close_v2(db);
+        if ((rc & 0xff) == SQLITE_NOTADB)
+            throw SqlError(QStringLiteral("Cannot open the database file '%1': %2 (not a valid password, or not "
+                                          "a Quillmark database).").arg(path, why));
         throw SqlError(QStringLiteral("Cannot open the database file '%1': %2.").arg(path, why));
     }
-    const QByteArray key = password.toUtf8();
-    sqlite3_key(db, key.constData(), key.size());
-    sqlite3_busy_timeout(db, 3000);
     // Room for a whole ledger of the largest size in decrypted pages, so that showing the same
     // project again reads no page twice.
     sqlite3_exec(db, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
-    // Reading the schema proves that the key fits the file.
-    rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        const bool notADb = rc == SQLITE_NOTADB;
-        const QString why = errorText(db);
-        sqlite3_close_v2(db);
-        if (notADb)
-            throw SqlError(QStringLiteral("Not a valid password, or '%1' is not a Quillmark database.").arg(path));
-        throw SqlError(QStringLiteral("Cannot open the database file '%1': %2.").arg(path, why));
-    }
-    // Changes go to a write-ahead log that is flushed to the disk at checkpoints rather than
-    // at every statement: a save survives the program being killed at any moment, and the
-    // ledger's write-back on every display costs no disk flush. A file on a medium that cannot
-    // take the log stays in its own journal mode.
-    sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
     m_db = db;
+    if (sqlite3_db_readonly(db, "main") == 1) {
+        m_readOnly = true;
+        m_cannotSave = QStringLiteral("Changes cannot be saved: the database file '%1' can only be read (%2).")
+                           .arg(path, QString::fromUtf8(sqlite3_errstr(SQLITE_READONLY)));
+        if (asItStands && QFileInfo(path + QStringLiteral("-wal")).size() > 0)
+            m_cannotSave += QStringLiteral(" The latest changes, kept in '%1-wal', are not shown until its folder "
+                                           "can be written.").arg(path);
+        return;
+    }
+    // Another program may have written names with its own NOCASE, which folds A to Z alone.
+    if (!create && nocaseIndexesMayDisagree(db)) {
+        rc = sqlite3_exec(db, "REINDEX NOCASE", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            const QString why = errorText(db);
+            if (isDamage(rc)) {
+                Close();
+                throw SqlError(QStringLiteral("The database file '%1' is damaged: %2.").arg(path, why));
+            }
+            // Writing through indexes in another order would damage them: the file is only read.
+            sqlite3_exec(db, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
+            m_readOnly = true;
+            m_cannotSave = QStringLiteral("Changes cannot be saved: the names in the database file '%1' could "
+                                          "not be sorted again for matching in any letter case (%2).").arg(path, why);
+            return;
+        }
+    }
+    // While the program runs, changes go to a write-ahead log that is flushed to the disk at
+    // checkpoints rather than at every statement: a save survives the program being killed at
+    // any moment, and the ledger's write-back on every display costs no disk flush. A file
+    // that cannot take the log (a full disk) keeps its rollback journal and full flushes.
+    if (pragma(db, "PRAGMA journal_mode=WAL").compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
+        sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+        // The first read lays out the log's index; done now, a disk that fills up later
+        // still lets the program read.
+        sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
 }
 
 void Connection::Open(const QString &connectionText, const QString &, const QString &password)
@@ -214,21 +374,53 @@ void Connection::clearCache()
     m_cache.clear();
 }
 
+namespace {
+
+// The first character at or after p that is neither blank nor part of a comment.
+const char *skipBlanksAndComments(const char *p, const char *end)
+{
+    while (p < end) {
+        if (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\f' || *p == '\v') {
+            ++p;
+        } else if (p + 1 < end && p[0] == '-' && p[1] == '-') {
+            while (p < end && *p != '\n')
+                ++p;
+        } else if (p + 1 < end && p[0] == '/' && p[1] == '*') {
+            const char *close = p + 2;
+            while (close + 1 < end && !(close[0] == '*' && close[1] == '/'))
+                ++close;
+            p = close + 1 < end ? close + 2 : end;
+        } else {
+            break;
+        }
+    }
+    return p;
+}
+
+}  // namespace
+
 Connection::Cached &Connection::statementFor(const QString &text)
 {
     const auto found = m_cache.find(text);
     if (found != m_cache.end())
         return *found;
     const QByteArray utf8 = text.toUtf8();
+    const char *begin = utf8.constData();
+    const char *end = begin + utf8.size();
+    // One statement at a time: a text that starts with an empty statement, or holds anything
+    // but blanks, comments and semicolons after its first statement, is refused, never run.
+    // The engine would otherwise take ";" first as part of the statement that follows.
+    const char *first = skipBlanksAndComments(begin, end);
+    if (first < end && *first == ';')
+        throw SqlError(QStringLiteral("Characters found before the SQL statement: it starts with an empty statement."));
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
-    if (sqlite3_prepare_v2(m_db, utf8.constData(), utf8.size() + 1, &stmt, &tail) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_db, begin, int(utf8.size()), &stmt, &tail) != SQLITE_OK)
         throw SqlError(errorText(m_db));
     if (!stmt)
         throw SqlError(QStringLiteral("The statement is empty."));
-    // One statement at a time: anything after the first one is refused, never run.
-    for (const char *p = tail; p && *p; ++p) {
-        if (!(*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == ';')) {
+    for (const char *p = skipBlanksAndComments(tail, end); p < end; p = skipBlanksAndComments(p + 1, end)) {
+        if (*p != ';') {
             sqlite3_finalize(stmt);
             throw SqlError(QStringLiteral("Characters found after end of SQL statement."));
         }

@@ -81,9 +81,12 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     // Opens the file named after "dbq=" in the connection text, keyed with the password.
-    // A missing file, a wrong password or a file that is no database is a failure.
+    // A missing file, a wrong password or a file that is no database (or is damaged) is a
+    // failure. A file that can be read but not written opens for reading: see CannotSave.
     void Open(const QString &connectionText, const QString &userName, const QString &password);
     bool IsOpen() const { return m_db != nullptr; }
+    // Why changes cannot be saved on the open file, said for the user; empty when they can.
+    const QString &CannotSave() const { return m_cannotSave; }
     // Runs one statement and answers its rows.
     std::shared_ptr<Recordset> Execute(const QString &statement);
     void Close();
@@ -98,6 +101,8 @@ private:
     void openFile(const QString &path, const QString &password, bool create);
 
     sqlite3 *m_db = nullptr;
+    bool m_readOnly = false;
+    QString m_cannotSave;
     // A prepared statement and how many rows it gave the last time it ran: the ledger and the
     // task list rerun the same statements, and sizing a result at once spares regrowing it.
     struct Cached {
@@ -110,7 +115,8 @@ private:
     QHash<QString, Cached> m_cache;
 };
 
-// The path after "dbq=" in a connection text, up to the next ";".
+// The path after "dbq=" in a connection text: the whole rest when a file has that name, else
+// up to the next "; name=value" attribute.
 QString DatabasePathOf(const QString &connectionText);
 
 // Rewrites the parts of a statement that the engine cannot read: a #D/M/YYYY# date literal

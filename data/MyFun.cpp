@@ -1,12 +1,19 @@
 #include "data/MyFun.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 Connection SharedConnection;
 std::shared_ptr<Recordset> SharedRecordset;
 CTemplate DataAccess;
 QString CurrentUserId;
 QString AppTitle;
+
+namespace {
+// The program may end at once (Quit, Escape in the login dialog): the connection still closes,
+// so that the file alone holds every change and is a plain rollback-journal file again.
+[[maybe_unused]] const bool g_closesAtQuickExit = std::at_quick_exit([] { SharedConnection.Close(); }) == 0;
+}  // namespace
 
 namespace {
 // The largest value of a column plus 1, or 1 when it holds none.

@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdlib>
 
 Q_LOGGING_CATEGORY(lcQuillmarkTrace, "quillmark.trace")
 
@@ -106,7 +107,9 @@ void EndProgram()
     }
     std::fflush(stdout);
     std::fflush(stderr);
-    std::_Exit(0);
+    // At once: no window's closing handlers run, only what was registered with at_quick_exit
+    // (the database connection closes, so that its file holds every change by itself).
+    std::quick_exit(0);
 }
 EndHandler SetEndHandler(EndHandler h) { return exchange(g_end, std::move(h)); }
 

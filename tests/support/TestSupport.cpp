@@ -139,3 +139,44 @@ void ScriptedModals::Then(Script script) { m_scripts.push_back(std::move(script)
 void TypeInto(QWidget *w, const QString &text) { QTest::keyClicks(w, text); }
 
 void Press(QWidget *w, int key, Qt::KeyboardModifiers mods) { QTest::keyClick(w, Qt::Key(key), mods); }
+
+#include "shell/frmLogin.h"
+#include "shell/frmUser.h"
+
+void TypeText(QWidget *w, const QString &text)
+{
+    // Key codes cover ASCII only; other characters arrive as the text of a key event, as an
+    // input method hands them over. A pair of surrogates is one character.
+    for (int i = 0; i < text.size(); ++i) {
+        const int length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString ch = text.mid(i, length);
+        i += length - 1;
+        if (ch.size() == 1 && ch[0].unicode() >= 0x20 && ch[0].unicode() < 0x7f) {
+            QTest::keyClicks(w, ch);
+        } else {
+            QTest::sendKeyEvent(QTest::Press, w, Qt::Key_unknown, ch, Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, w, Qt::Key_unknown, ch, Qt::NoModifier);
+        }
+    }
+}
+
+void ScriptLogin(ScriptedModals &modals, const QString &name, const QString &password)
+{
+    modals.Then([=](QDialog &d) {
+        auto &login = static_cast<frmLogin &>(d);
+        TypeText(login.txtUserName, name);
+        Press(login.txtUserName, Qt::Key_Return);
+        TypeText(login.txtPassword, password);
+        Press(login.txtPassword, Qt::Key_Return);
+    });
+}
+
+void SaveUserThroughWindow(const QString &name, const QString &password)
+{
+    frmUser window;
+    window.show();
+    QApplication::processEvents();
+    TypeText(window.txtUserName, name);
+    TypeText(window.txtPassword, password);
+    QTest::mouseClick(window.cmdSave, Qt::LeftButton);
+}

@@ -102,3 +102,10 @@ void TypeInto(QWidget *w, const QString &text);
 void Press(QWidget *w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier);
 
 #include "TestSupport.inl"
+
+// Types any text into a widget as key events, characters beyond ASCII included.
+void TypeText(QWidget *w, const QString &text);
+// Scripts the next login dialog: the name, Enter, the password, Enter.
+void ScriptLogin(ScriptedModals &modals, const QString &name, const QString &password);
+// Saves a user through the user entry window as a user would: types both boxes, clicks Save.
+void SaveUserThroughWindow(const QString &name, const QString &password);

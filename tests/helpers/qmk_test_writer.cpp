@@ -1,0 +1,39 @@
+// qmk-test-writer FOLDER [COUNT]: opens FOLDER/qmk.dat as start-up does and saves ledger entries
+// through the record writer, printing each saved entry's key once its save has returned. The
+// crash test kills it at random moments; with COUNT it saves that many and ends as Quit does.
+#include "data/MyFun.h"
+#include "ui/Seams.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char **argv)
+{
+    if (argc < 2)
+        return 2;
+    // A box here is a failure: say it and stop.
+    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(r.title), qPrintable(r.prompt));
+        std::_Exit(3);
+        return ui::Answer::OK;
+    });
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const long count = argc > 2 ? std::atol(argv[2]) : -1;
+    DataAccess.dataIntialize(folder + QStringLiteral("/qmk.dat"), QString(), QString::fromLatin1(kDatabasePassword));
+    CurrentUserId = QStringLiteral("ann");
+    try {
+        for (long i = 1; count < 0 || i <= count; ++i) {
+            DataAccess.AddNew(QStringLiteral("tblTransaction"),
+                              QStringLiteral("UserId<<>>TransactionDate<<>>HeadId<<>>AmountIn<<>>AmountOut<<>>Remarks<<>>TaskID"),
+                              QuoteSql(CurrentUserId) + QStringLiteral("<<>>#1/2/2024#<<>>1<<>>%1<<>>0<<>>'entry'<<>>1").arg(i),
+                              QStringLiteral("Id"), QStringLiteral("<<>>"));
+            DataAccess.ExecuteSql(QStringLiteral("Select max(Id) From tblTransaction"));
+            std::printf("%lld\n", static_cast<long long>(SharedRecordset->Fields(0).toInt64()));
+            std::fflush(stdout);
+        }
+    } catch (const SqlError &e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.description()));
+        return 4;
+    }
+    ui::EndProgram();
+}
