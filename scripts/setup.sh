@@ -2,14 +2,15 @@
 # Installs the Debian packages Quillmark needs (only those missing), then configures and builds
 # it. The build lays out the program folder build/bin: the quillmark executable, Help/, an
 # empty xsl/ and qmk.dat (made only when there is none). With --tests it also installs what only
-# the tests use: LibreOffice Calc, which checks that exported sheets open in a spreadsheet program.
+# the tests use: LibreOffice Calc, which checks that exported sheets open in a spreadsheet program,
+# and clang with its sanitizer and libFuzzer runtimes for the checking build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libsqlcipher-dev sqlcipher
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(libreoffice-calc-nogui)
+  packages+=(libreoffice-calc-nogui clang libclang-rt-14-dev)
 fi
 missing=()
 for p in "${packages[@]}"; do

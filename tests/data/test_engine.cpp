@@ -70,8 +70,8 @@ TEST_F(DataEngine, RejectedStatementsWriteNothingAndKeepTheCurrentResult)
 
     const char *const rejected[] = {
         // An impossible date.
-        "INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,TaskID) "
-        "VALUES (1,'ann',#31/02/2026#,1,10,0,' ',3)",
+        ("INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,TaskID) "
+         "VALUES (1,'ann',#31/02/2026#,1,10,0,' ',3)"),
         // A second statement after ";" is refused, and the first one is not run either.
         "INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (1,'Fuel',1,'ann'); DELETE FROM tblStatus",
         "Select * from tblNowhere",
@@ -197,8 +197,8 @@ TEST_F(DataEngine, TheProgramsFixedStatementsAreAccepted)
         "Select * from tblTasks where TaskID=4",
         "Select StatusID From tblStatus Where StatusID=2",
         "Select * from defHeads where id=3",
-        "SELECT DISTINCT (tblTasks.TaskName) FROM tblTransaction INNER JOIN tblTasks ON "
-        "tblTasks.TaskID=tblTransaction.TaskID WHERE tblTransaction.HeadId=3",
+        ("SELECT DISTINCT (tblTasks.TaskName) FROM tblTransaction INNER JOIN tblTasks ON "
+         "tblTasks.TaskID=tblTransaction.TaskID WHERE tblTransaction.HeadId=3"),
         "Delete from tblTransaction Where Id=5",
         "Delete from tblTasks Where TaskID=4",
         "Delete from defHeads where id=3",
