@@ -126,18 +126,6 @@ TEST_F(LedgerTest, OpensWithTheTaskListAndAnEmptyLedger)
     EXPECT_EQ(boxes.Count(), 0);
 }
 
-TEST_F(LedgerTest, AUserWithNoTasksSeesTheHeaderOnlyAndTheButtonFramesOff)
-{
-    Task(1, "Not mine", 2, "2024-01-01", 0, "bob");
-    Open();
-    EXPECT_EQ(w->gdPreviewList->Rows(), 1);
-    EXPECT_FALSE(w->Frame3->isEnabled());
-    EXPECT_FALSE(w->Frame4->isEnabled());
-    w->gdPreviewList_Click();  // a click with no data row only traces
-    EXPECT_EQ(traces, QList<QByteArray>{"Quillmark v1.0 DEMO>>frmMainMenu>gdPreviewList_Click() "});
-    EXPECT_EQ(w->lblTaskNo->text(), "");
-}
-
 TEST_F(LedgerTest, StatusFilterListsOneStatusAboveOneAndRefreshListsAllAgain)
 {
     Task(1, "A", 2, "2024-01-01");
@@ -440,7 +428,11 @@ TEST_F(LedgerTest, DeletingATaskAsksAboutTheCurrentRowAndKeepsItsEntries)
     EXPECT_EQ(w->gdPreviewList->Rows(), 1);
     EXPECT_EQ(w->lblTaskNo->text(), "");
     EXPECT_EQ(w->gdTansactionsList->TextMatrix(0, 1), "");
-    EXPECT_FALSE(w->Frame3->isEnabled());
+    EXPECT_FALSE(w->Frame3->isEnabled() || w->Frame4->isEnabled());
+    traces.clear();
+    w->gdPreviewList_Click();  // a click with no data row only traces
+    EXPECT_EQ(traces, QList<QByteArray>{"Quillmark v1.0 DEMO>>frmMainMenu>gdPreviewList_Click() "});
+    EXPECT_EQ(w->lblTaskNo->text(), "");
 }
 
 TEST_F(LedgerTest, AMissingNameIsReportedOncePerLoad)
