@@ -1,4 +1,5 @@
 // Text forms of values and SQL quoting: what the ledger shows and what statements receive.
+// Every case runs under the C locale and under one with a decimal comma.
 #include "data/MyFun.h"
 #include "data/Variant.h"
 
@@ -8,107 +9,73 @@
 
 namespace {
 
-// Puts a locale with a decimal comma in force for one test and restores the previous one.
-class CommaLocale {
-public:
-    CommaLocale() : m_previous(QLocale()) { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
-    ~CommaLocale() { QLocale::setDefault(m_previous); }
-
-private:
+class DataValues : public ::testing::TestWithParam<const char *> {
+protected:
+    void SetUp() override { QLocale::setDefault(QLocale(QString::fromLatin1(GetParam()))); }
+    void TearDown() override { QLocale::setDefault(m_previous); }
     QLocale m_previous;
 };
 
-}  // namespace
+INSTANTIATE_TEST_SUITE_P(Locales, DataValues, ::testing::Values("C", "de_DE"));
 
-TEST(DataValues, PlainNumbersHaveNoTrailingZerosAndAtMostFifteenDigits)
+TEST_P(DataValues, NumbersUseAPointNoExponentAtMostFifteenDigitsAndNoMinusZero)
 {
-    EXPECT_EQ(FormatNumber(12.5), "12.5");
-    EXPECT_EQ(FormatNumber(100), "100");
-    EXPECT_EQ(FormatNumber(-0.25), "-0.25");
-    EXPECT_EQ(FormatNumber(0.0), "0");
-    EXPECT_EQ(FormatNumber(-0.0), "0");
-    // Binary noise below the fifteenth digit is not shown.
-    EXPECT_EQ(FormatNumber(0.1 + 0.2), "0.3");
-    EXPECT_EQ(FormatNumber(1.1 * 3), "3.3");
-    EXPECT_EQ(FormatNumber(1.0 / 3), "0.333333333333333");
-    EXPECT_EQ(FormatNumber(2.0 / 3), "0.666666666666667");
-    EXPECT_EQ(FormatNumber(123456789.123456789), "123456789.123457");
-    // Large and small magnitudes are written out in plain digits, never with an exponent.
-    EXPECT_EQ(FormatNumber(1e20), "100000000000000000000");
-    EXPECT_EQ(FormatNumber(12345678901234567.0), "12345678901234600");
-    EXPECT_EQ(FormatNumber(1e-7), "0.0000001");
-    EXPECT_EQ(FormatNumber(-1234.5e-10), "-0.00000012345");
-}
-
-TEST(DataValues, TwoDecimalFormNeverShowsMinusZero)
-{
-    EXPECT_EQ(FormatFixed2(0.0), "0.00");
-    EXPECT_EQ(FormatFixed2(-0.0), "0.00");
-    EXPECT_EQ(FormatFixed2(-0.001), "0.00");  // a balance that rounds to nothing
-    EXPECT_EQ(FormatFixed2(1234.5), "1234.50");
-    EXPECT_EQ(FormatFixed2(-1234.5), "-1234.50");
-    EXPECT_EQ(FormatFixed2(1000000), "1000000.00");  // no grouping
-    EXPECT_EQ(FormatFixed2(0.1 + 0.2), "0.30");
-}
-
-TEST(DataValues, VariantTextFormsAndDates)
-{
-    EXPECT_EQ(Variant().toString(), "");
-    EXPECT_EQ(Variant::null().toString(), "");
-    EXPECT_EQ(Variant(std::int64_t(32767)).toString(), "32767");
-    EXPECT_EQ(Variant(0.1 + 0.2).toString(), "0.3");
-    EXPECT_EQ(Variant(QDate(2026, 1, 5)).toString(), "05/01/2026");
-    EXPECT_EQ(FormatDate(QDate(987, 12, 31)), "31/12/0987");
-    EXPECT_EQ(FormatDate(QDate()), "");
-
-    EXPECT_EQ(ParseShortDate("5/1/2026"), QDate(2026, 1, 5));
-    EXPECT_EQ(ParseShortDate("05/01/2026"), QDate(2026, 1, 5));
-    EXPECT_EQ(ParseShortDate("29/02/2024"), QDate(2024, 2, 29));
-    EXPECT_FALSE(ParseShortDate("29/02/2026").isValid());
-    EXPECT_FALSE(ParseShortDate("31/02/2026").isValid());
-    EXPECT_FALSE(ParseShortDate("1/2/26").isValid());
-    EXPECT_FALSE(ParseShortDate("2026-01-05").isValid());
-    EXPECT_FALSE(ParseShortDate("").isValid());
-
-    EXPECT_EQ(Variant("2026-01-05").toDate(), QDate(2026, 1, 5));
-    EXPECT_EQ(Variant("5/1/2026").toDate(), QDate(2026, 1, 5));
-    EXPECT_FALSE(Variant::null().toDate().isValid());
-
-    // A null amount is no number: callers must not take it for 0 without knowing.
-    bool ok = true;
+    const struct { double value; const char *plain, *fixed2; } cases[] = {
+        {12.5, "12.5", "12.50"}, {100, "100", "100.00"}, {-0.25, "-0.25", "-0.25"}, {0.0, "0", "0.00"},
+        {-0.0, "0", "0.00"}, {-0.001, "-0.001", "0.00"}, {1234.5, "1234.5", "1234.50"},
+        {-1234.5, "-1234.5", "-1234.50"}, {1000000, "1000000", "1000000.00"},
+        // Binary noise below the fifteenth digit is not shown.
+        {0.1 + 0.2, "0.3", "0.30"}, {1.1 * 3, "3.3", "3.30"}, {1.0 / 3, "0.333333333333333", "0.33"},
+        {2.0 / 3, "0.666666666666667", "0.67"}, {123456789.123456789, "123456789.123457", "123456789.12"},
+        // Large and small magnitudes are written out in plain digits.
+        {1e20, "100000000000000000000", "100000000000000000000.00"},
+        {12345678901234567.0, "12345678901234600", "12345678901234568.00"},
+        {1e-7, "0.0000001", "0.00"}, {-1234.5e-10, "-0.00000012345", "0.00"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.plain);
+        EXPECT_EQ(FormatNumber(c.value), c.plain);
+        EXPECT_EQ(Variant(c.value).toString(), c.plain);
+        EXPECT_EQ(FormatFixed2(c.value), c.fixed2);
+    }
+    bool ok = false;
+    EXPECT_EQ(Variant(" 12.5 ").toDouble(&ok), 12.5);
+    EXPECT_TRUE(ok);
+    // A null amount or an infinity is no number: callers must not take it for 0 without knowing.
     EXPECT_EQ(Variant::null().toDouble(&ok), 0.0);
     EXPECT_FALSE(ok);
     EXPECT_EQ(Variant(std::numeric_limits<double>::infinity()).toInt64(&ok), 0);
     EXPECT_FALSE(ok);
 }
 
-TEST(DataValues, NumbersUseAPointWhateverTheLocale)
+TEST_P(DataValues, DatesAreDayFirstWithAFourDigitYear)
 {
-    CommaLocale german;
-    ASSERT_EQ(QLocale().decimalPoint(), QStringLiteral(","));
-    EXPECT_EQ(FormatNumber(12.5), "12.5");
-    EXPECT_EQ(FormatNumber(-1234.25), "-1234.25");
-    EXPECT_EQ(FormatFixed2(1234.5), "1234.50");
-    EXPECT_EQ(Variant(0.75).toString(), "0.75");
-    bool ok = false;
-    EXPECT_EQ(Variant(" 12.5 ").toDouble(&ok), 12.5);
-    EXPECT_TRUE(ok);
+    const struct { const char *text; QDate date; } cases[] = {
+        {"5/1/2026", QDate(2026, 1, 5)}, {"05/01/2026", QDate(2026, 1, 5)}, {"29/02/2024", QDate(2024, 2, 29)},
+        {"29/02/2026", QDate()},         {"31/02/2026", QDate()},           {"1/2/26", QDate()},
+        {"2026-01-05", QDate()},         {"005/1/2026", QDate()},           {"", QDate()},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ParseShortDate(QString::fromLatin1(c.text)), c.date) << c.text;
     EXPECT_EQ(Variant(QDate(2026, 1, 5)).toString(), "05/01/2026");
+    EXPECT_EQ(FormatDate(QDate(987, 12, 31)), "31/12/0987");
+    EXPECT_EQ(FormatDate(QDate()), "");
+    EXPECT_EQ(Variant("2026-01-05").toDate(), QDate(2026, 1, 5));
+    EXPECT_EQ(Variant("5/1/2026").toDate(), QDate(2026, 1, 5));
 }
 
-TEST(DataValues, QuoteSqlMakesOneSafeLiteral)
+TEST_P(DataValues, QuoteSqlMakesOneSafeLiteral)
 {
-    EXPECT_EQ(QuoteSql(QStringLiteral("abc")), "'abc'");
-    EXPECT_EQ(QuoteSql(QStringLiteral("O'Neil")), "'O''Neil'");
-    EXPECT_EQ(QuoteSql(QStringLiteral("''")), "''''''");
-    EXPECT_EQ(QuoteSql(QStringLiteral("x'; DROP TABLE tblUsers; --")), "'x''; DROP TABLE tblUsers; --'");
-    // Blank, empty and null all become the one-space literal; other text is not trimmed.
-    EXPECT_EQ(QuoteSql(QStringLiteral("   ")), "' '");
+    const struct { Variant value; const char *literal; } cases[] = {
+        {"abc", "'abc'"}, {"O'Neil", "'O''Neil'"}, {"''", "''''''"},
+        {"x'; DROP TABLE tblUsers; --", "'x''; DROP TABLE tblUsers; --'"},
+        // Blank, empty and null all become the one-space literal; other text is not trimmed.
+        {"   ", "' '"}, {"", "' '"}, {Variant::null(), "' '"}, {Variant(), "' '"},
+        {"  x ", "'  x '"}, {"\tx", "'\tx'"}, {12.5, "'12.5'"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(QuoteSql(c.value), c.literal);
     EXPECT_EQ(QuoteSql(QString()), "' '");
-    EXPECT_EQ(QuoteSql(QStringLiteral("")), "' '");
-    EXPECT_EQ(QuoteSql(Variant::null()), "' '");
-    EXPECT_EQ(QuoteSql(Variant()), "' '");
-    EXPECT_EQ(QuoteSql(QStringLiteral("  x ")), "'  x '");
-    EXPECT_EQ(QuoteSql(Variant("it's")), "'it''s'");
-    EXPECT_EQ(QuoteSql(Variant(12.5)), "'12.5'");
 }
+
+}  // namespace

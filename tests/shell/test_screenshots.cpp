@@ -10,46 +10,30 @@
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
-#include <QPixmap>
 
-namespace {
-
-class Screenshots : public ProgramFolderTest {
-protected:
-    void Shoot(QWidget *w, const QString &name)
-    {
-        w->show();
-        QApplication::processEvents();
-        const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../shots");
-        QDir().mkpath(dir);
-        const QPixmap pix = w->grab();
-        EXPECT_FALSE(pix.isNull()) << name.toStdString();
-        EXPECT_TRUE(pix.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"))) << name.toStdString();
-    }
-};
+class Screenshots : public ProgramFolderTest {};
 
 TEST_F(Screenshots, Windows)
 {
     OpenDatabase();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // a frame closed by an earlier test
+    CurrentUserId = "sysop";
     frmLogin login;
+    frmUser user;
+    frmAbout about;
+    frmMain *frame = frmMain::ShowMainFrame();
     login.txtUserName->setText("sysop");
     login.txtPassword->setText("quorvandelix");
-    Shoot(&login, "login");
-
-    CurrentUserId = "sysop";
-    frmMain *frame = frmMain::ShowMainFrame();
-    Shoot(frame, "main");
-    frame->mnuFile->popup(frame->mapToGlobal(QPoint(0, 0)));
-    Shoot(frame->mnuFile, "main-file-menu");
-    frame->mnuFile->close();
-
-    frmUser user;
     user.txtUserName->setText("ann");
     user.txtPassword->setText("secret");
-    Shoot(&user, "user");
-
-    frmAbout about;
-    Shoot(&about, "about");
+    frame->mnuFile->popup(frame->mapToGlobal(QPoint(0, 0)));
+    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../shots");
+    QDir().mkpath(dir);
+    const std::pair<QWidget *, const char *> shots[] = {
+        {&login, "login"}, {frame, "main"}, {frame->mnuFile, "main-file-menu"}, {&user, "user"}, {&about, "about"}};
+    for (const auto &[w, name] : shots) {
+        w->show();
+        QApplication::processEvents();
+        EXPECT_TRUE(w->grab().save(dir + "/" + name + ".png")) << name;
+    }
 }
-
-}  // namespace
