@@ -46,7 +46,8 @@ std::vector<WriterCase> writerCases()
              t.AddNewTask("tblTasks", "UserId<<>>StatusID<<>>TaskName<<>>StartDate", "'ann'<<>>2<<>>'Shed'<<>>#2/3/2026#",
                           "TaskID", D);
          },
-         {"Select max(TaskID) From tblTasks",
+         // A new task also stays above the numbers its ledger entries still name.
+         {"Select max(TaskID) From tblTasks", "Select max(TaskID) From tblTransaction",
           "INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName,StartDate) VALUES (13,'ann',2,'Shed',#2/3/2026#)"},
          0, "Select StatusID,TaskName,StartDate from tblTasks Where TaskID=13", "2|Shed|02/03/2026"},
         {"UpdateDataTaskChoosesTheRowByTaskId",
