@@ -92,7 +92,6 @@ protected:
         TypeInto(w->txtTransactionRemarks, remark);
         w->cmdSave->click();
     }
-    QString Traced(int i) const { return QString::fromLocal8Bit(traces.value(i)); }
 
     std::unique_ptr<frmMainMenu> w;
 };
