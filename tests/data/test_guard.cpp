@@ -4,32 +4,16 @@
 
 namespace {
 
-class OneStatement : public ProgramFolderTest {
-protected:
-    void SetUp() override
-    {
-        ProgramFolderTest::SetUp();
-        OpenDatabase();
-    }
-    CTemplate dao;
-};
+using OneStatement = ProgramFolderTest;
 
 TEST_F(OneStatement, AnEmptyStatementFirstOrASecondStatementIsRefusedAndNothingRuns)
 {
-    const QString del = "Delete from tblStatus";
-    const QString sel = "Select StatusName from tblStatus";
-    const QString refused[] = {
-        ";" + del,
-        "  ;" + del,
-        "/* c */ ; " + del,
-        "-- c\n;" + del,
-        sel + "; " + del,
-        sel + " -- c\n; " + del,
-        sel + "; /* c */ " + del,
-        sel + " /* ; */ ;; -- c\n" + del,
-        sel + QChar(0) + del,
-    };
-    for (const QString &text : refused) {
+    OpenDatabase();
+    CTemplate dao;
+    const QString del = "Delete from tblStatus", sel = "Select StatusName from tblStatus";
+    for (const QString &text : {";" + del, "  ;" + del, "/* c */ ; " + del, "-- c\n;" + del, sel + "; " + del,
+                                sel + " -- c\n; " + del, sel + "; /* c */ " + del, sel + " /* ; */ ;; -- c\n" + del,
+                                sel + QChar(0) + del}) {
         SCOPED_TRACE(text.toStdString());
         dao.ExecuteSql("Select 'kept'");
         EXPECT_THROW(dao.ExecuteSql(text), SqlError);
@@ -37,9 +21,8 @@ TEST_F(OneStatement, AnEmptyStatementFirstOrASecondStatementIsRefusedAndNothingR
     }
     EXPECT_EQ(Scalar("Select count(*) from tblStatus"), "6");
 
-    const QString accepted[] = {sel + ";", sel + " ;; ", sel + "; -- all of them", sel + " /* ; */",
-                                "Select ';' || StatusName from tblStatus; /* done */"};
-    for (const QString &text : accepted) {
+    for (const QString &text : {sel + ";", sel + " ;; ", sel + "; -- all of them", sel + " /* ; */",
+                                QString("Select ';' || StatusName from tblStatus; /* done */")}) {
         SCOPED_TRACE(text.toStdString());
         dao.ExecuteSql(text);
         EXPECT_FALSE(SharedRecordset->Eof());

@@ -9,31 +9,22 @@
 
 int main(int argc, char **argv)
 {
-    if (argc < 2)
-        return 2;
     // A box here is a failure: say it and stop.
     ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(r.title), qPrintable(r.prompt));
         std::_Exit(3);
         return ui::Answer::OK;
     });
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    const long count = argc > 2 ? std::atol(argv[2]) : -1;
-    DataAccess.dataIntialize(folder + QStringLiteral("/qmk.dat"), QString(), QString::fromLatin1(kDatabasePassword));
-    CurrentUserId = QStringLiteral("ann");
-    try {
-        for (long i = 1; count < 0 || i <= count; ++i) {
-            DataAccess.AddNew(QStringLiteral("tblTransaction"),
-                              QStringLiteral("UserId<<>>TransactionDate<<>>HeadId<<>>AmountIn<<>>AmountOut<<>>Remarks<<>>TaskID"),
-                              QuoteSql(CurrentUserId) + QStringLiteral("<<>>#1/2/2024#<<>>1<<>>%1<<>>0<<>>'entry'<<>>1").arg(i),
-                              QStringLiteral("Id"), QStringLiteral("<<>>"));
-            DataAccess.ExecuteSql(QStringLiteral("Select max(Id) From tblTransaction"));
-            std::printf("%lld\n", static_cast<long long>(SharedRecordset->Fields(0).toInt64()));
-            std::fflush(stdout);
-        }
-    } catch (const SqlError &e) {
-        std::fprintf(stderr, "%s\n", qPrintable(e.description()));
-        return 4;
+    const long count = argc > 2 && *argv[2] ? std::atol(argv[2]) : -1;
+    DataAccess.dataIntialize(QString::fromLocal8Bit(argc > 1 ? argv[1] : ".") + "/qmk.dat", {}, kDatabasePassword);
+    CurrentUserId = "ann";
+    for (long i = 1; count < 0 || i <= count; ++i) {
+        DataAccess.AddNew("tblTransaction",
+                          "UserId<<>>TransactionDate<<>>HeadId<<>>AmountIn<<>>AmountOut<<>>Remarks<<>>TaskID",
+                          QString("'ann'<<>>#1/2/2024#<<>>1<<>>%1<<>>0<<>>'entry'<<>>1").arg(i), "Id", "<<>>");
+        DataAccess.ExecuteSql("Select max(Id) From tblTransaction");
+        std::printf("%lld\n", static_cast<long long>(SharedRecordset->Fields(0).toInt64()));
+        std::fflush(stdout);
     }
     ui::EndProgram();
 }
