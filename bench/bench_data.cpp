@@ -127,35 +127,7 @@ void BM_LedgerThroughCTemplate(benchmark::State &state)
     state.SetItemsProcessed(rows);
 }
 
-void BM_LedgerRawSqlcipher(benchmark::State &state)
-{
-    sqlite3_stmt *stmt = nullptr;
-    check(sqlite3_prepare_v2(g_raw, kLedger, -1, &stmt, nullptr), "prepare ledger");
-    const int cols = sqlite3_column_count(stmt);
-    std::int64_t rows = 0;
-    std::string text;
-    for (auto _ : state) {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            for (int c = 0; c < cols; ++c) {
-                switch (sqlite3_column_type(stmt, c)) {
-                case SQLITE_INTEGER: benchmark::DoNotOptimize(sqlite3_column_int64(stmt, c)); break;
-                case SQLITE_FLOAT: benchmark::DoNotOptimize(sqlite3_column_double(stmt, c)); break;
-                case SQLITE_NULL: break;
-                default:
-                    text.assign(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
-                                size_t(sqlite3_column_bytes(stmt, c)));
-                    benchmark::DoNotOptimize(text);
-                }
-            }
-            ++rows;
-        }
-        sqlite3_reset(stmt);
-    }
-    sqlite3_finalize(stmt);
-    if (rows != std::int64_t(state.iterations()) * kEntries)
-        state.SkipWithError("the ledger did not hold every entry");
-    state.SetItemsProcessed(rows);
-}
+void BM_LedgerRawSqlcipher(benchmark::State &state) { ReadRowsRaw(state, g_raw, kLedger, kEntries); }
 
 void BM_CodeDecodeRepeated(benchmark::State &state)
 {

@@ -85,39 +85,8 @@ void prepare()
     openProgram(g_large);
 }
 
-// Reads every column of every row as the C API hands them out.
-void rawRead(benchmark::State &state, const char *sql, int expected)
-{
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(g_raw, sql, -1, &stmt, nullptr) != SQLITE_OK)
-        fail("prepare", sqlite3_errmsg(g_raw));
-    const int cols = sqlite3_column_count(stmt);
-    std::string text;
-    std::int64_t rows = 0;
-    for (auto _ : state) {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            for (int c = 0; c < cols; ++c) {
-                switch (sqlite3_column_type(stmt, c)) {
-                case SQLITE_INTEGER: benchmark::DoNotOptimize(sqlite3_column_int64(stmt, c)); break;
-                case SQLITE_FLOAT: benchmark::DoNotOptimize(sqlite3_column_double(stmt, c)); break;
-                case SQLITE_NULL: break;
-                default:
-                    text.assign(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
-                                size_t(sqlite3_column_bytes(stmt, c)));
-                    benchmark::DoNotOptimize(text);
-                }
-            }
-            ++rows;
-        }
-        sqlite3_reset(stmt);
-    }
-    sqlite3_finalize(stmt);
-    if (rows != std::int64_t(state.iterations()) * expected)
-        state.SkipWithError("unexpected row count");
-}
-
-void BM_LedgerRaw(benchmark::State &state) { rawRead(state, kLedger, 32766); }
-void BM_TaskListRaw(benchmark::State &state) { rawRead(state, kTasks, 32767); }
+void BM_LedgerRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, kLedger, 32766); }
+void BM_TaskListRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, kTasks, 32767); }
 
 void BM_LoadInGridTransactions(benchmark::State &state)
 {

@@ -28,10 +28,9 @@ void frmMainMenu::ClearControls()
     cmdAdd->setFocus();  // refused while its frame is disabled, as intended
 }
 
-void frmMainMenu::btnAddAction_Click()
+// Opens the editor for a new entry; the head and the date keep their last values.
+void frmMainMenu::startAdd()
 {
-    if (lblTaskNo->text().isEmpty())
-        return;
     FrameActionManager->setEnabled(true);
     bNewAction = true;
     txtTransactionAmount->setText(QStringLiteral("0"));
@@ -40,14 +39,15 @@ void frmMainMenu::btnAddAction_Click()
     Frame4->setEnabled(true);
 }
 
+void frmMainMenu::btnAddAction_Click()
+{
+    if (!lblTaskNo->text().isEmpty())
+        startAdd();
+}
+
 void frmMainMenu::cmdAdd_Click()
 {
-    FrameActionManager->setEnabled(true);
-    bNewAction = true;
-    txtTransactionAmount->setText(QStringLiteral("0"));
-    txtTransactionRemarks->clear();
-    dtTransactionDate->setFocus();
-    Frame4->setEnabled(true);
+    startAdd();
     Frame3->setEnabled(false);
 }
 

@@ -11,8 +11,7 @@
 #include <cmath>
 
 namespace {
-struct Column { const char *header; int twips; };
-const Column kLedgerColumns[] = {{"ID", 300},       {"Action Name", 1500}, {"Description", 1500},
+const GridColumn kLedgerColumns[] = {{"ID", 300},       {"Action Name", 1500}, {"Description", 1500},
                                  {"Amount In", 1000}, {"Amount Out", 1000}, {"Date", 1000}};
 
 // A sum as the ledger reads it: 0 when Null.
@@ -28,16 +27,7 @@ double sumOf(const Variant &v)
 }
 }  // namespace
 
-void frmMainMenu::LoadGridHeadTransactions()
-{
-    ui::Grid &g = *gdTansactionsList;
-    g.SetRow(0);
-    for (int c = 0; c < 6; ++c) {
-        g.SetCol(c);
-        g.SetText(QString::fromLatin1(kLedgerColumns[c].header));
-        g.SetColWidth(c, kLedgerColumns[c].twips);
-    }
-}
+void frmMainMenu::LoadGridHeadTransactions() { WriteHeader(*gdTansactionsList, kLedgerColumns, 6); }
 
 void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
 {
@@ -48,43 +38,17 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
     const QString rowsSql = QStringLiteral("Select * from tblTransaction Where UserId=") + owner +
                             QStringLiteral(" and TaskID =") + task + QStringLiteral(" Order by TransactionDate,Id");
 
-    ui::Grid &g = *gdTansactionsList;
-    bool loaded = false;
-    {
-        ui::Grid::Fill fill(g);
-        // A query that cannot be run leaves the ledger with its header row only.
-        const bool ran = TryStep([&] { cls().ExecuteSql(rowsSql); });
-        g.SetRows(1);
-        const std::shared_ptr<Recordset> rs = ran ? SharedRecordset : nullptr;
-        static const char *const fields[] = {"Id", "HeadId", "Remarks", "AmountIn", "AmountOut", "TransactionDate"};
-        int at[6];
-        for (int c = 0; c < 6; ++c)
-            at[c] = rs ? rs->FieldIndex(QString::fromLatin1(fields[c])) : -1;
-        while (rs && TryStep([&] { if (rs->Eof()) throw SqlError(QString()); })) {
-            const int row = g.Rows();
-            g.SetRows(row + 1);
-            g.SetRow(row);
-            for (int c = 0; c < 6; ++c) {
-                TryStep([&] {
-                    const Variant v = rs->Fields(at[c]);
-                    if (v.isNull())
-                        return;  // a Null leaves its cell empty
-                    QString text;
-                    if (c == 1)
-                        text = decode(v.toString(), QStringLiteral("Id"), QStringLiteral("defHeads"), QStringLiteral("Heads"))
-                                   .toString();
-                    else if (c == 5)
-                        text = FormatDate(v.toDate());
-                    else
-                        text = v.toString();
-                    g.SetTextMatrix(row, c, text);
-                });
-            }
-            loaded = true;
-            if (!TryStep([&] { rs->MoveNext(); }))
-                break;
-        }
-    }
+    // A query that cannot be run leaves the ledger with its header row only.
+    const bool ran = TryStep([&] { cls().ExecuteSql(rowsSql); });
+    const bool loaded = FillRows(*gdTansactionsList, ran ? SharedRecordset : nullptr,
+                                 {"Id", "HeadId", "Remarks", "AmountIn", "AmountOut", "TransactionDate"},
+                                 [this](int c, const Variant &v) {
+                                     if (c == 1)
+                                         return decode(v.toString(), QStringLiteral("Id"), QStringLiteral("defHeads"),
+                                                       QStringLiteral("Heads"))
+                                             .toString();
+                                     return c == 5 ? FormatDate(v.toDate()) : v.toString();
+                                 });
 
     const QString sumSql = QStringLiteral("Select sum(amountIn),Sum(amountOut) from tblTransaction Where userid=") +
                            owner + QStringLiteral(" and TaskID =") + task;

@@ -1,6 +1,7 @@
 #include "ledger/Steps.h"
 
 #include "data/Engine.h"
+#include "ui/Grid.h"
 
 #include <QLocale>
 #include <cmath>
@@ -51,4 +52,44 @@ bool ReadAmount(const QString &text, double *amount)
         return false;
     *amount = v == 0.0 ? 0.0 : v;  // no "-0"
     return true;
+}
+
+void WriteHeader(ui::Grid &grid, const GridColumn *columns, int count)
+{
+    grid.SetRow(0);
+    for (int c = 0; c < count; ++c) {
+        grid.SetCol(c);
+        grid.SetText(QString::fromLatin1(columns[c].header));
+        grid.SetColWidth(c, columns[c].twips);
+    }
+}
+
+bool FillRows(ui::Grid &grid, const std::shared_ptr<Recordset> &rs, const std::vector<const char *> &fields,
+              const std::function<QString(int column, const Variant &field)> &text)
+{
+    ui::Grid::Fill fill(grid);
+    grid.SetRows(1);
+    if (!rs)
+        return false;
+    // The columns are found by name once; the rows are read by position.
+    std::vector<int> at;
+    for (const char *f : fields)
+        at.push_back(rs->FieldIndex(QString::fromLatin1(f)));
+    bool loaded = false;
+    while (TryStep([&] { if (rs->Eof()) throw SqlError(QString()); })) {
+        const int row = grid.Rows();
+        grid.SetRows(row + 1);
+        grid.SetRow(row);
+        for (int c = 0; c < int(fields.size()); ++c) {
+            TryStep([&] {
+                const Variant v = rs->Fields(at[size_t(c)]);
+                if (!v.isNull())
+                    grid.SetTextMatrix(row, c, text(c, v));
+            });
+        }
+        loaded = true;
+        if (!TryStep([&] { rs->MoveNext(); }))
+            break;
+    }
+    return loaded;
 }

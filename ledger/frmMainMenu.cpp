@@ -61,8 +61,7 @@ const char *const kQuote =
     "Budget: a mathematical confirmation of your suspicions.";
 
 // The task list's columns: header and width in twips.
-struct Column { const char *header; int twips; };
-const Column kTaskColumns[] = {{"ID", 300},         {"Task Name", 1500}, {"Start Date", 1000}, {"Cost", 1000},
+const GridColumn kTaskColumns[] = {{"ID", 300},         {"Task Name", 1500}, {"Start Date", 1000}, {"Cost", 1000},
                                {"Cost Planned", 1000}, {"Status", 1200}, {"Ended", 1000}};
 
 }  // namespace
@@ -400,16 +399,7 @@ void frmMainMenu::LoadHeads()
                                  QStringLiteral("StatusID"), QString(), QString()); });
 }
 
-void frmMainMenu::LoadGridHead()
-{
-    ui::Grid &g = *gdPreviewList;
-    g.SetRow(0);
-    for (int c = 0; c < 7; ++c) {
-        g.SetCol(c);
-        g.SetText(QString::fromLatin1(kTaskColumns[c].header));
-        g.SetColWidth(c, kTaskColumns[c].twips);
-    }
-}
+void frmMainMenu::LoadGridHead() { WriteHeader(*gdPreviewList, kTaskColumns, 7); }
 
 void frmMainMenu::LoadInGrid(qint32 StatusID)
 {
@@ -420,39 +410,17 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
         sql += QStringLiteral(" And StatusID=") + QString::number(StatusID);
     sql += QStringLiteral(" Order by StartDate,CostUpToNow");
 
-    ui::Grid &g = *gdPreviewList;
-    bool loaded = false;
-    {
-        ui::Grid::Fill fill(g);
-        // A query that cannot be run leaves the list with its header row only.
-        const bool ran = TryStep([&] { cls().ExecuteSql(sql); });
-        g.SetRows(1);
-        const std::shared_ptr<Recordset> rs = ran ? SharedRecordset : nullptr;
-        static const char *const fields[] = {"TaskID", "TaskName", "StartDate", "CostUpToNow", "CostPlanned",
-                                             "StatusID", "EndDate"};
-        int at[7];
-        for (int c = 0; c < 7; ++c)
-            at[c] = rs ? rs->FieldIndex(QString::fromLatin1(fields[c])) : -1;
-        while (rs && TryStep([&] { if (rs->Eof()) throw SqlError(QString()); })) {
-            const int row = g.Rows();
-            g.SetRows(row + 1);
-            g.SetRow(row);
-            for (int c = 0; c < 7; ++c) {
-                TryStep([&] {
-                    const Variant v = rs->Fields(at[c]);
-                    if (v.isNull())
-                        return;  // a Null leaves its cell empty
-                    g.SetTextMatrix(row, c, c != 5 ? v.toString()
-                                                   : decode(v.toString(), QStringLiteral("StatusID"),
-                                                            QStringLiteral("tblStatus"), QStringLiteral("StatusName"))
-                                                         .toString());
-                });
-            }
-            loaded = true;
-            if (!TryStep([&] { rs->MoveNext(); }))
-                break;
-        }
-    }
+    // A query that cannot be run leaves the list with its header row only.
+    const bool ran = TryStep([&] { cls().ExecuteSql(sql); });
+    const bool loaded = FillRows(*gdPreviewList, ran ? SharedRecordset : nullptr,
+                                 {"TaskID", "TaskName", "StartDate", "CostUpToNow", "CostPlanned", "StatusID", "EndDate"},
+                                 [this](int c, const Variant &v) {
+                                     if (c != 5)
+                                         return v.toString();
+                                     return decode(v.toString(), QStringLiteral("StatusID"), QStringLiteral("tblStatus"),
+                                                   QStringLiteral("StatusName"))
+                                         .toString();
+                                 });
     if (loaded) {
         BlockControls(true);
     } else {

@@ -128,6 +128,7 @@ protected:
 
 private:
     void buildWindow();
+    void startAdd();
     void connectHandlers();
     // The window's data access object, replaced by a fresh one before each main load.
     CTemplate &cls() { return *m_cls; }
