@@ -4,6 +4,8 @@
 #include "ui/ListItems.h"
 #include "ui/Seams.h"
 
+#include <cstdlib>
+
 namespace {
 
 // Runs one operation of the class; a failure ends it with the "Error" box.
@@ -64,6 +66,11 @@ Variant CTemplate::dataIntialize(const QString &myDataBase, const QString &UserI
     guarded([&] {
         SharedConnection.Open(QStringLiteral("driver={Microsoft Access Driver (*.mdb)};dbq=") + myDataBase,
                               UserId, Passwd);
+        // The connection is closed (its log folded into the file) when the program ends normally,
+        // before the encryption library's own exit handler tears it down: handlers run in the
+        // reverse order of their registration, and this one is registered after the library's.
+        static const bool closesAtExit = std::atexit([] { SharedConnection.Close(); }) == 0;
+        Q_UNUSED(closesAtExit);
         // A file that can be read but not written stays open for reading; the user is told once.
         if (!SharedConnection.CannotSave().isEmpty())
             ReportDataError(SharedConnection.CannotSave());
