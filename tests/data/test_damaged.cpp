@@ -62,6 +62,8 @@ struct StartUpCase {
     bool readOnly, opens;
     QStringList says;   // what the one "Error" box holds; no box when empty
     QStringList heads;  // the heads of the user "ÉZ", when the file opens
+    // The program folder, named like a further attribute of the connection text.
+    const char *folder = "/q;lang=en";
 };
 void PrintTo(const StartUpCase &c, std::ostream *os) { *os << c.name; }
 
@@ -77,7 +79,7 @@ const StartUpCase kStartUpCases[] = {
     {"ReadOnly", [](const QString &) {}, true, true, {"cannot be saved", "qmk.dat", "readonly"}, {}},
     // As a killed program leaves it, in a folder that cannot hold the log's files.
     {"ReadOnlyLeftInLogMode", [](const QString &db) { AsAnotherProgram(db, "PRAGMA journal_mode=WAL"); }, true, true,
-     {"cannot be saved", "qmk.dat"}, {}},
+     {"cannot be saved", "qmk.dat"}, {}, "/q;lang=en;"},
     // The engine's NOCASE sorts "Éz" before "éa"; the program's sorts it after, so a look-up
     // through the index finds it only once the index is sorted again.
     {"NamesSortedByAnotherProgram",
@@ -98,11 +100,10 @@ protected:
     ScriptedModals modals;
 };
 
-// The program folder's name looks like a further attribute of the connection text.
 TEST_P(StartUp, TellsOnceAndTheMasterLoginStillWorks)
 {
     const StartUpCase &c = GetParam();
-    const QString folder = Folder() + "/q;lang=en", db = folder + "/qmk.dat";
+    const QString folder = Folder() + c.folder, db = folder + "/qmk.dat";
     ASSERT_TRUE(QDir().mkpath(folder) && QFile::rename(DatabasePath(), db));
     ::chmod(QFile::encodeName(Folder()).constData(), 0755);  // the user nobody passes it
     ui::SetAppPath(folder);

@@ -13,12 +13,6 @@
 
 namespace {
 
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-
 // The descriptor the next open gets: a file left open by the writer would take it.
 int lowestFreeDescriptor()
 {
@@ -49,13 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             const bool fits = r >= 1 && r <= 65536 && c >= 1 && c <= 255 && text.size() <= 247;
             try {
                 xl.EWriteString(r, c, t);
-                check(fits);
-                // A text cell: record 4, its length, row and column from 0, three zero bytes, the text.
+                if (!fits)
+                    std::abort();
+                // A text cell: record 4, its length, row and column from 0, three zero bytes, the text's
+                // length and the text.
                 const auto u16 = [](int v) { return QByteArray(1, char(v & 0xff)) + char(v >> 8 & 0xff); };
                 expected += u16(4) + u16(8 + int(text.size())) + u16(r - 1) + u16(c - 1) + QByteArray(3, '\0') +
                             char(text.size()) + text;
             } catch (const clsExcelFile::Error &) {
-                check(!fits);
+                if (fits)
+                    std::abort();
                 refused = true;
             }
         }
@@ -63,9 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             xl.CloseFile();
             expected += QByteArray::fromHex("0A000000");
         }
-        check(!xl.IsOpen() && lowestFreeDescriptor() == freeDescriptor);
+        if (xl.IsOpen() || lowestFreeDescriptor() != freeDescriptor)
+            std::abort();
     }
     QFile file(path);
-    check(file.open(QIODevice::ReadOnly) && file.readAll() == expected);
+    if (!file.open(QIODevice::ReadOnly) || file.readAll() != expected)
+        std::abort();
     return 0;
 }
