@@ -4,19 +4,10 @@
 # /usr, no tests) and packs it with CPack. lintian checks the package when it is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/install-missing.sh
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlcipher-dev dpkg-dev file gzip)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  as_root=()
-  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
-  "${as_root[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+install_missing "${packages[@]}"
 
 # Debian's hardening and optimisation flags, as a package built by Debian would have them.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
