@@ -1,25 +1,12 @@
 #include "data/CTemplate.h"
 
+#include "data/ListItems.h"
 #include "data/MyFun.h"
-#include "ui/ListItems.h"
-#include "ui/Seams.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-// Runs one operation of the class; a failure ends it with the "Error" box.
-template <typename Body>
-void guarded(Body &&body)
-{
-    try {
-        body();
-    } catch (const SqlError &e) {
-        ReportDataError(e.description());
-    } catch (const std::exception &e) {
-        ReportDataError(QString::fromLocal8Bit(e.what()));
-    }
-}
 
 QString textOf(const Variant &v)
 {
@@ -30,9 +17,23 @@ QString textOf(const Variant &v)
 
 }  // namespace
 
+namespace {
+IErrorReporter *g_reporter = nullptr;
+}  // namespace
+
+IErrorReporter *SetErrorReporter(IErrorReporter *reporter)
+{
+    IErrorReporter *previous = g_reporter;
+    g_reporter = reporter;
+    return previous;
+}
+
 void ReportDataError(const QString &description)
 {
-    ui::MsgBox(description, ui::Buttons::OKOnly, ui::Icon::Critical, QStringLiteral("Error"));
+    if (g_reporter)
+        g_reporter->Report(description);
+    else
+        fprintf(stderr, "Error: %s\n", qPrintable(description));
 }
 
 QStringList SplitList(const QString &list, const QString &delim)
@@ -63,7 +64,7 @@ QStringList SplitList(const QString &list, const QString &delim)
 Variant CTemplate::dataIntialize(const QString &myDataBase, const QString &UserId, const QString &Passwd,
                                  const QString &)
 {
-    guarded([&] {
+    Reported([&] {
         SharedConnection.Open(QStringLiteral("driver={Microsoft Access Driver (*.mdb)};dbq=") + myDataBase,
                               UserId, Passwd);
         // The connection is closed (its log folded into the file) when the program ends normally,
@@ -87,7 +88,7 @@ Variant CTemplate::ExecuteSql(const QString &stringSQL)
 Variant CTemplate::LoadList(IListItems &ob, const QString &tblName, const QString &FieldToList,
                             const QString &idFieldName, const QString &idFieldName1, const QString &Criteria)
 {
-    guarded([&] {
+    Reported([&] {
         ob.Clear();
         m_sql = QStringLiteral("Select ") + FieldToList + QLatin1Char(',') + idFieldName + QStringLiteral(" From ") + tblName;
         if (!Criteria.isEmpty())
@@ -112,7 +113,7 @@ Variant CTemplate::CodeDecode(const QString &CodeToDecode, const QString &dCodeF
                               const QString &DataToGet)
 {
     Variant result;
-    guarded([&] {
+    Reported([&] {
         m_sql = QStringLiteral("Select ") + DataToGet + QStringLiteral(" From ") + tblName + QStringLiteral(" Where ") +
                 dCodeField + QLatin1Char('=') + CodeToDecode;
         const std::shared_ptr<Recordset> own = SharedConnection.Execute(m_sql);
@@ -124,7 +125,7 @@ Variant CTemplate::CodeDecode(const QString &CodeToDecode, const QString &dCodeF
 std::shared_ptr<Recordset> CTemplate::GetResults(QString strRequete)
 {
     std::shared_ptr<Recordset> handed;
-    guarded([&] {
+    Reported([&] {
         ExecuteSql(strRequete);
         handed = SharedRecordset;
         SharedRecordset.reset();
@@ -135,7 +136,7 @@ std::shared_ptr<Recordset> CTemplate::GetResults(QString strRequete)
 QString CTemplate::insertRecord(const QString &tblName, const QString &Flist, const QString &VList,
                                 const QString &idField, const QString &Delim)
 {
-    guarded([&] {
+    Reported([&] {
         const QStringList fields = SplitList(Flist, Delim);
         const QStringList values = SplitList(VList, Delim);
         const std::int16_t key = GetNextId(tblName, idField);
@@ -186,7 +187,7 @@ QString updateHead(const QString &tblName, const QStringList &fields, const QStr
 QString CTemplate::UpdateData(const QString &tblName, const QString &Flist, const QString &VList,
                               const QString &idField, const Variant &IdValue, const QString &Delim)
 {
-    guarded([&] {
+    Reported([&] {
         m_sql = updateHead(tblName, SplitList(Flist, Delim), SplitList(VList, Delim), idField, IdValue) +
                 QStringLiteral(" WHERE ") + idField + QLatin1Char('=') + IdValue.toString();
         ExecuteSql(m_sql);
@@ -198,7 +199,7 @@ QString CTemplate::UpdateDataTask(const QString &tblName, const QString &Flist, 
                                   const QString &idField, const Variant &IdValue, const QString &Delim,
                                   qint32 IdTaskValue)
 {
-    guarded([&] {
+    Reported([&] {
         m_sql = updateHead(tblName, SplitList(Flist, Delim), SplitList(VList, Delim), idField, IdValue) +
                 QStringLiteral(" WHERE  TaskID =") + QString::number(IdTaskValue);
         ExecuteSql(m_sql);

@@ -53,9 +53,6 @@ private:
     QString m_sql;  // the statement this instance composed last
 };
 
-// Splits a "<<>>" list. Empty pieces count as items; an empty list has none. A single-quoted
+// Splits a field or value list at its delimiter. Empty pieces count as items; an empty list has none. A single-quoted
 // text literal (with its doubled quotes) is one item even when the delimiter stands inside it.
 QStringList SplitList(const QString &list, const QString &delim);
-
-// Shows a failure of the data layer: its description in a box titled "Error".
-void ReportDataError(const QString &description);

@@ -1,6 +1,7 @@
 #pragma once
 // The database engine behind CTemplate: an SQLCipher connection that runs statement texts
 // as the windows compose them, and the forward-only cursor that a query hands back.
+#include "data/Failure.h"
 #include "data/Variant.h"
 
 #include <QByteArray>
@@ -8,22 +9,10 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
-
-// A failure of the database layer, carrying the engine's description.
-class SqlError : public std::runtime_error {
-public:
-    explicit SqlError(const QString &description)
-        : std::runtime_error(description.toStdString()), m_description(description) {}
-    const QString &description() const { return m_description; }
-
-private:
-    QString m_description;
-};
 
 // The rows of one statement, read forward from the first. A statement that returns no rows
 // (INSERT, UPDATE, DELETE) leaves a closed cursor that cannot be read.

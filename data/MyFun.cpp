@@ -35,7 +35,8 @@ std::int64_t oneAboveLargest(const QString &tblName, const QString &idField)
 
 std::int16_t GetNextId(const QString &tblName, const QString &idField)
 {
-    try {
+    std::int16_t key = 0;
+    Reported([&] {
         std::int64_t next = oneAboveLargest(tblName, idField);
         // The entries of a deleted task stay in the ledger table under its number; a new task
         // never takes a number that entries still name, or it would show them as its own.
@@ -46,14 +47,12 @@ std::int16_t GetNextId(const QString &tblName, const QString &idField)
             throw SqlError(QStringLiteral("Overflow: %1 has no key left to give (the largest is 32767).")
                                .arg(tblName));
         SharedRecordset.reset();
-        return std::int16_t(next);
-    } catch (const SqlError &e) {
-        ReportDataError(e.description());
-    } catch (const std::exception &e) {
-        ReportDataError(QString::fromLocal8Bit(e.what()));
-    }
-    return 0;
+        key = std::int16_t(next);
+    });
+    return key;
 }
+
+QString JoinList(const QStringList &items) { return items.join(kListDelimiter); }
 
 bool IsBlank(const QString &text)
 {

@@ -5,6 +5,7 @@
 #include "data/Variant.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 
@@ -31,6 +32,11 @@ inline const char *const kDatabaseFileName = "qmk.dat";
 // The next key of a table: its largest key plus 1, or 1 when it has none; at most 32767.
 // On a failure the "Error" box is shown and the answer is 0.
 std::int16_t GetNextId(const QString &tblName, const QString &idField);
+
+// The delimiter between the items of a field or value list.
+inline const QString kListDelimiter = QStringLiteral("<<>>");
+// A field or value list: the items joined by kListDelimiter.
+QString JoinList(const QStringList &items);
 
 // True when a text is empty or made only of spaces.
 bool IsBlank(const QString &text);

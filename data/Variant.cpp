@@ -81,6 +81,22 @@ QString FormatDate(const QDate &date)
     return QString(reinterpret_cast<const QChar *>(text), 10);
 }
 
+QString DateLiteral(const QDate &date) { return QLatin1Char('#') + FormatDate(date) + QLatin1Char('#'); }
+
+bool ReadNumber(const QString &text, double *value, bool pointOnly)
+{
+    const QString t = text.trimmed();
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    double v = c.toDouble(t, &ok);
+    if (!ok && !pointOnly)
+        v = QLocale().toDouble(t, &ok);
+    if (ok)
+        *value = v;
+    return ok;
+}
+
 QDate ParseShortDate(const QString &text)
 {
     const QStringList parts = text.trimmed().split(QLatin1Char('/'));

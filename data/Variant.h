@@ -45,9 +45,15 @@ private:
 
 // A number in its plain text form ("12.5", "100", "-0.25"), point as decimal separator.
 QString FormatNumber(double value);
+// Reads a number as a user types it or a window shows it, blanks around it ignored: with a point
+// as decimal separator and no grouping, or, unless pointOnly, in the user's locale's own form
+// (grouping included). Answers false, leaving value alone, when the text is no number.
+bool ReadNumber(const QString &text, double *value, bool pointOnly = false);
 // A number with exactly two decimals ("0.00"), as totals and balances are shown.
 QString FormatFixed2(double value);
 // A date in the program's short form, DD/MM/YYYY.
 QString FormatDate(const QDate &date);
+// A date as statements carry it: its short form between hash marks, #DD/MM/YYYY#.
+QString DateLiteral(const QDate &date);
 // Reads DD/MM/YYYY (day and month may have one digit); an invalid date when it is not one.
 QDate ParseShortDate(const QString &text);

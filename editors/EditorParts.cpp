@@ -22,15 +22,6 @@ QLabel *AddField(QGridLayout *grid, int row, const QString &labelName, const QSt
     return label;
 }
 
-QPushButton *CaptionedButton(const QString &name, QStyle::StandardPixmap picture, const QString &caption,
-                             const QString &toolTip, QWidget *parent)
-{
-    QPushButton *b = ui::PictureButton(name, picture, toolTip, parent);
-    b->setText(caption);
-    b->setAccessibleName(caption);
-    return b;
-}
-
 bool AskYesNo(const QString &prompt, const QString &title)
 {
     return ui::MsgBox(prompt, ui::Buttons::YesNo, ui::Icon::Information, title, 2) == ui::Answer::Yes;
@@ -48,7 +39,7 @@ EditorWindow::EditorWindow(const QString &name, const QString &title, std::funct
 
 void EditorWindow::Form_Unload()
 {
-    IgnoreFailure([&] {
+    TryStep([&] {
         if (m_loadHeads)
             m_loadHeads();
     });

@@ -10,10 +10,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 
-namespace {
-const QString kDelim = QStringLiteral("<<>>");
-}  // namespace
-
 frmHeads::frmHeads(std::function<void()> loadHeads, QWidget *parent)
     : EditorWindow(QStringLiteral("frmHeads"), QStringLiteral("Transaction Heads"), std::move(loadHeads), parent)
 {
@@ -67,7 +63,7 @@ frmHeads::frmHeads(std::function<void()> loadHeads, QWidget *parent)
 
 void frmHeads::Form_Load()
 {
-    IgnoreFailure([&] { LoadInList(); });
+    TryStep([&] { LoadInList(); });
     cboType->SetListIndex(0);
     Frame1->setEnabled(false);
     EditMode = false;
@@ -90,7 +86,7 @@ void frmHeads::lstHeads_Click()
     }
     const int current = lstHeads->ListIndex();
     txtDescription->setText(lstHeads->List(current));
-    IgnoreFailure([&] {
+    TryStep([&] {
         m_cls->ExecuteSql(QStringLiteral("Select * from defHeads where id=") + QString::number(lstHeads->ItemData(current)));
         const Variant type = SharedRecordset->Fields(QStringLiteral("plusminus"));
         bool ok = false;
@@ -117,19 +113,19 @@ void frmHeads::cmdSave_Click()
     if (!Frame1->isEnabled() || IsBlank(txtDescription->text()))
         return;
     const QString fields = QStringLiteral("Heads<<>>PlusMinus<<>>UserId");
-    const QString values = QuoteSql(txtDescription->text()) + kDelim + QString::number(cboType->ListIndex()) + kDelim +
+    const QString values = QuoteSql(txtDescription->text()) + kListDelimiter + QString::number(cboType->ListIndex()) + kListDelimiter +
                            QuoteSql(CurrentUserId);
-    IgnoreFailure([&] {
+    TryStep([&] {
         // A head deleted while it was being edited leaves no current item, and nothing to update.
         if (EditMode && lstHeads->ListIndex() >= 0)
             m_cls->UpdateData(QStringLiteral("defHeads"), fields, values, QStringLiteral("Id"),
-                              Variant(lstHeads->ItemData(lstHeads->ListIndex())), kDelim);
+                              Variant(lstHeads->ItemData(lstHeads->ListIndex())), kListDelimiter);
         else if (!EditMode)
-            m_cls->AddNew(QStringLiteral("defHeads"), fields, values, QStringLiteral("Id"), kDelim);
+            m_cls->AddNew(QStringLiteral("defHeads"), fields, values, QStringLiteral("Id"), kListDelimiter);
     });
     Frame1->setEnabled(false);
     txtDescription->clear();
-    IgnoreFailure([&] { LoadInList(); });
+    TryStep([&] { LoadInList(); });
 }
 
 void frmHeads::cmdDel_Click()
@@ -146,21 +142,21 @@ void frmHeads::cmdDel_Click()
         if (!users)
             return;  // the in-use check could not be run (the data layer has said why): delete nothing
         QString names;
-        try {
+        const bool read = TryStep([&] {
             for (users->MoveFirst(); !users->Eof(); users->MoveNext())
                 names += QLatin1Char('\'') + users->Fields(0).toString() + QStringLiteral("'\r\n");
-        } catch (const std::exception &) {
+        });
+        if (!read)
             return;  // rows that cannot be read may name users: delete nothing
-        }
         if (!names.isEmpty()) {
             ui::MsgBox(QStringLiteral("The action is used in the project(s) : \r\n") + names +
                            QStringLiteral("\r\nFirst remove this action from the projects then delete it."),
                        ui::Buttons::OKOnly, ui::Icon::Exclamation, AppTitle);
         } else {
-            IgnoreFailure([&] { m_cls->ExecuteSql(QStringLiteral("Delete from defHeads where id=") + id); });
+            TryStep([&] { m_cls->ExecuteSql(QStringLiteral("Delete from defHeads where id=") + id); });
             lstHeads->RemoveItem(selected);
             txtDescription->clear();
-            IgnoreFailure([&] { LoadInList(); });
+            TryStep([&] { LoadInList(); });
         }
     }
     txtDescription->clear();

@@ -9,33 +9,8 @@
 #include "ui/Seams.h"
 
 #include <QGridLayout>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 #include <cmath>
-
-namespace {
-
-const QString kDelim = QStringLiteral("<<>>");
-
-// The planned cost as typed, when it is a finite decimal number: a point as decimal separator,
-// an optional sign and exponent, blanks around it. Anything else (grouping, hexadecimal, a
-// second value, words) is no number, so that typed text never becomes part of a statement.
-bool ReadCost(const QString &typed, double *value)
-{
-    static const QRegularExpression number(
-        QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
-    const QString text = typed.trimmed();
-    if (!number.match(text).hasMatch())
-        return false;
-    bool ok = false;
-    *value = text.toDouble(&ok);
-    return ok && std::isfinite(*value);
-}
-
-// A start date as statements carry it: the program's short form between hash marks.
-QString DateLiteral(const QDate &date) { return QLatin1Char('#') + FormatDate(date) + QLatin1Char('#'); }
-
-}  // namespace
 
 frmTask::frmTask(std::function<void()> loadHeads, QWidget *parent)
     : EditorWindow(QStringLiteral("frmTask"), QStringLiteral("Projects / Tasks"), std::move(loadHeads), parent)
@@ -64,11 +39,11 @@ frmTask::frmTask(std::function<void()> loadHeads, QWidget *parent)
 
     Frame3 = ui::Frame(QStringLiteral("Frame3"), QString(), this);
     auto *buttons = new QVBoxLayout(Frame3);
-    cmdAdd = CaptionedButton(QStringLiteral("cmdAdd"), QStyle::SP_FileIcon, QStringLiteral("New"),
+    cmdAdd = ui::CaptionButton(QStringLiteral("cmdAdd"), QStyle::SP_FileIcon, QStringLiteral("New"),
                              QStringLiteral("Add "), Frame3);
-    cmdSave = CaptionedButton(QStringLiteral("cmdSave"), QStyle::SP_DialogSaveButton, QStringLiteral("Save"),
+    cmdSave = ui::CaptionButton(QStringLiteral("cmdSave"), QStyle::SP_DialogSaveButton, QStringLiteral("Save"),
                               QStringLiteral("Save"), Frame3);
-    cmdCancel = CaptionedButton(QStringLiteral("cmdCancel"), QStyle::SP_DialogCloseButton, QStringLiteral("Close"),
+    cmdCancel = ui::CaptionButton(QStringLiteral("cmdCancel"), QStyle::SP_DialogCloseButton, QStringLiteral("Close"),
                                 QStringLiteral("Close"), Frame3);
     for (QPushButton *b : {cmdAdd, cmdSave, cmdCancel})
         buttons->addWidget(b);
@@ -97,7 +72,7 @@ frmTask::frmTask(std::function<void()> loadHeads, QWidget *parent)
 
 void frmTask::Form_Load()
 {
-    IgnoreFailure([&] { LoadInList(); });
+    TryStep([&] { LoadInList(); });
     cboStatus->SetListIndex(0);
     Frame1->setEnabled(false);
     EditMode = false;
@@ -113,7 +88,7 @@ void frmTask::LoadInList()
 
 void frmTask::ShowField(const char *column, const std::function<void(const Variant &)> &show)
 {
-    IgnoreFailure([&] {
+    TryStep([&] {
         if (!m_task || m_task->Eof())
             return;
         const Variant value = m_task->Fields(QString::fromLatin1(column));
@@ -133,7 +108,7 @@ void frmTask::lstTasks_Click()
     const int current = lstTasks->ListIndex();
     txtDescription->setText(lstTasks->List(current));
     m_task.reset();
-    IgnoreFailure([&] {
+    TryStep([&] {
         m_cls->ExecuteSql(QStringLiteral("Select * from tblTasks where TaskID=") +
                           QString::number(lstTasks->ItemData(current)));
         m_task = SharedRecordset;
@@ -168,8 +143,10 @@ void frmTask::cmdSave_Click()
 {
     if (!Frame1->isEnabled() || IsBlank(txtDescription->text()))
         return;
+    // Only a finite decimal number with a point is written (no grouping, no words), so that
+    // typed text never becomes part of a statement.
     double cost = 0;
-    if (!ReadCost(zeCostPlanned->text(), &cost)) {
+    if (!ReadNumber(zeCostPlanned->text(), &cost, true) || !std::isfinite(cost)) {
         ui::MsgBox(QStringLiteral("Cost Planned must be a number."), ui::Buttons::OKOnly, ui::Icon::Exclamation,
                    AppTitle);
         zeCostPlanned->setFocus();
@@ -177,24 +154,24 @@ void frmTask::cmdSave_Click()
         return;
     }
     const QString status = QString::number(cboStatus->ListIndex() + 1);
-    const QString rest = QuoteSql(txtDescription->text()) + kDelim + DateLiteral(dtTaskDateStart->Value()) + kDelim +
-                         (EditMode ? QString() : QStringLiteral("0") + kDelim) + FormatNumber(cost) + kDelim +
+    const QString rest = QuoteSql(txtDescription->text()) + kListDelimiter + DateLiteral(dtTaskDateStart->Value()) + kListDelimiter +
+                         (EditMode ? QString() : QStringLiteral("0") + kListDelimiter) + FormatNumber(cost) + kListDelimiter +
                          QuoteSql(zeRemarksTask->text());
-    IgnoreFailure([&] {
+    TryStep([&] {
         if (!EditMode) {
             m_cls->AddNewTask(QStringLiteral("tblTasks"),
                               QStringLiteral("UserId<<>>StatusID<<>>TaskName<<>>StartDate<<>>CostUpToNow<<>>"
                                              "CostPlanned<<>>Notes"),
-                              QuoteSql(CurrentUserId) + kDelim + status + kDelim + rest, QStringLiteral("TaskID"), kDelim);
+                              QuoteSql(CurrentUserId) + kListDelimiter + status + kListDelimiter + rest, QStringLiteral("TaskID"), kListDelimiter);
         } else if (lstTasks->ListIndex() >= 0) {
             m_cls->UpdateDataTask(QStringLiteral("tblTasks"), QStringLiteral("TaskName<<>>StartDate<<>>CostPlanned<<>>Notes"),
-                                  rest, QStringLiteral("StatusID"), Variant(status.toInt()), kDelim,
+                                  rest, QStringLiteral("StatusID"), Variant(status.toInt()), kListDelimiter,
                                   lstTasks->ItemData(lstTasks->ListIndex()));
         }
     });
     Frame1->setEnabled(false);
     ClearControls();
-    IgnoreFailure([&] { LoadInList(); });
+    TryStep([&] { LoadInList(); });
 }
 
 void frmTask::ClearControls()

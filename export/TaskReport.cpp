@@ -2,28 +2,23 @@
 
 #include "data/MyFun.h"
 #include "data/Variant.h"
+#include "export/GridColumns.h"
 #include "export/clsExcelFile.h"
 #include "ui/Grid.h"
 #include "ui/Seams.h"
 
 #include <QDateTime>
-#include <QLocale>
 
 namespace {
 
-// Grid columns 3 and 4 hold the amounts in and out.
-bool isAmountColumn(int col) { return col == 3 || col == 4; }
+bool isAmountColumn(int col) { return col == LedgerColumn::AmountIn || col == LedgerColumn::AmountOut; }
 
 // A shown number in its plain form: read with a point, or failing that in the user's own
 // number form, then written without grouping or trailing zeros.
 QString plainNumber(const QString &shownText, const QString &what, const QString &where = QString())
 {
-    const QString text = shownText.trimmed();
-    bool ok = false;
-    double value = text.toDouble(&ok);
-    if (!ok)
-        value = QLocale().toDouble(text, &ok);
-    if (!ok)
+    double value = 0;
+    if (!ReadNumber(shownText, &value))
         throw clsExcelFile::Error(QStringLiteral("%1 \"%2\"%3 is not a number").arg(what, shownText, where));
     return FormatNumber(value);
 }
@@ -34,21 +29,24 @@ void writeSheet(clsExcelFile &xl, const ui::Grid &grid, const QString &taskName,
     const int rows = grid.Rows();
     const int cols = grid.Cols();
     xl.EWriteString(1, 1, taskName);
-    for (int i = 1; i < cols; ++i)
+    // Every column but the entry's Id, from column B on.
+    for (int i = LedgerColumn::Head; i < cols; ++i)
         xl.EWriteString(2, i + 1, grid.TextMatrix(0, i));
     for (int j = 1; j < rows; ++j)
-        for (int i = 1; i < cols; ++i) {
+        for (int i = LedgerColumn::Head; i < cols; ++i) {
             const QString text = grid.TextMatrix(j, i);
             xl.EWriteString(j + 3, i + 1,
                             isAmountColumn(i)
                                 ? plainNumber(text, QStringLiteral("the amount"), QStringLiteral(" in ledger row %1").arg(j))
                                 : text);
         }
-    xl.EWriteString(rows + 4, 3, QStringLiteral("Sub Total :"));
-    xl.EWriteString(rows + 4, 4, plainNumber(received, QStringLiteral("the total received")));
-    xl.EWriteString(rows + 4, 5, plainNumber(spent, QStringLiteral("the total spent")));
-    xl.EWriteString(rows + 6, 3, QStringLiteral("Final Total :"));
-    xl.EWriteString(rows + 6, 5, plainNumber(balance, QStringLiteral("the balance")));
+    // The totals stand under the amount columns, their captions under the remarks.
+    const int caption = LedgerColumn::Remarks + 1, in = LedgerColumn::AmountIn + 1, out = LedgerColumn::AmountOut + 1;
+    xl.EWriteString(rows + 4, caption, QStringLiteral("Sub Total :"));
+    xl.EWriteString(rows + 4, in, plainNumber(received, QStringLiteral("the total received")));
+    xl.EWriteString(rows + 4, out, plainNumber(spent, QStringLiteral("the total spent")));
+    xl.EWriteString(rows + 6, caption, QStringLiteral("Final Total :"));
+    xl.EWriteString(rows + 6, out, plainNumber(balance, QStringLiteral("the balance")));
 }
 
 // The file of an export started at the given moment.

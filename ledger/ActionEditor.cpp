@@ -1,6 +1,7 @@
 // The entry editor of the ledger window: adding, editing and deleting the entries of the
 // selected task.
 #include "data/MyFun.h"
+#include "export/GridColumns.h"
 #include "ledger/Steps.h"
 #include "ledger/frmMainMenu.h"
 #include "ui/DatePicker.h"
@@ -56,43 +57,46 @@ void frmMainMenu::EditAction(bool ask)
     ui::Grid &g = *gdTansactionsList;
     if (g.Row() < 1)
         return;
+    // A row without an entry (the ledger was emptied) has nothing to load.
+    qint32 id = 0;
+    if (!TryStep([&] { id = ToLong(g.TextMatrix(g.Row(), LedgerColumn::Id)); }))
+        return;
     if (ask && ui::MsgBox(QStringLiteral("Want to edit this action ?"), ui::Buttons::YesNo, ui::Icon::Question,
                           AppTitle) != ui::Answer::Yes)
         return;
     TryStep([&] {
-        g.SetCol(5);
+        g.SetCol(LedgerColumn::Date);
         const QDate date = ParseShortDate(g.Text());
         if (!date.isValid())
             throw SqlError(QStringLiteral("Type mismatch"));
         dtTransactionDate->SetValue(date);
     });
+    // The entry's own head, by its number: two heads may share a name. A head that is gone
+    // leaves none chosen, and Save asks for one.
+    cboTransactionHeads->SetListIndex(-1);
     TryStep([&] {
-        g.SetCol(1);
-        const int at = cboTransactionHeads->findText(g.Text(), Qt::MatchExactly);
-        if (at >= 0)
-            cboTransactionHeads->SetListIndex(at);
+        cls().ExecuteSql(QStringLiteral("Select HeadId from tblTransaction Where Id=") + QString::number(id));
+        const qint64 headId = SharedRecordset->Fields(0).toInt64();
+        for (int i = 0; i < cboTransactionHeads->ListCount(); ++i)
+            if (cboTransactionHeads->ItemData(i) == headId)
+                cboTransactionHeads->SetListIndex(i);
     });
     TryStep([&] {
-        g.SetCol(2);
+        g.SetCol(LedgerColumn::Remarks);
         txtTransactionRemarks->setText(g.Text());
     });
     TryStep([&] {
-        g.SetCol(3);
+        g.SetCol(LedgerColumn::AmountIn);
         // An entry shows what it received when that is not 0 (a negative income included),
         // else what it spent. A text that is no number counts as received.
         bool received = true;
         TryStep([&] { received = ToNumber(g.Text()) != 0.0; });
-        if (received) {
-            txtTransactionAmount->setText(g.Text());
-        } else {
-            g.SetCol(4);
-            txtTransactionAmount->setText(g.Text());
-        }
+        if (!received)
+            g.SetCol(LedgerColumn::AmountOut);
+        txtTransactionAmount->setText(g.Text());
     });
-    TryStep([&] {
-        g.SetCol(0);
-        ActionId = ToLong(g.Text());
-    });
+    g.SetCol(LedgerColumn::Id);
+    ActionId = id;
     bNewAction = false;
     FrameActionManager->setEnabled(true);
     Frame3->setEnabled(true);
@@ -137,18 +141,16 @@ void frmMainMenu::cmdSave_Click()
     QString values;
     TryStep([&] {
         const qint16 taskId = ToInteger(lblTaskNo->text());
-        values = QuoteSql(CurrentUserId) + QStringLiteral("<<>>#") +
-                 dtTransactionDate->Value().toString(QStringLiteral("dd/MM/yyyy")) + QStringLiteral("#<<>>") +
-                 QString::number(headId) + QStringLiteral("<<>>") + FormatNumber(amountIn) + QStringLiteral("<<>>") +
-                 FormatNumber(amountOut) + QStringLiteral("<<>>") + QuoteSql(txtTransactionRemarks->text()) +
-                 QStringLiteral("<<>>") + QString::number(taskId);
+        values = JoinList({QuoteSql(CurrentUserId), DateLiteral(dtTransactionDate->Value()), QString::number(headId),
+                           FormatNumber(amountIn), FormatNumber(amountOut), QuoteSql(txtTransactionRemarks->text()),
+                           QString::number(taskId)});
     });
     const QString fields = QString::fromLatin1(kFields);
     if (bNewAction)
-        cls().AddNew(QStringLiteral("tblTransaction"), fields, values, QStringLiteral("Id"), QStringLiteral("<<>>"));
+        cls().AddNew(QStringLiteral("tblTransaction"), fields, values, QStringLiteral("Id"), kListDelimiter);
     else
         cls().UpdateData(QStringLiteral("tblTransaction"), fields, values, QStringLiteral("Id"), Variant(ActionId),
-                         QStringLiteral("<<>>"));
+                         kListDelimiter);
     TryStep([&] { LoadInGridTransactions(ToInteger(lblTaskNo->text())); });
     ClearControls();
     cmdAdd->setFocus();
@@ -164,11 +166,11 @@ void frmMainMenu::btnDeleteAction_Click()
     if (g.Row() >= 1) {
         qint32 id = 0;
         TryStep([&] {
-            g.SetCol(0);
+            g.SetCol(LedgerColumn::Id);
             id = ToLong(g.Text());
         });
-        const QString action = g.TextMatrix(g.Row(), 1);
-        const QString description = g.TextMatrix(g.Row(), 2);
+        const QString action = g.TextMatrix(g.Row(), LedgerColumn::Head);
+        const QString description = g.TextMatrix(g.Row(), LedgerColumn::Remarks);
         const ui::Answer answer =
             ui::MsgBox(QStringLiteral("Want to delete this action '") + action + QStringLiteral("'\r\nwith comment :'") +
                            description + QStringLiteral("' ?"),
@@ -184,7 +186,8 @@ void frmMainMenu::btnDeleteAction_Click()
 
 void frmMainMenu::cmdDelete_Click()
 {
-    if (bNewAction)
+    // Only the entry that Edit loaded, and only while the ledger on show still lists it.
+    if (bNewAction || !ListsEntry(ActionId))
         return;
     if (ui::MsgBox(QStringLiteral("Want To Delete This Record"), ui::Buttons::YesNo, ui::Icon::Question, AppTitle) ==
         ui::Answer::Yes)

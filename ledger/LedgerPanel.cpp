@@ -1,6 +1,7 @@
 // The ledger of the selected task: its entries in date order, the totals received and spent,
 // the balance and its word, and the balance written back as the task's cost up to now.
 #include "data/MyFun.h"
+#include "export/GridColumns.h"
 #include "ledger/Steps.h"
 #include "ledger/frmMainMenu.h"
 #include "ui/Grid.h"
@@ -11,8 +12,10 @@
 #include <cmath>
 
 namespace {
-const GridColumn kLedgerColumns[] = {{"ID", 300},       {"Action Name", 1500}, {"Description", 1500},
-                                 {"Amount In", 1000}, {"Amount Out", 1000}, {"Date", 1000}};
+// The ledger's columns, in LedgerColumn order.
+const std::vector<GridColumn> kLedgerColumns = {
+    {"ID", 300, "Id"},                {"Action Name", 1500, "HeadId"},     {"Description", 1500, "Remarks"},
+    {"Amount In", 1000, "AmountIn"},  {"Amount Out", 1000, "AmountOut"},   {"Date", 1000, "TransactionDate"}};
 
 // A sum as the ledger reads it: 0 when Null.
 double sumOf(const Variant &v)
@@ -27,7 +30,16 @@ double sumOf(const Variant &v)
 }
 }  // namespace
 
-void frmMainMenu::LoadGridHeadTransactions() { WriteHeader(*gdTansactionsList, kLedgerColumns, 6); }
+void frmMainMenu::LoadGridHeadTransactions() { WriteHeader(*gdTansactionsList, kLedgerColumns); }
+
+bool frmMainMenu::ListsEntry(qint32 entryId) const
+{
+    const QString id = QString::number(entryId);
+    for (int row = 1; row < gdTansactionsList->Rows(); ++row)
+        if (gdTansactionsList->TextMatrix(row, LedgerColumn::Id) == id)
+            return true;
+    return false;
+}
 
 void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
 {
@@ -41,13 +53,12 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
     // A query that cannot be run leaves the ledger with its header row only.
     const bool ran = TryStep([&] { cls().ExecuteSql(rowsSql); });
     const bool loaded = FillRows(*gdTansactionsList, ran ? SharedRecordset : nullptr,
-                                 {"Id", "HeadId", "Remarks", "AmountIn", "AmountOut", "TransactionDate"},
-                                 [this](int c, const Variant &v) {
-                                     if (c == 1)
+                                 kLedgerColumns, [this](int c, const Variant &v) {
+                                     if (c == LedgerColumn::Head)
                                          return decode(v.toString(), QStringLiteral("Id"), QStringLiteral("defHeads"),
                                                        QStringLiteral("Heads"))
                                              .toString();
-                                     return c == 5 ? FormatDate(v.toDate()) : v.toString();
+                                     return c == LedgerColumn::Date ? FormatDate(v.toDate()) : v.toString();
                                  });
 
     const QString sumSql = QStringLiteral("Select sum(amountIn),Sum(amountOut) from tblTransaction Where userid=") +

@@ -1,29 +1,13 @@
 #include "ledger/Steps.h"
 
-#include "data/Engine.h"
 #include "ui/Grid.h"
 
-#include <QLocale>
 #include <cmath>
-
-namespace {
-double parseNumber(const QString &text, bool *ok)
-{
-    const QString t = text.trimmed();
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    double v = c.toDouble(t, ok);
-    if (!*ok)
-        v = QLocale::system().toDouble(t, ok);
-    return v;
-}
-}  // namespace
 
 double ToNumber(const QString &text)
 {
-    bool ok = false;
-    const double v = parseNumber(text, &ok);
-    if (!ok || !std::isfinite(v))
+    double v = 0;
+    if (!ReadNumber(text, &v) || !std::isfinite(v))
         throw SqlError(QStringLiteral("Type mismatch"));
     return v;
 }
@@ -46,25 +30,24 @@ qint16 ToInteger(const QString &text)
 
 bool ReadAmount(const QString &text, double *amount)
 {
-    bool ok = false;
-    const double v = parseNumber(text, &ok);
-    if (!ok || !std::isfinite(v) || std::fabs(v) > 1e15)
+    double v = 0;
+    if (!ReadNumber(text, &v) || !std::isfinite(v) || std::fabs(v) > 1e15)
         return false;
     *amount = v == 0.0 ? 0.0 : v;  // no "-0"
     return true;
 }
 
-void WriteHeader(ui::Grid &grid, const GridColumn *columns, int count)
+void WriteHeader(ui::Grid &grid, const std::vector<GridColumn> &columns)
 {
     grid.SetRow(0);
-    for (int c = 0; c < count; ++c) {
+    for (int c = 0; c < int(columns.size()); ++c) {
         grid.SetCol(c);
-        grid.SetText(QString::fromLatin1(columns[c].header));
-        grid.SetColWidth(c, columns[c].twips);
+        grid.SetText(QString::fromLatin1(columns[size_t(c)].header));
+        grid.SetColWidth(c, columns[size_t(c)].twips);
     }
 }
 
-bool FillRows(ui::Grid &grid, const std::shared_ptr<Recordset> &rs, const std::vector<const char *> &fields,
+bool FillRows(ui::Grid &grid, const std::shared_ptr<Recordset> &rs, const std::vector<GridColumn> &columns,
               const std::function<QString(int column, const Variant &field)> &text)
 {
     ui::Grid::Fill fill(grid);
@@ -73,14 +56,20 @@ bool FillRows(ui::Grid &grid, const std::shared_ptr<Recordset> &rs, const std::v
         return false;
     // The columns are found by name once; the rows are read by position.
     std::vector<int> at;
-    for (const char *f : fields)
-        at.push_back(rs->FieldIndex(QString::fromLatin1(f)));
+    for (const GridColumn &c : columns)
+        at.push_back(rs->FieldIndex(QString::fromLatin1(c.field)));
+    // A cursor that cannot tell where it stands counts as at its end.
+    const auto atEnd = [&] {
+        bool end = true;
+        TryStep([&] { end = rs->Eof(); });
+        return end;
+    };
     bool loaded = false;
-    while (TryStep([&] { if (rs->Eof()) throw SqlError(QString()); })) {
+    while (!atEnd()) {
         const int row = grid.Rows();
         grid.SetRows(row + 1);
         grid.SetRow(row);
-        for (int c = 0; c < int(fields.size()); ++c) {
+        for (int c = 0; c < int(columns.size()); ++c) {
             TryStep([&] {
                 const Variant v = rs->Fields(at[size_t(c)]);
                 if (!v.isNull())

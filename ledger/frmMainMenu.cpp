@@ -3,6 +3,7 @@
 #include "ledger/frmMainMenu.h"
 
 #include "data/MyFun.h"
+#include "export/GridColumns.h"
 #include "ledger/Steps.h"
 #include "ui/DatePicker.h"
 #include "ui/Grid.h"
@@ -19,13 +20,11 @@
 
 namespace {
 
-// A button with a caption and a picture; the caption names it for assistive tools.
+// A captioned button of this window: its picture a little smaller than elsewhere.
 QPushButton *captionButton(const QString &name, const QString &caption, QStyle::StandardPixmap picture,
                            const QString &toolTip, QWidget *parent)
 {
-    QPushButton *b = ui::PictureButton(name, picture, toolTip, parent);
-    b->setText(caption);
-    b->setAccessibleName(QString());
+    QPushButton *b = ui::CaptionButton(name, picture, caption, toolTip, parent);
     b->setIconSize(QSize(18, 18));
     return b;
 }
@@ -37,6 +36,13 @@ QGroupBox *plainFrame(const QString &name, QWidget *parent)
     f->setFlat(true);
     f->setStyleSheet(QStringLiteral("QGroupBox#%1 { border: 0; margin: 0; padding: 0; }").arg(name));
     return f;
+}
+
+void makeBold(QWidget *w)
+{
+    QFont f = w->font();
+    f.setBold(true);
+    w->setFont(f);
 }
 
 QLabel *whiteLabel(const QString &name, const QString &text, QWidget *parent)
@@ -60,9 +66,11 @@ const char *const kQuote =
     "Beware of little expenses; a small leak will sink a great ship.\n\n"
     "Budget: a mathematical confirmation of your suspicions.";
 
-// The task list's columns: header and width in twips.
-const GridColumn kTaskColumns[] = {{"ID", 300},         {"Task Name", 1500}, {"Start Date", 1000}, {"Cost", 1000},
-                               {"Cost Planned", 1000}, {"Status", 1200}, {"Ended", 1000}};
+// The task list's columns, in TaskColumn order.
+const std::vector<GridColumn> kTaskColumns = {
+    {"ID", 300, "TaskID"},           {"Task Name", 1500, "TaskName"}, {"Start Date", 1000, "StartDate"},
+    {"Cost", 1000, "CostUpToNow"},   {"Cost Planned", 1000, "CostPlanned"}, {"Status", 1200, "StatusID"},
+    {"Ended", 1000, "EndDate"}};
 
 }  // namespace
 
@@ -85,14 +93,47 @@ frmMainMenu::~frmMainMenu() = default;
 void frmMainMenu::buildWindow()
 {
     auto *root = new QVBoxLayout(this);
+    auto *columns = new QHBoxLayout();
+    // Right column: the selected task, the entry editor, the ledger with its buttons, the totals.
+    FrameActionWindow = ui::Frame(QStringLiteral("FrameActionWindow"), QString(), this);
+    auto *right = new QVBoxLayout(FrameActionWindow);
+    buildTaskPanel(root, columns, right);
+    columns->addWidget(FrameActionWindow, 1);
+    buildEntryEditor(right);
+    buildLedger(right);
+    buildTotals(right);
 
+    // The look of the inputs, and buttons that Enter never presses by themselves.
+    for (QWidget *w : std::initializer_list<QWidget *>{cboPreviewStatus, cboPreviewHeads, dtDateFrom, dtDateTill,
+                                                       dtTransactionDate, cboTransactionHeads, txtTransactionAmount,
+                                                       txtTransactionRemarks, zeMoneySpent, zeMoneyReceived,
+                                                       txtCashInWallet, txtQuotes})
+        ui::MakeInputYellow(w);
+    for (QPushButton *b : findChildren<QPushButton *>())
+        b->setAutoDefault(false);
+
+    // The editor's keyboard order: date, head, amount, remarks, Save, Cancel, then the head button.
+    setTabOrder(dtTransactionDate, cboTransactionHeads);
+    setTabOrder(cboTransactionHeads, txtTransactionAmount);
+    setTabOrder(txtTransactionAmount, txtTransactionRemarks);
+    setTabOrder(txtTransactionRemarks, cmdSave);
+    setTabOrder(cmdSave, btnActionCancel);
+    setTabOrder(btnActionCancel, cmdAddHead);
+
+    // Before the first ledger is shown.
+    FrameActionManager->setEnabled(false);
+    btnAddAction->setEnabled(false);
+}
+
+// The top strip, the task list with its filter on the left and the selected task's number and
+// name at the head of the right column.
+void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxLayout *right)
+{
     // Top: who is logged in, Refresh and Quit.
     auto *top = new QHBoxLayout();
     Label9 = whiteLabel(QStringLiteral("Label9"), QStringLiteral("User Name :"), this);
     lblUserName = whiteLabel(QStringLiteral("lblUserName"), QString(), this);
-    QFont bold = lblUserName->font();
-    bold.setBold(true);
-    lblUserName->setFont(bold);
+    makeBold(lblUserName);
     btnRefresh = captionButton(QStringLiteral("btnRefresh"), QStringLiteral("Refresh"), QStyle::SP_BrowserReload,
                                QStringLiteral("Refresh"), this);
     cmdCancel = captionButton(QStringLiteral("cmdCancel"), QStringLiteral("Quit"), QStyle::SP_DialogCloseButton,
@@ -106,8 +147,6 @@ void frmMainMenu::buildWindow()
     top->addWidget(btnRefresh);
     top->addWidget(cmdCancel);
     root->addLayout(top);
-
-    auto *columns = new QHBoxLayout();
     root->addLayout(columns, 1);
 
     // Left column: the task list with its filter strip, and below it the quote and "NEW"/"DELETE".
@@ -138,7 +177,7 @@ void frmMainMenu::buildWindow()
 
     auto *taskButtons = new QHBoxLayout();
     lblQuickView = whiteLabel(QStringLiteral("lblQuickView"), QStringLiteral("Projects / Tasks "), Frame1);
-    lblQuickView->setFont(bold);
+    makeBold(lblQuickView);
     btnEditTask = captionButton(QStringLiteral("btnEditTask"), QStringLiteral("New / Edit"),
                                 QStyle::SP_FileDialogDetailedView, QStringLiteral("New / Edit"), Frame1);
     btnDelTask = captionButton(QStringLiteral("btnDelTask"), QStringLiteral("Delete"), QStyle::SP_TrashIcon,
@@ -149,7 +188,7 @@ void frmMainMenu::buildWindow()
     taskButtons->addWidget(btnDelTask);
     f1->addLayout(taskButtons);
     gdPreviewList = new ui::Grid(QStringLiteral("gdPreviewList"), Frame1);
-    gdPreviewList->SetCols(7);
+    gdPreviewList->SetCols(TaskColumn::Count);
     gdPreviewList->setAccessibleName(QStringLiteral("Projects / Tasks"));
     f1->addWidget(gdPreviewList, 1);
     left->addWidget(Frame1, 1);
@@ -180,24 +219,24 @@ void frmMainMenu::buildWindow()
     bottom->addWidget(FrameHide1);
     left->addLayout(bottom);
 
-    // Right column: the selected task, the entry editor, the ledger with its buttons, the totals.
-    FrameActionWindow = ui::Frame(QStringLiteral("FrameActionWindow"), QString(), this);
-    columns->addWidget(FrameActionWindow, 1);
-    auto *right = new QVBoxLayout(FrameActionWindow);
     auto *task = new QHBoxLayout();
     Label11 = whiteLabel(QStringLiteral("Label11"), QStringLiteral("Project/Task No:"), FrameActionWindow);
     lblTaskNo = whiteLabel(QStringLiteral("lblTaskNo"), QString(), FrameActionWindow);
-    lblTaskNo->setFont(bold);
+    makeBold(lblTaskNo);
     lblTaskNo->setMinimumWidth(50);
     Label12 = whiteLabel(QStringLiteral("Label12"), QStringLiteral("Name :"), FrameActionWindow);
     lblTaskName = whiteLabel(QStringLiteral("lblTaskName"), QString(), FrameActionWindow);
-    lblTaskName->setFont(bold);
+    makeBold(lblTaskName);
     task->addWidget(Label11);
     task->addWidget(lblTaskNo);
     task->addWidget(Label12);
     task->addWidget(lblTaskName, 1);
     right->addLayout(task);
+}
 
+// The "Edit Actions" frame: date, head, amount, remarks, Cancel and Save.
+void frmMainMenu::buildEntryEditor(QVBoxLayout *right)
+{
     FrameActionManager = ui::Frame(QStringLiteral("FrameActionManager"), QStringLiteral("Edit Actions"),
                                    FrameActionWindow);
     {
@@ -249,10 +288,14 @@ void frmMainMenu::buildWindow()
     ed->setColumnStretch(1, 2);
     ed->setColumnStretch(2, 1);
     right->addWidget(FrameActionManager);
+}
 
+// The ledger grid with its Add, Edit, Delete and Export buttons.
+void frmMainMenu::buildLedger(QVBoxLayout *right)
+{
     auto *ledger = new QHBoxLayout();
     gdTansactionsList = new ui::Grid(QStringLiteral("gdTansactionsList"), FrameActionWindow);
-    gdTansactionsList->SetCols(6);
+    gdTansactionsList->SetCols(LedgerColumn::Count);
     gdTansactionsList->setAccessibleName(QStringLiteral("Ledger"));
     ledger->addWidget(gdTansactionsList, 1);
     auto *ledgerButtons = new QVBoxLayout();
@@ -269,14 +312,18 @@ void frmMainMenu::buildWindow()
     ledgerButtons->addStretch(1);
     ledger->addLayout(ledgerButtons);
     right->addLayout(ledger, 1);
+}
 
+// The totals received and spent, and the balance with its word.
+void frmMainMenu::buildTotals(QVBoxLayout *right)
+{
     auto *totals = new QHBoxLayout();
     Label14 = whiteLabel(QStringLiteral("Label14"), QStringLiteral("Received :"), FrameActionWindow);
     zeMoneyReceived = shownTotal(QStringLiteral("zeMoneyReceived"), FrameActionWindow);
     Label13 = whiteLabel(QStringLiteral("Label13"), QStringLiteral("Spent :"), FrameActionWindow);
     zeMoneySpent = shownTotal(QStringLiteral("zeMoneySpent"), FrameActionWindow);
     lblCost = whiteLabel(QStringLiteral("lblCost"), QStringLiteral("Cost :"), FrameActionWindow);
-    lblCost->setFont(bold);
+    makeBold(lblCost);
     lblCost->setMinimumWidth(70);
     lblCost->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     txtCashInWallet = shownTotal(QStringLiteral("txtCashInWallet"), FrameActionWindow);
@@ -290,27 +337,6 @@ void frmMainMenu::buildWindow()
     totals->addWidget(lblCost);
     totals->addWidget(txtCashInWallet);
     right->addLayout(totals);
-
-    // The look of the inputs, and buttons that Enter never presses by themselves.
-    for (QWidget *w : std::initializer_list<QWidget *>{cboPreviewStatus, cboPreviewHeads, dtDateFrom, dtDateTill,
-                                                       dtTransactionDate, cboTransactionHeads, txtTransactionAmount,
-                                                       txtTransactionRemarks, zeMoneySpent, zeMoneyReceived,
-                                                       txtCashInWallet, txtQuotes})
-        ui::MakeInputYellow(w);
-    for (QPushButton *b : findChildren<QPushButton *>())
-        b->setAutoDefault(false);
-
-    // The editor's keyboard order: date, head, amount, remarks, Save, Cancel, then the head button.
-    setTabOrder(dtTransactionDate, cboTransactionHeads);
-    setTabOrder(cboTransactionHeads, txtTransactionAmount);
-    setTabOrder(txtTransactionAmount, txtTransactionRemarks);
-    setTabOrder(txtTransactionRemarks, cmdSave);
-    setTabOrder(cmdSave, btnActionCancel);
-    setTabOrder(btnActionCancel, cmdAddHead);
-
-    // Before the first ledger is shown.
-    FrameActionManager->setEnabled(false);
-    btnAddAction->setEnabled(false);
 }
 
 void frmMainMenu::connectHandlers()
@@ -384,7 +410,7 @@ void frmMainMenu::Form_Load()
     dtTransactionDate->SetValue(today);
     LoadInGrid(0);
     lblUserName->setText(CurrentUserId);
-    gdPreviewList->SetCols(7);
+    gdPreviewList->SetCols(TaskColumn::Count);
 }
 
 void frmMainMenu::LoadHeads()
@@ -399,7 +425,7 @@ void frmMainMenu::LoadHeads()
                                  QStringLiteral("StatusID"), QString(), QString()); });
 }
 
-void frmMainMenu::LoadGridHead() { WriteHeader(*gdPreviewList, kTaskColumns, 7); }
+void frmMainMenu::LoadGridHead() { WriteHeader(*gdPreviewList, kTaskColumns); }
 
 void frmMainMenu::LoadInGrid(qint32 StatusID)
 {
@@ -413,9 +439,8 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
     // A query that cannot be run leaves the list with its header row only.
     const bool ran = TryStep([&] { cls().ExecuteSql(sql); });
     const bool loaded = FillRows(*gdPreviewList, ran ? SharedRecordset : nullptr,
-                                 {"TaskID", "TaskName", "StartDate", "CostUpToNow", "CostPlanned", "StatusID", "EndDate"},
-                                 [this](int c, const Variant &v) {
-                                     if (c != 5)
+                                 kTaskColumns, [this](int c, const Variant &v) {
+                                     if (c != TaskColumn::Status)
                                          return v.toString();
                                      return decode(v.toString(), QStringLiteral("StatusID"), QStringLiteral("tblStatus"),
                                                    QStringLiteral("StatusName"))
@@ -459,14 +484,14 @@ void frmMainMenu::gdPreviewList_Click()
     if (g.Row() >= 1) {
         QString taskNo;
         TryStep([&] {
-            g.SetCol(0);
+            g.SetCol(TaskColumn::Id);
             taskNo = g.Text();
             lblTaskNo->setText(taskNo);
         });
         TryStep([&] { LoadGridHeadTransactions(); });
         TryStep([&] { LoadInGridTransactions(ToLong(taskNo)); });
         TryStep([&] {
-            g.SetCol(1);
+            g.SetCol(TaskColumn::Name);
             lblTaskName->setText(g.Text());
         });
         btnAddAction->setEnabled(true);
@@ -482,17 +507,28 @@ void frmMainMenu::btnDelTask_Click()
     if (g.Row() >= 1) {
         const int row = g.Row();
         qint32 taskId = 0;
-        TryStep([&] { taskId = ToLong(g.TextMatrix(row, 0)); });
-        const QString taskName = g.TextMatrix(row, 1);
+        TryStep([&] { taskId = ToLong(g.TextMatrix(row, TaskColumn::Id)); });
+        const QString taskName = g.TextMatrix(row, TaskColumn::Name);
         const ui::Answer answer = ui::MsgBox(QStringLiteral("Want to delete this action '") + taskName + QStringLiteral("' ?"),
                                              ui::Buttons::YesNo, ui::Icon::Question, AppTitle);
         if (answer == ui::Answer::Yes) {
             sql = QStringLiteral("Delete from tblTasks Where TaskID=") + QString::number(taskId);
-            TryStep([&] { cls().ExecuteSql(sql); });
+            // The ledger of a task that is gone can take no more entries: nothing is on show.
+            if (TryStep([&] { cls().ExecuteSql(sql); }) && ShowsTask(taskId)) {
+                ClearControls();
+                EmptyControls();
+                btnAddAction->setEnabled(false);
+            }
         }
         LoadInGrid(0);
     }
     trace(QStringLiteral("btnDelTask_Click()- OUT- sql=") + sql + QLatin1Char(')'));
+}
+
+bool frmMainMenu::ShowsTask(qint32 taskId) const
+{
+    qint32 shown = 0;
+    return TryStep([&] { shown = ToLong(lblTaskNo->text()); }) && shown == taskId;
 }
 
 void frmMainMenu::cmdCancel_Click() { accept(); }

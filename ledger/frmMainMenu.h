@@ -11,6 +11,8 @@
 #include <memory>
 
 class QGroupBox;
+class QHBoxLayout;
+class QVBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -128,6 +130,14 @@ protected:
 
 private:
     void buildWindow();
+    void buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxLayout *right);
+    void buildEntryEditor(QVBoxLayout *right);
+    void buildLedger(QVBoxLayout *right);
+    void buildTotals(QVBoxLayout *right);
+    // Whether the ledger on show is the given task's.
+    bool ShowsTask(qint32 taskId) const;
+    // Whether the ledger on show lists the entry with the given Id.
+    bool ListsEntry(qint32 entryId) const;
     void startAdd();
     void connectHandlers();
     // The window's data access object, replaced by a fresh one before each main load.

@@ -11,16 +11,16 @@
 
 void Main()
 {
-    try {
+    static ui::ErrorBox errorBox;
+    SetErrorReporter(&errorBox);
+    Reported([] {
         const QString folder = ui::AppPath();
         DataAccess.dataIntialize(folder + QLatin1Char('/') + QLatin1String(kDatabaseFileName), QString(),
                                  QString::fromLatin1(kDatabasePassword), QString());
         AppTitle = QString::fromLatin1(kAppTitle);
         frmLogin login;
         ui::ShowModal(login);
-    } catch (const std::exception &e) {
-        ReportDataError(QString::fromLocal8Bit(e.what()));
-    }
+    });
 }
 
 int RunQuillmark(QApplication &app)

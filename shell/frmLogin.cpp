@@ -89,7 +89,7 @@ void frmLogin::txtPassword_KeyPress()
     // A lookup that cannot be run or read counts as no match.
     bool found = false;
     QString storedName;
-    try {
+    TryStep([&] {
         CTemplate cls;
         cls.ExecuteSql(QStringLiteral("Select * from tblUsers Where UserId=") + QuoteSql(userName) +
                        QStringLiteral(" And ") + QStringLiteral("Passwd=") + QuoteSql(password));
@@ -97,8 +97,7 @@ void frmLogin::txtPassword_KeyPress()
             found = true;
             storedName = SharedRecordset->Fields(QStringLiteral("UserId")).toString();
         }
-    } catch (const std::exception &) {
-    }
+    });
     if (found) {
         LoginSucceeded(storedName);
         return;

@@ -61,18 +61,16 @@ void frmUser::cmdSave_Click()
 
     // When the check cannot be run or read, the name is taken as existing: nothing is written.
     bool exists = true;
-    try {
+    TryStep([&] {
         cls().ExecuteSql(QStringLiteral("Select * from tblUsers where UserId=") + QuoteSql(userName));
         exists = !SharedRecordset || !SharedRecordset->Eof();
-    } catch (const std::exception &) {
-    }
+    });
     if (exists) {
         ui::MsgBox(QStringLiteral("User Already Exists !"), ui::Buttons::OKOnly, ui::Icon::Critical, AppTitle);
         return;
     }
-    cls().AddNew(QStringLiteral("tblUsers"), QStringLiteral("UserID<<>>Passwd"),
-                 QuoteSql(userName) + QStringLiteral("<<>>") + QuoteSql(password), QStringLiteral("Id"),
-                 QStringLiteral("<<>>"));
+    cls().AddNew(QStringLiteral("tblUsers"), JoinList({QStringLiteral("UserID"), QStringLiteral("Passwd")}),
+                 JoinList({QuoteSql(userName), QuoteSql(password)}), QStringLiteral("Id"), kListDelimiter);
     accept();
 }
 

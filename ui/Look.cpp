@@ -72,4 +72,13 @@ QGroupBox *Frame(const QString &name, const QString &caption, QWidget *parent)
     return f;
 }
 
+QPushButton *CaptionButton(const QString &name, QStyle::StandardPixmap picture, const QString &caption,
+                           const QString &toolTip, QWidget *parent)
+{
+    QPushButton *b = PictureButton(name, picture, toolTip, parent);
+    b->setText(caption);
+    b->setAccessibleName(caption);
+    return b;
+}
+
 }  // namespace ui

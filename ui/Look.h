@@ -27,6 +27,9 @@ QLineEdit *PasswordBox(const QString &name, QWidget *parent = nullptr);
 // A button that shows a picture and explains itself in its tool tip (and to assistive tools).
 QPushButton *PictureButton(const QString &name, QStyle::StandardPixmap picture, const QString &toolTip,
                            QWidget *parent = nullptr);
+// A picture button with a caption: assistive tools read the caption, the tool tip explains.
+QPushButton *CaptionButton(const QString &name, QStyle::StandardPixmap picture, const QString &caption,
+                           const QString &toolTip, QWidget *parent = nullptr);
 // A group frame: enabling or disabling it covers everything inside.
 QGroupBox *Frame(const QString &name, const QString &caption, QWidget *parent = nullptr);
 

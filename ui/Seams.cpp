@@ -10,7 +10,6 @@
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdlib>
 
 Q_LOGGING_CATEGORY(lcQuillmarkTrace, "quillmark.trace")
 
@@ -79,6 +78,11 @@ Answer MsgBox(const QString &prompt, Buttons buttons, Icon icon, const QString &
     return g_messageBox ? g_messageBox(request) : realMessageBox(request);
 }
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler h) { return exchange(g_messageBox, std::move(h)); }
+
+void ErrorBox::Report(const QString &description)
+{
+    MsgBox(description, Buttons::OKOnly, Icon::Critical, QStringLiteral("Error"));
+}
 
 int ShowModal(QDialog &dialog)
 {

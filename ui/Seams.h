@@ -2,6 +2,8 @@
 // Everything the windows do through the platform goes through one replaceable function here,
 // so that tests can script message boxes, modal windows, the desktop, the clock and the end of
 // the program. An empty handler restores the real behaviour.
+#include "data/Failure.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -34,6 +36,13 @@ using ClockHandler = std::function<QDateTime()>;
 Answer MsgBox(const QString &prompt, Buttons buttons, Icon icon, const QString &title,
               int defaultButton = 1);
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+// The data layer's failures as the user is told them: the description in a box titled "Error",
+// with the critical icon and an OK button. Start-up installs one (SetErrorReporter).
+class ErrorBox : public IErrorReporter {
+public:
+    void Report(const QString &description) override;
+};
 
 // Shows a window modally and waits until it has closed; answers its result code.
 int ShowModal(QDialog &dialog);

@@ -1,3 +1,5 @@
+#include "ui/Seams.h"
+
 #include <QApplication>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -19,6 +21,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The data layer tells its failures in the "Error" box, as the program's start-up installs it.
+    ui::ErrorBox errorBox;
+    SetErrorReporter(&errorBox);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,58 @@
+#pragma once
+// How the program meets a failure. There are two regimes, each with one helper:
+// - TryStep: a step of a window's handler. A step that fails is skipped, nothing is shown, and
+//   the handler goes on with its next step.
+// - Reported: an operation of the data layer, the key allocator or start-up. A failure ends the
+//   operation and the user is told its description (the "Error" box).
+#include <QString>
+#include <stdexcept>
+
+// A failure of the database layer, carrying the engine's description.
+class SqlError : public std::runtime_error {
+public:
+    explicit SqlError(const QString &description)
+        : std::runtime_error(description.toStdString()), m_description(description) {}
+    const QString &description() const { return m_description; }
+
+private:
+    QString m_description;
+};
+
+// Whoever tells the user of a failure of the data layer. The windows' layer installs the
+// "Error" box at start-up; until then a failure is written to standard error.
+class IErrorReporter {
+public:
+    virtual ~IErrorReporter() = default;
+    virtual void Report(const QString &description) = 0;
+};
+// Installs the reporter (nullptr: standard error); answers the one it replaces.
+IErrorReporter *SetErrorReporter(IErrorReporter *reporter);
+// Tells the user of a failure through the installed reporter.
+void ReportDataError(const QString &description);
+
+// Runs one step; answers whether it finished. A failure is not reported.
+template <typename Step>
+bool TryStep(Step &&step)
+{
+    try {
+        step();
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+// Runs one operation; a failure ends it and is reported. Answers whether it finished.
+template <typename Body>
+bool Reported(Body &&body)
+{
+    try {
+        body();
+        return true;
+    } catch (const SqlError &e) {
+        ReportDataError(e.description());
+    } catch (const std::exception &e) {
+        ReportDataError(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
