@@ -261,9 +261,12 @@ int openKeyed(const QByteArray &name, int flags, const QString &password, sqlite
 
 }  // namespace
 
-void Connection::openFile(const QString &path, const QString &password, bool create)
+namespace {
+
+// Refuses what is no file of ours before the engine sees it: nothing named, a missing file (or
+// one in the way of a new file), a folder, an empty file.
+void checkPath(const QString &path, bool create)
 {
-    Close();
     if (path.isEmpty())
         throw SqlError(QStringLiteral("No database file was named in the connection."));
     const bool exists = QFileInfo::exists(path);
@@ -277,17 +280,21 @@ void Connection::openFile(const QString &path, const QString &password, bool cre
     // then fail on missing tables; a file cut to nothing is no database of ours.
     if (!create && QFileInfo(path).size() == 0)
         throw SqlError(QStringLiteral("'%1' is empty: it is not a Quillmark database.").arg(path));
+}
 
-    // A file that the system lets us read but not write opens for reading.
+// Opens and keys the file; a file that the system lets us read but not write opens for reading.
+// Sets asItStands when the file is read without its write-ahead log.
+sqlite3 *openHandle(const QString &path, const QString &password, bool create, bool *asItStands)
+{
     sqlite3 *db = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = openKeyed(path.toUtf8(), flags, password, &db);
-    bool asItStands = false;
+    *asItStands = false;
     if ((rc & 0xff) == SQLITE_CANTOPEN && !create) {
         // A file still in write-ahead-log mode (its program was killed, or another program
         // keeps it so) cannot be read without the log's index, and a read-only folder cannot
         // hold one: read the file as it stands.
-        asItStands = true;
+        *asItStands = true;
         sqlite3_close_v2(db);
         db = nullptr;
         const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
@@ -301,6 +308,17 @@ void Connection::openFile(const QString &path, const QString &password, bool cre
                                           "a Quillmark database).").arg(path, why));
         throw SqlError(QStringLiteral("Cannot open the database file '%1': %2.").arg(path, why));
     }
+    return db;
+}
+
+}  // namespace
+
+void Connection::openFile(const QString &path, const QString &password, bool create)
+{
+    Close();
+    checkPath(path, create);
+    bool asItStands = false;
+    sqlite3 *db = openHandle(path, password, create, &asItStands);
     // Room for a whole ledger of the largest size in decrypted pages, so that showing the same
     // project again reads no page twice.
     sqlite3_exec(db, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
@@ -314,33 +332,45 @@ void Connection::openFile(const QString &path, const QString &password, bool cre
                                            "can be written.").arg(path);
         return;
     }
-    // Another program may have written names with its own NOCASE, which folds A to Z alone.
-    if (!create && nocaseIndexesMayDisagree(db)) {
-        rc = sqlite3_exec(db, "REINDEX NOCASE", nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) {
-            const QString why = errorText(db);
-            if (isDamage(rc)) {
-                Close();
-                throw SqlError(QStringLiteral("The database file '%1' is damaged: %2.").arg(path, why));
-            }
-            // Writing through indexes in another order would damage them: the file is only read.
-            sqlite3_exec(db, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
-            m_readOnly = true;
-            m_cannotSave = QStringLiteral("Changes cannot be saved: the names in the database file '%1' could "
-                                          "not be sorted again for matching in any letter case (%2).").arg(path, why);
-            return;
-        }
+    if (!create && !sortNamesAgain(path))
+        return;
+    useWriteAheadLog();
+}
+
+// Another program may have written names with its own NOCASE, which folds A to Z alone: the
+// indexes are sorted again. Answers false when the file is then only read.
+bool Connection::sortNamesAgain(const QString &path)
+{
+    if (!nocaseIndexesMayDisagree(m_db))
+        return true;
+    const int rc = sqlite3_exec(m_db, "REINDEX NOCASE", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        return true;
+    const QString why = errorText(m_db);
+    if (isDamage(rc)) {
+        Close();
+        throw SqlError(QStringLiteral("The database file '%1' is damaged: %2.").arg(path, why));
     }
-    // While the program runs, changes go to a write-ahead log that is flushed to the disk at
-    // checkpoints rather than at every statement: a save survives the program being killed at
-    // any moment, and the ledger's write-back on every display costs no disk flush. A file
-    // that cannot take the log (a full disk) keeps its rollback journal and full flushes.
-    if (pragma(db, "PRAGMA journal_mode=WAL").compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
-        sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-        // The first read lays out the log's index; done now, a disk that fills up later
-        // still lets the program read.
-        sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    }
+    // Writing through indexes in another order would damage them: the file is only read.
+    sqlite3_exec(m_db, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
+    m_readOnly = true;
+    m_cannotSave = QStringLiteral("Changes cannot be saved: the names in the database file '%1' could "
+                                  "not be sorted again for matching in any letter case (%2).").arg(path, why);
+    return false;
+}
+
+// While the program runs, changes go to a write-ahead log that is flushed to the disk at
+// checkpoints rather than at every statement: a save survives the program being killed at any
+// moment, and the ledger's write-back on every display costs no disk flush. A file that cannot
+// take the log (a full disk) keeps its rollback journal and full flushes.
+void Connection::useWriteAheadLog()
+{
+    if (pragma(m_db, "PRAGMA journal_mode=WAL").compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        return;
+    sqlite3_exec(m_db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    // The first read lays out the log's index; done now, a disk that fills up later still lets
+    // the program read.
+    sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
 }
 
 void Connection::Open(const QString &connectionText, const QString &, const QString &password)

@@ -88,6 +88,8 @@ public:
 
 private:
     void openFile(const QString &path, const QString &password, bool create);
+    bool sortNamesAgain(const QString &path);
+    void useWriteAheadLog();
 
     sqlite3 *m_db = nullptr;
     bool m_readOnly = false;
