@@ -34,7 +34,7 @@ TEST_F(DataReading, ListsLookUpsAndCursorsComeFromTheComposedStatements)
         QStringList filled = Statements();
         for (int i = 0; i < list.ListCount(); ++i)
             filled << list.List(i) + "=" + QString::number(list.ItemData(i));
-        EXPECT_EQ(filled.join('|'), c.filled);
+        EXPECT_EQ(filled.join('|') + QString(" %1").arg(list.ListIndex()), c.filled + QString(" -1"));
         EXPECT_TRUE(boxes.Count() || !SharedRecordset) << "a filled list forgets the result";
     }
     StatementLog::Clear();
@@ -48,7 +48,9 @@ TEST_F(DataReading, ListsLookUpsAndCursorsComeFromTheComposedStatements)
     boxes.Expect();
     QStringList names;
     for (walking->MoveFirst(); !walking->Eof(); walking->MoveNext())
-        names << dao.CodeDecode(walking->Fields("statusid").toString(), "StatusID", "tblStatus", "StatusName").toString();
+        names << dao.CodeDecode(walking->Fields("tblTasks.statusid").toString(), "StatusID", "tblStatus", "StatusName")
+                     .toString();
+    EXPECT_THROW(walking->Fields(0), SqlError);  // past the end
     EXPECT_EQ(names, QStringList({"New", "", "On Hold"}));
     EXPECT_EQ(SharedRecordset, nullptr);
     EXPECT_TRUE(boxes.Shown()[1].title == "Error" && boxes.Shown()[1].icon == ui::Icon::Critical);
@@ -112,7 +114,8 @@ TEST_F(DataWriters, KeysAreTakenInTurnTheListsPairedAndWhatCannotBeWrittenShowsA
     ASSERT_EQ(boxes.Count(), 8);
     for (const ui::MessageBoxRequest &box : boxes.Shown())
         EXPECT_TRUE(box.title == "Error" && !box.prompt.isEmpty()) << box.prompt.toStdString();
-    EXPECT_EQ(Rows("Select * from defHeads") + Rows("Select * from tblTasks") + Rows("Select * from tblTransaction") +
+    EXPECT_EQ(Rows("Select * from defHeads") + Rows("Select * from tblTasks") +
+                  Rows("Select * from tblTransaction Where TransactionDate < #1/2/2026#") +
                   Rows("Select * from tblUsers"),
               QStringList({"6|Diesel|0|bob", "7|Fuel|1|ann", "8|||", "9|Gas|0|", "10|" + tricky + "|1|ann",
                            "32766|Last|1|ann", "32767|Fuel|1|ann", "12|ann|2|New roof|05/01/2026||0|2500.5| ",

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary prefix twice and checks the program folder, its links into
-# the shared data folder, the modes that let every user work there, and that the second install
-# keeps the database; then stages the package's part (DESTDIR, prefix /usr), which carries no
-# database. Usage: test_layout.sh BUILD_DIR
+# Installs the build into a temporary prefix twice: the program folder, its links into the shared
+# data folder, modes that let every user work there, and a database that the second install keeps.
+# Then stages the package's part (DESTDIR, prefix /usr), which carries no database. Usage: BUILD_DIR
 set -euo pipefail
 build=$1 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -18,24 +17,18 @@ for f in lib/quillmark/quillmark lib/quillmark/qmk-initdb; do [ -x "$p/$f" ] || 
 for f in lib/quillmark/Help/index.html share/applications/quillmark.desktop share/man/man1/quillmark.1.gz \
   share/icons/hicolor/scalable/apps/quillmark.svg share/doc/quillmark/copyright share/doc/quillmark/changelog.gz \
   var/lib/quillmark/qmk.dat; do [ -f "$p/$f" ] && [ -s "$p/$f" ] || fail "$f missing"; done
-link "$p/bin/quillmark" ../lib/quillmark/quillmark
-link "$prog/qmk.dat" "$state/qmk.dat"
-link "$prog/xsl" "$state/xsl"
+link "$p/bin/quillmark" ../lib/quillmark/quillmark && link "$prog/qmk.dat" "$state/qmk.dat" && link "$prog/xsl" "$state/xsl"
 mode "$state" 777 && mode "$state/qmk.dat" 666 && mode "$state/xsl" 1777
-
-# A second install leaves the data as it was; a data file where the link belongs is kept, and
-# the install says why it stops.
 echo "the users' data" >"$state/qmk.dat"
 install_into --prefix "$p"
 [ "$(cat "$state/qmk.dat")" = "the users' data" ] || fail "the second install replaced the database"
+# A data file where the link belongs is kept, and the install says why it stops.
 rm "$prog/qmk.dat" && echo "old data" >"$prog/qmk.dat"
 ! cmake --install "$build" --prefix "$p" >"$work/log" 2>&1 || fail "install over a data file succeeded"
 grep -q "is not a link" "$work/log" && [ "$(cat "$prog/qmk.dat")" = "old data" ] || fail "data file not kept"
-
 d=$work/stage
 DESTDIR=$d install_into --prefix /usr --component program
-link "$d/usr/lib/quillmark/qmk.dat" /var/lib/quillmark/qmk.dat
-link "$d/usr/lib/quillmark/xsl" /var/lib/quillmark/xsl
+link "$d/usr/lib/quillmark/qmk.dat" /var/lib/quillmark/qmk.dat && link "$d/usr/lib/quillmark/xsl" /var/lib/quillmark/xsl
 mode "$d/var/lib/quillmark/xsl" 1777
 [ ! -e "$d/var/lib/quillmark/qmk.dat" ] || fail "the package's part carries a database"
 echo "installed layout OK"

@@ -1,8 +1,6 @@
-// The platform seams as the real program uses them: the message box that a user answers, trace
-// lines on the debugger channel, and the list controls.
+// The platform seams as the real program uses them: the message box that a user answers, and trace
+// lines on the debugger channel.
 #include "TestSupport.h"
-
-#include "ui/ListItems.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -41,24 +39,4 @@ TEST(Seams, TraceLinesGoToTheirLoggingCategoryOrTheHandler)
     ui::Trace(QStringLiteral("a>b"));
     ui::SetTraceHandler({});
     EXPECT_EQ(logged + "|" + lines.join(), "quillmark.trace>>frmMainMenu>LoadTasks Start|a>b");
-}
-
-// Sorted lists report where each item went; no list chooses an item by itself.
-TEST(Seams, ListsKeepSortedOrderReportWhereTheItemWentAndChooseNothingByThemselves)
-{
-    ui::ComboBox combo(QStringLiteral("cboHeads"), nullptr, true);
-    ui::ListBox list(QStringLiteral("lstHeads"), nullptr, true);
-    for (IListItems *items : {static_cast<IListItems *>(&combo), static_cast<IListItems *>(&list)}) {
-        QStringList texts;
-        for (const char *t : {"Travel", "fuel", "Materials", "Fuel"})
-            items->AddItem(t), items->SetItemData(items->NewIndex(), int(items->List(items->NewIndex()).size()));
-        for (int i = 0; i < items->ListCount(); ++i)
-            texts << items->List(i) + "=" + QString::number(items->ItemData(i));
-        EXPECT_EQ(texts.join(' ') + QString(" %1").arg(items->ListIndex()), "fuel=4 Fuel=4 Materials=9 Travel=6 -1");
-        items->SetListIndex(2);
-        items->AddItem(QStringLiteral("Admin"));  // the choice stays on its item
-        EXPECT_EQ(items->List(items->ListIndex()), "Materials");
-        items->Clear();
-        EXPECT_EQ(QList<int>({items->NewIndex(), items->ListIndex(), items->ListCount()}), QList<int>({-1, -1, 0}));
-    }
 }
