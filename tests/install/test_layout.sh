@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary prefix twice: the program folder, its links into the shared
-# data folder, modes that let every user work there, and a database that the second install keeps.
-# Then stages the package's part (DESTDIR, prefix /usr), which carries no database. Usage: BUILD_DIR
+# Installs the build into a temporary prefix twice: the program folder, its links into the shared data
+# folder, modes that let every user work there, and a database that the second install keeps; then
+# the package's part (DESTDIR, prefix /usr), which carries no database. Usage: test_layout.sh BUILD
 set -euo pipefail
 build=$1 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -17,7 +17,8 @@ for f in lib/quillmark/quillmark lib/quillmark/qmk-initdb; do [ -x "$p/$f" ] || 
 for f in lib/quillmark/Help/index.html share/applications/quillmark.desktop share/man/man1/quillmark.1.gz \
   share/icons/hicolor/scalable/apps/quillmark.svg share/doc/quillmark/copyright share/doc/quillmark/changelog.gz \
   var/lib/quillmark/qmk.dat; do [ -f "$p/$f" ] && [ -s "$p/$f" ] || fail "$f missing"; done
-link "$p/bin/quillmark" ../lib/quillmark/quillmark && link "$prog/qmk.dat" "$state/qmk.dat" && link "$prog/xsl" "$state/xsl"
+link "$p/bin/quillmark" ../lib/quillmark/quillmark && link "$prog/xsl" "$state/xsl"
+link "$prog/qmk.dat" "$state/qmk.dat"
 mode "$state" 777 && mode "$state/qmk.dat" 666 && mode "$state/xsl" 1777
 echo "the users' data" >"$state/qmk.dat"
 install_into --prefix "$p"

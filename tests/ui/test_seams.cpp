@@ -20,11 +20,11 @@ TEST(Seams, RealMessageBoxShowsTitleIconAndDefaultAndAnswersTheButtonPressed)
         QTimer::singleShot(0, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             QAbstractButton *chosen = box->defaultButton() ? box->defaultButton() : box->buttons().front();
-            shown = QString("%1|%2|%3 ").arg(box->windowTitle(), box->text()).arg(box->icon()) + chosen->text().remove('&');
+            shown = QString("%1|%2|%3 %4").arg(box->windowTitle(), box->text()).arg(box->icon()).arg(chosen->text());
             chosen->click();
         });
         EXPECT_EQ(ui::MsgBox("Delete this entry?", c.buttons, c.icon, "Delete?", c.defaultButton), c.answer);
-        EXPECT_EQ(shown, QString("Delete?|Delete this entry?|") + c.shown);
+        EXPECT_EQ(shown.remove('&'), QString("Delete?|Delete this entry?|") + c.shown);
     }
 }
 
