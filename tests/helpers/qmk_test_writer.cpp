@@ -1,5 +1,5 @@
 // qmk-test-writer FOLDER [COUNT [return]]: saves ledger entries in FOLDER/qmk.dat through the record
-// writer, printing each key once its save returned, until killed; or COUNT of them, then ends as Quit
+// writer, printing 1, 2, ... as each save returns, until killed; or COUNT of them, then ends as Quit
 // does, or with "return" as the program does when its last window closes. A box is a failure.
 #include "data/MyFun.h"
 #include "ui/Seams.h"
@@ -19,7 +19,7 @@ int main(int argc, char **argv)
     for (long i = 1; count < 0 || i <= count; ++i) {
         DataAccess.AddNew("tblTransaction", "UserId<<>>TransactionDate<<>>HeadId<<>>AmountIn<<>>TaskID",
                           QString("'ann'<<>>#1/2/2024#<<>>1<<>>%1<<>>1").arg(i), "Id", "<<>>");
-        std::printf("%ld\n", i);  // the key the writer took: one above the largest, from 1
+        std::printf("%ld\n", i);  // the entry's key, when the table started empty
         std::fflush(stdout);
     }
     if (argc > 3 && *argv[3])
