@@ -1,174 +1,138 @@
-// The engine behind CTemplate: the statement dialect, cursors, text comparison and opening files.
-#include "TestSupport.h"
+// The engine behind CTemplate (one statement at a time, names in any letter case), the text forms
+// of values, and the database maker.
+#include "DataTest.h"
 
 #include "data/NewDatabase.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QLocale>
+#include <limits>
 
-namespace {
+using DataEngine = OpenFolderTest;
 
-class DataEngine : public ProgramFolderTest {
-protected:
-    void SetUp() override { ProgramFolderTest::SetUp(); OpenDatabase(); }
-    CTemplate dao;
-};
-
-QString entry(int id, const QString &date, const QString &remark = QStringLiteral("' '"))
+// An impossible date, a second statement (or an empty one first), an unknown table and no text
+// at all: each is refused with the engine's reason, runs nothing, and keeps the current result.
+TEST_F(DataEngine, RejectedStatementsRunNothingAndKeepTheCurrentResult)
 {
-    return QStringLiteral("INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,"
-                          "TaskID) VALUES (%1,'ann',%2,1,10,0,%3,3)").arg(id).arg(date, remark);
-}
-
-TEST_F(DataEngine, DateLiteralsAreStoredAsIsoAndReadBackAsDates)
-{
-    const QString sql = entry(1, "#5/1/2026#", QuoteSql(QStringLiteral("paid #1/2/2026# <<>> cash, O'Neil")));
-    dao.ExecuteSql(sql);
-    dao.ExecuteSql(entry(2, "#12/10/2026#"));
-    dao.ExecuteSql(entry(3, "#31/12/2025#"));
-    EXPECT_EQ(Statements().first(), sql) << "the log holds the statement as composed, before the rewrite";
-    EXPECT_EQ(Scalar("Select TransactionDate||'' from tblTransaction where Id=1"), "2026-01-05");
-    EXPECT_EQ(Scalar("Select Remarks from tblTransaction where Id=1"), "paid #1/2/2026# <<>> cash, O'Neil");
-
-    dao.ExecuteSql("Select * from tblTransaction Where UserId='ann' and TaskID =3 Order by TransactionDate,Id");
-    QStringList order;
-    for (; !SharedRecordset->Eof(); SharedRecordset->MoveNext()) {
-        EXPECT_EQ(SharedRecordset->Fields("TransactionDate").type(), Variant::Type::Date);
-        order << SharedRecordset->Fields("TransactionDate").toString();
-    }
-    EXPECT_EQ(order, QStringList({"31/12/2025", "05/01/2026", "12/10/2026"}));  // as dates, not day-first text
-    EXPECT_EQ(Column("Select Id from tblTransaction Where TransactionDate < #1/2/2026# Order by Id"),
-              QStringList({"1", "3"}));
-}
-
-TEST_F(DataEngine, RejectedStatementsWriteNothingAndKeepTheCurrentResult)
-{
-    dao.ExecuteSql("Select StatusID,StatusName from tblStatus");
+    dao.ExecuteSql("Select StatusID from tblStatus");
     const std::shared_ptr<Recordset> before = SharedRecordset;
     before->MoveNext();
-    const QString rejected[] = {
-        entry(1, "#31/02/2026#"),
-        // A second statement after ";" is refused, and the first one is not run either.
-        "INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (1,'Fuel',1,'ann'); DELETE FROM tblStatus",
-        "Select nothing from tblNowhere",
-        "",
-    };
-    for (const QString &sql : rejected) {
-        SCOPED_TRACE(sql.toStdString());
+    const QString del = "Delete from tblStatus", sel = "Select StatusName from tblStatus";
+    const QString add = "INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (1,'Fuel',1,'ann')";
+    for (const QString &sql : {QString("INSERT INTO tblTransaction (Id,TransactionDate) VALUES (1,#31/02/2026#)"),
+                               add + "; " + del, ";" + del, "/* c */ ; " + del, "-- c\n;" + del, sel + " --\n; " + del,
+                               sel + "; /* c */ " + del, sel + " /* ; */ ;; -- c\n" + del, sel + QChar(0) + del,
+                               QString("Select x from tblNowhere"), QString()}) {
         try {
             dao.ExecuteSql(sql);
-            ADD_FAILURE() << "accepted";
+            ADD_FAILURE() << "accepted " << sql.toStdString();
         } catch (const SqlError &e) {
             EXPECT_FALSE(e.description().isEmpty());
         }
         EXPECT_EQ(SharedRecordset, before);
     }
-    EXPECT_EQ(Scalar("Select count(*) from tblTransaction") + Scalar("Select count(*) from defHeads") +
-                  Scalar("Select count(*) from tblStatus"),
-              "00" + QString::number(StatusNames().size()));
+    EXPECT_EQ(Scalar("Select (Select count(*) from tblTransaction)||(Select count(*) from defHeads)||count(*) "
+                     "from tblStatus"), "006");
     EXPECT_EQ(before->Fields(0).toString(), "2");  // the cursor the caller was walking stays put
-
-    dao.ExecuteSql("Select StatusName from tblStatus Where StatusID=1;");  // a ";" alone is one statement
-    EXPECT_EQ(SharedRecordset->Fields(0).toString(), "All");
+    for (const QString &sql : {sel + ";", sel + " ;; ", sel + "; -- all", sel + " /* ; */",
+                               QString("Select ';'||StatusName from tblStatus Where StatusID=1; /* done */")}) {
+        dao.ExecuteSql(sql);
+        EXPECT_TRUE(SharedRecordset->Fields(0).toString().endsWith("All")) << sql.toStdString();
+    }
 }
 
-TEST_F(DataEngine, CursorReadsByPositionOrNameAndRefusesWhatIsNotThere)
+// Simple case folding in every alphabet: final sigma is sigma, capital sharp s is sharp s, but
+// "ss" is not "ß". Passwords compare exactly. The closed file is a plain one that the engine
+// alone reads with the program's key.
+TEST_F(DataEngine, NamesMatchInAnyLetterCaseButPasswordsExactly)
 {
-    dao.ExecuteSql("Select tblStatus.StatusID,StatusName from tblStatus");
-    const std::shared_ptr<Recordset> rs = SharedRecordset;
-    ASSERT_EQ(rs->FieldCount(), 2);
-    EXPECT_EQ(rs->Fields(0).toInt64(), 1);
-    for (const char *name : {"StatusName", "statusname", "STATUSNAME", "tblStatus.StatusName"})
-        EXPECT_EQ(rs->Fields(QString::fromLatin1(name)).toString(), "All") << name;
-    EXPECT_THROW(rs->Fields(2), SqlError);
-    EXPECT_THROW(rs->Fields(-1), SqlError);
-    EXPECT_THROW(rs->Fields("NoSuchColumn"), SqlError);
-    int rows = 0;
-    for (; !rs->Eof(); rs->MoveNext())
-        ++rows;
-    EXPECT_EQ(rows, StatusNames().size());
-    EXPECT_THROW(rs->Fields(0), SqlError);
-    EXPECT_THROW(rs->MoveNext(), SqlError);
-    rs->MoveFirst();
-    EXPECT_EQ(rs->Fields(1).toString(), "All");
-
-    dao.ExecuteSql("Select * from tblStatus Where StatusID=99");
-    EXPECT_TRUE(SharedRecordset->Eof());  // an empty result is at its end at once
-    // A statement that returns no rows leaves a closed cursor that cannot be read.
-    dao.ExecuteSql("Delete from tblStatus Where StatusID=99");
-    EXPECT_TRUE(SharedRecordset->IsClosed());
-    EXPECT_THROW(SharedRecordset->Eof(), SqlError);
-    EXPECT_THROW(SharedRecordset->Fields(0), SqlError);
-    EXPECT_THROW(SharedRecordset->MoveNext(), SqlError);
-}
-
-TEST_F(DataEngine, NamesMatchWithoutCaseButPasswordsExactly)
-{
-    Seed("INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (1,'Ann','Secret')");
-    Seed("INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (1,'Fuel',0,'Ann')");
-    Seed("INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName) VALUES (1,'Ann',1,'Roof')");
-    Seed(entry(1, "'2026-01-05'").replace("'ann'", "'Ann'"));
-    for (const char *table : {"tblUsers", "defHeads", "tblTasks", "tblTransaction"})
+    dao.ExecuteSql("INSERT OR IGNORE INTO tblUsers (UserId,Passwd) VALUES ('Ann','Secret'),('aNN','x'),('Élodie','x'),"
+                   "('élodie','x'),('ÉLODIE','x'),('Straße','x'),('STRASSE','x'),('STRAẞE','x'),('ΣΊΣΥΦΟΣ','x'),"
+                   "('σίσυφος','x')");
+    const QStringList stored{"Ann", "Élodie", "Straße", "STRASSE", "ΣΊΣΥΦΟΣ"};
+    EXPECT_EQ(Column("Select UserId From tblUsers Order by Id"), stored);
+    EXPECT_EQ(Column("Select UserId From tblUsers Where UserId In ('aNN','élodie','strasse','σίσυφος') Order by Id"),
+              QStringList({"Ann", "Élodie", "STRASSE", "ΣΊΣΥΦΟΣ"}));
+    for (const char *table : {"defHeads", "tblTasks", "tblTransaction"}) {
+        Seed(QStringLiteral("INSERT INTO %1 (UserId) VALUES ('Ann')").arg(table));
         EXPECT_EQ(Scalar(QStringLiteral("Select count(*) from %1 Where UserId='aNN'").arg(table)), "1") << table;
-    EXPECT_EQ(Scalar("Select count(*) from tblUsers Where UserId='ANN' And Passwd='Secret'"), "1");
-    EXPECT_EQ(Scalar("Select count(*) from tblUsers Where UserId='ann' And Passwd='secret'"), "0");
-    EXPECT_EQ(Scalar("Select count(*) from tblUsers Where UserId='ann' And Passwd='Secret '"), "0");
-    // Two names that differ only in case cannot both exist.
-    EXPECT_THROW(dao.ExecuteSql("INSERT INTO tblUsers (Id,UserID,Passwd) VALUES (2,'ANN','x')"), SqlError);
-    EXPECT_EQ(Scalar("Select count(*) from tblUsers"), "1");
-}
-
-// ---- Opening the database file ----
-
-class DataOpening : public ProgramFolderTest {};
-
-TEST_F(DataOpening, WhatIsNoDatabaseOfOursIsRefusedWithOneBoxAndLeftAlone)
-{
-    const QString password = QString::fromLatin1(kDatabasePassword);
-    const QString notes = Folder() + "/notes.dat", empty = Folder() + "/empty.dat";
-    for (const QString &path : {notes, empty}) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(path == notes ? QByteArray("A few lines of notes, not a database at all.\n").repeated(200) : "");
     }
-    const struct { QString path, password; const char *says; } cases[] = {
-        {Folder() + "/nothere.dat", password, "nothere.dat"},
-        {DatabasePath(), "not the password", "password"},
-        {notes, password, "notes.dat"},
-        {empty, password, "empty.dat"},
-        {Folder(), password, "not a database"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.says);
-        const QByteArray bytes = BytesOf(c.path);
-        const bool existed = QFileInfo::exists(c.path);
-        boxes.Forget();
-        boxes.Expect();
-        DataAccess.dataIntialize(c.path, QString(), c.password, QString());
-        ASSERT_EQ(boxes.Count(), 1);
-        const ui::MessageBoxRequest &box = boxes.Shown().front();
-        EXPECT_TRUE(box.prompt.contains(QString::fromLatin1(c.says))) << box.prompt.toStdString();
-        EXPECT_TRUE(box.title == "Error" && box.icon == ui::Icon::Critical);
-        EXPECT_FALSE(SharedConnection.IsOpen());
-        EXPECT_THROW(DataAccess.ExecuteSql("Select * from tblStatus"), SqlError);
-        EXPECT_EQ(BytesOf(c.path), bytes);
-        EXPECT_EQ(QFileInfo::exists(c.path), existed);
-    }
-    DataAccess.dataIntialize(DatabasePath(), QString(), password, QString());
-    EXPECT_TRUE(SharedConnection.IsOpen());
+    EXPECT_EQ(Column("Select Passwd from tblUsers Where Passwd In ('secret','Secret ','SECRET')"), QStringList());
+    ResetProcessState();  // as when the program ends
+    EXPECT_EQ(AsAnotherProgram(DatabasePath(), "PRAGMA journal_mode; SELECT UserId FROM tblUsers ORDER BY Id; "
+                                               "SELECT count(*) FROM tblStatus", "quorvandelix"),
+              QStringList{"delete"} + stored + QStringList{"6"});
 }
 
-TEST(DataConnectionText, ThePathRunsToTheNextAttributeOrTheEnd)
+TEST(DataValues, NumbersDatesAndQuotedTextHaveOneTextFormInEveryLocale)
 {
-    const QString head = QStringLiteral("driver={Microsoft Access Driver (*.mdb)};dbq=");
-    const struct { QString text; const char *path; } cases[] = {
-        {head + "/opt/quillmark/qmk.dat", "/opt/quillmark/qmk.dat"}, {head + "/srv/qmk.dat;", "/srv/qmk.dat"},
-        {head + "/home/ann/my;apps/qmk.dat", "/home/ann/my;apps/qmk.dat"}, {head + "/srv/qmk.dat;uid=admin;", "/srv/qmk.dat"},
-        {head + "/srv/qmk.dat; Persist Security Info=False", "/srv/qmk.dat"},
-        {"DBQ=C:/data/qmk.dat", "C:/data/qmk.dat"}, {"driver=x", ""},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(DatabasePathOf(c.text), c.path) << c.text.toStdString();
+    for (const char *locale : {"C", "de_DE"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+        // A point, no exponent, no grouping, no minus zero, at most fifteen significant digits.
+        const struct { double value; const char *plain, *fixed2; } numbers[] = {
+            {12.5, "12.5", "12.50"}, {100, "100", "100.00"}, {-0.0, "0", "0.00"}, {-0.001, "-0.001", "0.00"},
+            {-1234.5, "-1234.5", "-1234.50"}, {0.1 + 0.2, "0.3", "0.30"}, {2.0 / 3, "0.666666666666667", "0.67"},
+            {123456789.123456789, "123456789.123457", "123456789.12"}, {1e-7, "0.0000001", "0.00"},
+            {1e20, "100000000000000000000", "100000000000000000000.00"}, {-1234.5e-10, "-0.00000012345", "0.00"},
+            {12345678901234567.0, "12345678901234600", "12345678901234568.00"}};
+        for (const auto &c : numbers)
+            EXPECT_EQ(Variant(c.value).toString() + " " + FormatFixed2(c.value), c.plain + (" " + QString(c.fixed2)));
+        bool ok[3] = {};  // a null amount or an infinity is no number, not 0
+        EXPECT_EQ(Variant(" 12.5 ").toDouble(ok) + Variant::null().toDouble(ok + 1), 12.5);
+        EXPECT_EQ(Variant(std::numeric_limits<double>::infinity()).toInt64(ok + 2), 0);
+        EXPECT_TRUE(ok[0] && !ok[1] && !ok[2]);
+
+        QStringList dates{Variant(QDate(2026, 1, 5)).toString(), FormatDate(QDate(987, 12, 31))};
+        for (const char *text : {"5/1/2026", "29/02/2024", "29/02/2026", "1/2/26", "2026-01-05", "005/1/2026", ""})
+            dates << FormatDate(ParseShortDate(QString::fromLatin1(text)));
+        EXPECT_EQ(dates.join('|'), "05/01/2026|31/12/0987|05/01/2026|29/02/2024|||||");
+        EXPECT_EQ(Variant("2026-01-05").toDate(), Variant("5/1/2026").toDate());
+        // Blank, empty and null all become the one-space literal; other text is not trimmed.
+        const struct { Variant value; const char *literal; } quoted[] = {
+            {"O'Neil", "'O''Neil'"}, {"''", "''''''"}, {"x'; DROP TABLE t; --", "'x''; DROP TABLE t; --'"},
+            {"   ", "' '"}, {"", "' '"}, {Variant::null(), "' '"}, {Variant(), "' '"}, {"  x ", "'  x '"},
+            {"\tx", "'\tx'"}, {12.5, "'12.5'"}, {QString(), "' '"}};
+        for (const auto &c : quoted)
+            EXPECT_EQ(QuoteSql(c.value), c.literal);
+    }
+    QLocale::setDefault(QLocale::c());
 }
 
-}  // namespace
+using NewDatabase = OpenFolderTest;
+
+TEST_F(NewDatabase, HoldsEmptyTablesTheStatusListAndTheLedgerIndex)
+{
+    EXPECT_EQ(Rows("Select (Select count(*) from tblUsers)+(Select count(*) from tblTasks)+(Select count(*) from "
+                   "tblTransaction)+count(*) from defHeads") + Rows("Select StatusName,StatusID from tblStatus"),
+              QStringList({"0", "All|1", "New|2", "Running|3", "On Hold|4", "Finished|5", "Cancelled|6"}));
+    // The ledger of one project is read through an index, not by scanning and sorting every entry.
+    const QString plan = Rows("EXPLAIN QUERY PLAN Select * from tblTransaction Where UserId='ann' and TaskID =1 "
+                              "Order by TransactionDate,Id").join(';');
+    EXPECT_TRUE(plan.contains("USING INDEX") && !plan.contains("TEMP B-TREE")) << plan.toStdString();
+}
+
+TEST_F(NewDatabase, AnExistingFileIsNeverTouchedAndANewOneIsEncrypted)
+{
+    ResetProcessState();
+    const QByteArray original = BytesOf(DatabasePath());
+    for (bool demo : {false, true})
+        EXPECT_THROW(CreateDatabaseFile(DatabasePath(), demo), SqlError);
+    EXPECT_EQ(BytesOf(DatabasePath()), original);
+    const QString made = Folder() + "/made.dat";
+    CreateDatabaseFile(made, true);
+    for (const QByteArray &bytes : {BytesOf(made), original}) {
+        EXPECT_GT(bytes.size(), 4096);
+        for (const char *plain : {"SQLite format 3", "demo", "CREATE TABLE", "tblUsers", "Passwd", "Running"})
+            EXPECT_FALSE(bytes.contains(plain)) << plain;
+    }
+    // Each demo task's cost so far is its entries' balance, and each entry books on an existing
+    // head of its owner, on the side the head's sign says.
+    DataAccess.dataIntialize(made, {}, kDatabasePassword);
+    EXPECT_EQ(Rows("Select UserId,Passwd from tblUsers"), QStringList{"demo|demo"});
+    EXPECT_EQ(Rows("Select TaskName,StatusName,abs(CostUpToNow-(Select sum(AmountIn)-sum(AmountOut) from "
+                   "tblTransaction e Where e.TaskID=t.TaskID and e.UserId=t.UserId))<0.005 from tblTasks t join "
+                   "tblStatus s on s.StatusID=t.StatusID Where t.UserId='demo' Order by TaskID"),
+              QStringList({"Garden shed|Running|1", "Kitchen refit|New|1", "Community fair stall|Finished|1"}));
+    EXPECT_EQ(Scalar("Select count(*) from tblTransaction t Where not exists (Select * from defHeads h Where "
+                     "h.Id=t.HeadId and h.UserId=t.UserId and ((h.PlusMinus=0 and t.AmountOut=0) or "
+                     "(h.PlusMinus<>0 and t.AmountIn=0)))"), "0");
+}
