@@ -4,7 +4,6 @@
 
 #include "shell/MyFunMain.h"
 #include "shell/frmAbout.h"
-#include "shell/frmLogin.h"
 #include "shell/frmMain.h"
 
 #include <QFile>
@@ -13,24 +12,12 @@
 
 namespace {
 
-// A login dialog script: the name, Enter, the password, Enter.
-ScriptedModals::Script Typing(const QString &name, const QString &password)
-{
-    return [=](QDialog &d) {
-        auto &login = static_cast<frmLogin &>(d);
-        TypeInto(login.txtUserName, name);
-        Press(login.txtUserName, Qt::Key_Return);
-        TypeInto(login.txtPassword, password);
-        Press(login.txtPassword, Qt::Key_Return);
-    };
-}
-
 class MainFrameTest : public ProgramFolderTest {
 protected:
     // Start-up as the program runs it, with the login dialog answered by script.
-    void StartAndLogIn(const QString &name, const QString &password)
+    void StartAndLogIn()
     {
-        modals.Then(Typing(name, password));
+        ScriptLogin(modals, "sysop", "quorvandelix");
         Main();
         ASSERT_TRUE(frmMain::IsOpen());
         frame = frmMain::Instance();
@@ -48,16 +35,14 @@ protected:
 
 TEST_F(MainFrameTest, TheMasterGetsAddUserAndOthersTheLedgerEvenAStoredSysopInOtherCase)
 {
-    OpenDatabase();
-    Seed("INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (1,'SYSOP','pw'),(2,'ann','a')");
+    Scene("", {"tblUsers (Id,UserId,Passwd) VALUES (1,'SYSOP','pw'),(2,'ann','a')"});
     ResetProcessState();
     AppTitle.clear();  // start-up sets it
-    StartAndLogIn("sysop", "quorvandelix");
+    StartAndLogIn();
     EXPECT_TRUE(SharedConnection.IsOpen());
     EXPECT_EQ(frame->Label2->text(), "Quillmark v1.0 DEMO");
     EXPECT_TRUE(QFontInfo(frame->Label2->font()).fixedPitch());
     EXPECT_EQ(Shown(), "Quillmark v1.0 DEMO :: sysop +adduser");
-
     // Logging in again through the menu; the user is forgotten before the dialog shows.
     const struct { const char *name, *password, *shown; } logins[] = {
         {"SYSOP", "pw", "Quillmark v1.0 DEMO :: SYSOP +ledger"},
@@ -66,12 +51,10 @@ TEST_F(MainFrameTest, TheMasterGetsAddUserAndOthersTheLedgerEvenAStoredSysopInOt
         {nullptr, nullptr, "Quillmark v1.0 DEMO ::  +ledger"},  // the dialog closed without a login
     };
     for (const auto &l : logins) {
-        SCOPED_TRACE(l.shown);
-        const ScriptedModals::Script answer = l.name ? Typing(l.name, l.password) : [](QDialog &d) { d.close(); };
-        modals.Then([answer](QDialog &d) {
-            EXPECT_EQ(CurrentUserId, "");
-            answer(d);
-        });
+        if (l.name)
+            ScriptLogin(modals, l.name, l.password);
+        else
+            modals.Then([](QDialog &d) { d.close(); });
         frame->mnuLoginUser->trigger();
         EXPECT_EQ(Shown(), l.shown);
         const bool ledger = QString::fromLatin1(l.shown).endsWith("+ledger");
@@ -85,17 +68,16 @@ TEST_F(MainFrameTest, TheMasterGetsAddUserAndOthersTheLedgerEvenAStoredSysopInOt
     EXPECT_TRUE(frmMain::IsOpen());
 }
 
-TEST_F(MainFrameTest, MenusHaveTheirCaptionsAndShortcutsAndReachThePlatform)
+TEST_F(MainFrameTest, MenusHaveTheirCaptionsAndShortcutsAndReachThePlatformAndTheAboutBox)
 {
-    StartAndLogIn("sysop", "quorvandelix");
+    StartAndLogIn();
     QStringList items;
     for (QAction *top : frame->menuBar()->actions()) {
         items << top->text() + ":";
         for (QAction *a : top->menu()->actions()) {
             items << (a->isSeparator() ? QStringLiteral("-") : a->text() + " " + a->shortcut().toString());
-            if (a->menu())
-                for (QAction *sub : a->menu()->actions())
-                    items << ">" + sub->text();
+            for (QAction *sub : a->menu() ? a->menu()->actions() : QList<QAction *>())
+                items << ">" + sub->text();
         }
     }
     EXPECT_EQ(items, (QStringList{"&File:", "&Login New User Ctrl+L", "&Main Application Ctrl+W", "-", "Options ",
@@ -105,33 +87,6 @@ TEST_F(MainFrameTest, MenusHaveTheirCaptionsAndShortcutsAndReachThePlatform)
     frame->mnuAboutVisit->trigger();
     EXPECT_EQ(opened, (QStringList{Folder() + "/Help/index.html", "https://www.quillmark.example/"}));
     EXPECT_EQ(boxes.Count() + endProgramCalls, 0) << "a missing help page is not reported";
-    frame->mnuQuit->trigger();
-    EXPECT_EQ(endProgramCalls, 1);
-}
-
-TEST_F(MainFrameTest, AMissingDatabaseIsReportedNeverMadeAndTheMasterLoginStillWorks)
-{
-    ASSERT_TRUE(QFile::remove(DatabasePath()));
-    boxes.Expect();
-    StartAndLogIn("sysop", "quorvandelix");
-    ASSERT_EQ(boxes.Count(), 1);
-    EXPECT_TRUE(boxes.Shown()[0].title == "Error" && boxes.Shown()[0].icon == ui::Icon::Critical);
-    EXPECT_TRUE(boxes.Shown()[0].prompt.contains("qmk.dat"));
-    EXPECT_FALSE(QFile::exists(DatabasePath()));
-    EXPECT_EQ(frame->windowTitle(), "Quillmark v1.0 DEMO :: sysop");
-}
-
-TEST_F(MainFrameTest, ALoginDialogClosedAtStartUpLeavesNoWindow)
-{
-    modals.Then([](QDialog &d) { d.close(); });
-    Main();
-    EXPECT_FALSE(frmMain::IsOpen());
-    EXPECT_EQ(CurrentUserId, "");
-}
-
-TEST_F(MainFrameTest, TheAboutBoxShowsTitleAndVersionAndClosesWithEnterOrEscape)
-{
-    StartAndLogIn("sysop", "quorvandelix");
     for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
         modals.Then([key](QDialog &d) {
             auto &about = static_cast<frmAbout &>(d);
@@ -146,6 +101,28 @@ TEST_F(MainFrameTest, TheAboutBoxShowsTitleAndVersionAndClosesWithEnterOrEscape)
         frame->mnuAboutAbout->trigger();
     }
     EXPECT_EQ(modals.Opened(), 3);
+    frame->mnuQuit->trigger();
+    EXPECT_EQ(endProgramCalls, 1);
+}
+
+TEST_F(MainFrameTest, AMissingDatabaseIsReportedNeverMadeAndTheMasterLoginStillWorks)
+{
+    ASSERT_TRUE(QFile::remove(DatabasePath()));
+    boxes.Expect();
+    StartAndLogIn();
+    ASSERT_EQ(boxes.Count(), 1);
+    EXPECT_TRUE(boxes.Shown()[0].title == "Error" && boxes.Shown()[0].icon == ui::Icon::Critical);
+    EXPECT_TRUE(boxes.Shown()[0].prompt.contains("qmk.dat"));
+    EXPECT_FALSE(QFile::exists(DatabasePath()));
+    EXPECT_EQ(frame->windowTitle(), "Quillmark v1.0 DEMO :: sysop");
+}
+
+TEST_F(MainFrameTest, ALoginDialogClosedAtStartUpLeavesNoWindow)
+{
+    modals.Then([](QDialog &d) { d.close(); });
+    Main();
+    EXPECT_FALSE(frmMain::IsOpen());
+    EXPECT_EQ(CurrentUserId, "");
 }
 
 }  // namespace
