@@ -1,0 +1,265 @@
+// Start-up, the login and user entry windows, and the main frame with its menus, driven by keys
+// and clicks as a user drives them.
+#include "TestSupport.h"
+
+#include "shell/MyFunMain.h"
+#include "shell/frmAbout.h"
+#include "shell/frmMain.h"
+
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+class ShellTest : public ProgramFolderTest {
+protected:
+    void SetUp() override
+    {
+        ProgramFolderTest::SetUp();
+        Scene("", {"tblUsers (Id,UserId,Passwd) VALUES (1,'Ann','Secret'),(2,'O''Neil','pw''1'),(3,'SYSOP','pw')"});
+        login = Show<frmLogin>();
+        entry = Show<frmUser>();
+    }
+    // A fresh window on screen, as the program shows it.
+    template <typename W>
+    W *Show()
+    {
+        windows.push_back(std::make_unique<W>());
+        windows.back()->show();
+        return static_cast<W *>(windows.back().get());
+    }
+    // The name and the password typed into a window, then Enter after each (login) or a click on Save.
+    void Type(QDialog *w, const QString &name, const QString &password)
+    {
+        QLineEdit *boxes[] = {w->findChild<QLineEdit *>("txtUserName"), w->findChild<QLineEdit *>("txtPassword")};
+        for (int i : {0, 1}) {
+            boxes[i]->clear();
+            TypeText(boxes[i], i ? password : name);
+            if (w == login)
+                Press(boxes[i], Qt::Key_Return);
+        }
+        if (w == entry)
+            QTest::mouseClick(entry->cmdSave, Qt::LeftButton);
+    }
+    QStringList Users() { return Column("Select Id || ':' || UserId || ':' || Passwd From tblUsers Order by Id"); }
+    // The one box shown since the last look, as "title: prompt (icon, buttons)".
+    QString OneBox()
+    {
+        const char *const icons[] = {"none", "critical", "question", "exclamation", "information"};
+        const char *const buttons[] = {"OK", "OK Cancel", "Yes No", "Yes No Cancel", "Retry Cancel"};
+        const ui::MessageBoxRequest *b = boxes.Count() == 1 ? &boxes.Shown()[0] : nullptr;
+        const QString seen = b ? QString("%1: %2 (%3, %4)").arg(b->title, b->prompt, icons[int(b->icon)],
+                                                              buttons[int(b->buttons)]) : QString();
+        boxes.Forget();
+        return seen;
+    }
+    // Start-up as the program runs it, with the login dialog answered by script.
+    frmMain *Start()
+    {
+        ResetProcessState();
+        ScriptLogin(modals, "sysop", "quorvandelix");
+        Main();
+        return frmMain::Instance();
+    }
+    // What the frame shows: its caption and which of the two guarded menu items are enabled.
+    static QString Shown(frmMain *f)
+    {
+        return f->windowTitle() + (f->mnuMainApplication->isEnabled() ? " +ledger" : "") +
+               (f->mnuAddUser->isEnabled() ? " +adduser" : "");
+    }
+
+    std::vector<std::unique_ptr<QDialog>> windows;
+    frmLogin *login = nullptr;
+    frmUser *entry = nullptr;
+    ScriptedModals modals;
+};
+
+TEST_F(ShellTest, BothWindowsStartEmptyWithTheirCaptionsAndMaskThePassword)
+{
+    for (QDialog *w : std::initializer_list<QDialog *>{login, entry}) {
+        QStringList seen;
+        for (QLabel *l : w->findChildren<QLabel *>("lblLabels"))
+            seen << l->text();
+        auto *name = w->findChild<QLineEdit *>("txtUserName"), *password = w->findChild<QLineEdit *>("txtPassword");
+        EXPECT_EQ(seen << name->text() + password->text(), QStringList({"User Name", "Password", ""}));
+        EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password), '*');
+        EXPECT_EQ(w->focusWidget(), name);
+    }
+    EXPECT_EQ(login->windowTitle() + "/" + entry->windowTitle(), "Login/User Entry");
+    EXPECT_EQ(entry->cmdSave->toolTip() + "/" + entry->cmdCancel->toolTip(), "Save/Close");
+    EXPECT_FALSE(entry->cmdSave->icon().isNull() || entry->cmdCancel->icon().isNull());
+}
+
+// A blank name or password does nothing; the master logs in by his exact name without a lookup,
+// others under the name as stored; anything else is refused with the password selected.
+TEST_F(ShellTest, LoginsAreLookedUpAndAWrongOneIsRefusedWithThePasswordSelected)
+{
+    for (const char *blank : {"   ", ""}) {
+        Type(login, blank, "quorvandelix");
+        Type(login, "sysop", blank);
+        Type(entry, blank, "x");
+        Type(entry, "Bo", blank);
+    }
+    EXPECT_TRUE(Statements().isEmpty() && login->isVisible() && entry->isVisible());
+    const struct { const char *name, *password; } wrong[] = {
+        {"SysOp", "quorvandelix"}, {" sysop", "quorvandelix"}, {"sysop ", "quorvandelix"}, {"sysop", "Secret"},
+        {"nobody", "Secret"}, {"x' Or '1'='1", "x' Or '1'='1"}, {"Ann", "Secret "}, {"Ann", "secret"}};
+    for (const auto &w : wrong) {
+        boxes.Expect();
+        Type(login, w.name, w.password);
+        EXPECT_EQ(OneBox(), "Login: Invalid Password, try again! (exclamation, OK)") << w.name;
+        EXPECT_EQ(login->focusWidget(), login->txtPassword);
+        EXPECT_EQ(login->txtPassword->selectedText() + "|" + login->txtUserName->text(),
+                  QString(w.password) + "|" + w.name);
+    }
+    EXPECT_TRUE(CurrentUserId.isEmpty() && login->isVisible() && !frmMain::IsOpen());
+    TypeText(login->txtPassword, "Secret");  // typing replaces the selected password
+    Press(login->txtPassword, Qt::Key_Return);
+    EXPECT_EQ(CurrentUserId, "Ann");
+    const struct { const char *name, *password, *user, *lookup; } good[] = {
+        {"sysop", "quorvandelix", "sysop", nullptr},
+        {"aNN", "Secret", "Ann", "Select * from tblUsers Where UserId='aNN' And Passwd='Secret'"},
+        {"O'Neil", "pw'1", "O'Neil", "Select * from tblUsers Where UserId='O''Neil' And Passwd='pw''1'"}};
+    for (const auto &c : good) {
+        StatementLog::Clear();
+        CurrentUserId.clear();
+        login = Show<frmLogin>();
+        Type(login, c.name, c.password);
+        EXPECT_EQ(Statements(), c.lookup ? QStringList{c.lookup} : QStringList()) << c.name;
+        EXPECT_EQ(CurrentUserId, c.user);
+        EXPECT_EQ(login->result(), QDialog::Accepted);
+        ASSERT_TRUE(frmMain::IsOpen());
+        EXPECT_EQ(frmMain::Instance()->windowTitle(), QStringLiteral("Quillmark v1.0 DEMO :: ") + c.user);
+    }
+    login = Show<frmLogin>();
+    Press(login->txtPassword, Qt::Key_Escape);
+    Press(login->txtUserName, Qt::Key_Escape);
+    EXPECT_EQ(endProgramCalls, 2);
+}
+
+TEST_F(ShellTest, NewUsersAreStoredAsTypedUnderTheNextIdAndATakenNameIsRefused)
+{
+    Type(entry, "Cy'a", "it's<<>>mine");
+    EXPECT_EQ(entry->result(), QDialog::Accepted);
+    EXPECT_EQ(Statements(), (QStringList{"Select * from tblUsers where UserId='Cy''a'", "Select max(Id) From tblUsers",
+                                         "INSERT INTO tblUsers (Id,UserID,Passwd) VALUES (4,'Cy''a','it''s<<>>mine')"}));
+    entry = Show<frmUser>();
+    TypeText(entry->txtUserName, " Bob ");
+    TypeText(entry->txtPassword, "p w");
+    Press(entry->txtPassword, Qt::Key_Return);  // Enter saves
+    EXPECT_FALSE(entry->isVisible());
+    EXPECT_EQ(Users().mid(3), (QStringList{"4:Cy'a:it's<<>>mine", "5: Bob :p w"}));
+    entry = Show<frmUser>();
+    for (const char *again : {"Ann", "ANN", "o'neil"}) {
+        boxes.Expect();
+        Type(entry, again, "two");
+        EXPECT_EQ(OneBox(), "Quillmark v1.0 DEMO: User Already Exists ! (critical, OK)") << again;
+        EXPECT_EQ(entry->txtUserName->text() + "/" + entry->txtPassword->text(), QString(again) + "/two");
+    }
+    QTest::mouseClick(entry->cmdCancel, Qt::LeftButton);
+    EXPECT_EQ(entry->result(), QDialog::Rejected);
+    EXPECT_EQ(Users().size(), 5);
+}
+
+TEST_F(ShellTest, WithoutADatabaseOnlyTheMasterLogsInAndNoUserIsAdded)
+{
+    ResetProcessState();  // as after a failed start-up: the connection stays closed
+    boxes.Expect();
+    Type(login, "Ann", "Secret");
+    EXPECT_EQ(OneBox(), "Login: Invalid Password, try again! (exclamation, OK)");
+    boxes.Expect();
+    Type(entry, "bob", "b");  // a name that cannot be checked counts as taken
+    EXPECT_EQ(OneBox(), "Quillmark v1.0 DEMO: User Already Exists ! (critical, OK)");
+    Type(login, "sysop", "quorvandelix");
+    EXPECT_EQ(CurrentUserId, "sysop");
+    OpenDatabase();
+    EXPECT_EQ(Users().size(), 3);
+}
+
+TEST_F(ShellTest, TheMasterGetsAddUserAndOthersTheLedgerEvenAStoredSysopInOtherCase)
+{
+    AppTitle.clear();  // start-up sets it
+    frmMain *frame = Start();
+    ASSERT_TRUE(frmMain::IsOpen());
+    EXPECT_TRUE(SharedConnection.IsOpen());
+    EXPECT_EQ(frame->Label2->text(), "Quillmark v1.0 DEMO");
+    EXPECT_TRUE(QFontInfo(frame->Label2->font()).fixedPitch());
+    EXPECT_EQ(Shown(frame), "Quillmark v1.0 DEMO :: sysop +adduser");
+    // Logging in again through the menu; the user is forgotten before the dialog shows.
+    const struct { const char *name, *password, *shown; } logins[] = {
+        {"SYSOP", "pw", "Quillmark v1.0 DEMO :: SYSOP +ledger"},
+        {"sysop", "quorvandelix", "Quillmark v1.0 DEMO :: sysop +adduser"},
+        {nullptr, nullptr, "Quillmark v1.0 DEMO ::  +ledger"}};  // the dialog closed without a login
+    for (const auto &l : logins) {
+        if (l.name)
+            ScriptLogin(modals, l.name, l.password);
+        else
+            modals.Then([](QDialog &d) { d.close(); });
+        frame->mnuLoginUser->trigger();
+        EXPECT_EQ(Shown(frame), l.shown);
+        const bool ledger = QString(l.shown).endsWith("+ledger");
+        modals.Then([ledger](QDialog &d) { EXPECT_EQ(d.objectName(), ledger ? "frmMainMenu" : "frmUser"); });
+        const int before = modals.Opened();
+        frame->mnuMainApplication->trigger();  // a disabled item does nothing
+        frame->mnuAddUser->trigger();
+        EXPECT_EQ(modals.Opened(), before + 1);
+    }
+    EXPECT_EQ(endProgramCalls, 0);
+}
+
+TEST_F(ShellTest, MenusHaveTheirCaptionsAndShortcutsAndReachThePlatformAndTheAboutBox)
+{
+    frmMain *frame = Start();
+    QStringList items;
+    for (QAction *top : frame->menuBar()->actions()) {
+        items << top->text() + ":";
+        for (QAction *a : top->menu()->actions()) {
+            items << (a->isSeparator() ? QStringLiteral("-") : a->text() + " " + a->shortcut().toString());
+            for (QAction *sub : a->menu() ? a->menu()->actions() : QList<QAction *>())
+                items << ">" + sub->text();
+        }
+    }
+    EXPECT_EQ(items, (QStringList{"&File:", "&Login New User Ctrl+L", "&Main Application Ctrl+W", "-", "Options ",
+                                  ">&Add User", "-", "&Quit Ctrl+Q", "&About:", "&Online Documentation F1",
+                                  "&Visit www.quillmark.example F6", "-", "&About... F4"}));
+    frame->mnuAboutHelp->trigger();
+    frame->mnuAboutVisit->trigger();
+    EXPECT_EQ(opened, (QStringList{Folder() + "/Help/index.html", "https://www.quillmark.example/"}));
+    EXPECT_EQ(boxes.Count() + endProgramCalls, 0) << "a missing help page is not reported";
+    for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
+        modals.Then([key](QDialog &d) {
+            auto &about = static_cast<frmAbout &>(d);
+            EXPECT_EQ(QStringList({about.windowTitle(), about.lblTitle->text(), about.lblVersion->text(),
+                                   about.lblDescription->text(), about.cmdOK->text()}),
+                      QStringList({"About Quillmark v1.0 DEMO", "Quillmark v1.0 DEMO", "Version 1.0.17",
+                                   "Designed to controle budget cost of projects...", "OK"}));
+            EXPECT_EQ(about.lblDisclaimer->text().count("\r\n"), 1);
+            Press(about.cmdOK, key);
+            EXPECT_FALSE(about.isVisible());
+        });
+        frame->mnuAboutAbout->trigger();
+    }
+    frame->mnuQuit->trigger();
+    EXPECT_EQ(QList<int>({modals.Opened(), endProgramCalls}), QList<int>({3, 1}));  // login, About twice; Quit
+}
+
+TEST_F(ShellTest, AMissingDatabaseIsReportedNeverMadeAndTheMasterLoginStillWorks)
+{
+    ASSERT_TRUE(QFile::remove(DatabasePath()));
+    boxes.Expect();
+    EXPECT_EQ(Start()->windowTitle(), "Quillmark v1.0 DEMO :: sysop");
+    const ui::MessageBoxRequest &box = boxes.Shown().at(0);
+    EXPECT_TRUE(box.title == "Error" && box.icon == ui::Icon::Critical && box.prompt.contains("qmk.dat"));
+    EXPECT_FALSE(QFile::exists(DatabasePath()));
+}
+
+TEST_F(ShellTest, ALoginDialogClosedAtStartUpLeavesNoWindow)
+{
+    modals.Then([](QDialog &d) { d.close(); });
+    Main();
+    EXPECT_FALSE(frmMain::IsOpen());
+    EXPECT_EQ(CurrentUserId, "");
+}
+
+}  // namespace
