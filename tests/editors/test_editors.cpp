@@ -31,27 +31,13 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
     }
     static void Retype(QLineEdit *box, const QString &text) { box->clear(); TypeText(box, text); }
-    static QStringList Items(ui::ListBox *list)
-    {
-        QStringList out;
-        for (int i = 0; i < list->ListCount(); ++i)
-            out << list->List(i);
-        return out;
-    }
     // A table's rows, the columns named (blank-separated) joined by '|'.
     QStringList Rows(const QString &table, QString columns)
     {
         return Column("Select " + columns.replace(" ", "||'|'||") + " From " + table + " Order by rowid");
     }
-    // The last statement that wrote to the database, and the last box: text, icon, title, buttons, default.
+    // The statements that wrote to the database.
     QString Written() { return Statements().filter(QRegularExpression("^(INSERT|Update|Delete) ")).join('\n'); }
-    QString LastBox()
-    {
-        if (boxes.Shown().empty())
-            return "no box";
-        const ui::MessageBoxRequest &b = boxes.Shown().back();
-        return QString("%1|%2|%3|%4|%5").arg(b.prompt).arg(int(b.icon)).arg(b.title).arg(int(b.buttons)).arg(b.defaultButton);
-    }
 
     int reloads = 0;
     const char *kTask = "TaskID UserId StatusID TaskName StartDate ifnull(EndDate,'-') CostUpToNow CostPlanned Notes";
@@ -63,7 +49,7 @@ TEST_F(EditorsTest, TasksAreAddedWithDefaultsAndEdited)
 {
     frmTask w([this] { ++reloads; });
     w.show();
-    EXPECT_EQ(Items(w.lstTasks), (QStringList{"Roof", "Garage"}));
+    EXPECT_EQ(Items(*w.lstTasks), (QStringList{"Roof", "Garage"}));
     w.cmdAdd->click();
     EXPECT_EQ(w.cboStatus->currentText(), "New");
     TypeText(w.txtDescription, "   ");
@@ -75,10 +61,10 @@ TEST_F(EditorsTest, TasksAreAddedWithDefaultsAndEdited)
     Press(w.zeCostPlanned, Qt::Key_Return);
     EXPECT_EQ(Rows("tblTasks", kTask).last(), "10|ann|2|O'Neil <<>> shed|2026-05-12|-|0.0|250.0| ");
     EXPECT_EQ(w.txtDescription->text() + w.zeCostPlanned->text() + w.zeCostNow->text() + w.zeRemarksTask->text(), "");
-    EXPECT_TRUE(Items(w.lstTasks).size() == 3 && !w.Frame1->isEnabled());
+    EXPECT_TRUE(Items(*w.lstTasks).size() == 3 && !w.Frame1->isEnabled());
 
     ClickRow(w.lstTasks, 0, Answer::Yes);
-    EXPECT_EQ(LastBox(), "Want to modify this Project/Task ?|4|Edit?|2|2");  // Information, Yes No, No first
+    EXPECT_EQ(boxes.Last(), "Want to modify this Project/Task ?|4|Edit?|2|2");  // Information, Yes No, No first
     EXPECT_EQ((QStringList{w.cboStatus->currentText(), w.txtDescription->text(), w.dtTaskDateStart->text(),
                            w.zeCostPlanned->text(), w.zeCostNow->text(), w.zeRemarksTask->text()}),
               (QStringList{"Running", "Roof", "01/03/2026", "1500", "77", "Phase one"}));
@@ -91,38 +77,25 @@ TEST_F(EditorsTest, TasksAreAddedWithDefaultsAndEdited)
     ClickRow(w.lstTasks, 0, Answer::Yes);
     Retype(w.txtDescription, "Roof 2");
     Press(w.cboStatus, Qt::Key_Down);
-    Retype(w.zeCostPlanned, "2e3");
+    Retype(w.zeCostPlanned, "0.1234567890123456");  // written with the 15 digits the program keeps
     Retype(w.zeRemarksTask, "it's <<>> done");
     w.zeCostNow->setText("999");  // shown only, never written
     StatementLog::Clear();
     w.cmdSave->click();
     EXPECT_EQ(Written(), "Update tblTasks Set StatusID=4,TaskName='Roof 2',StartDate=#01/03/2026#,"
-                         "CostPlanned=2000,Notes='it''s <<>> done' WHERE  TaskID =7");
-    EXPECT_EQ(Rows("tblTasks", kTask)[0], "7|ann|4|Roof 2|2026-03-01|2026-09-01|77.0|2000.0|it's <<>> done");
-
-    // A planned cost must be a finite decimal number (the table for new tasks is in the hostile
-    // input tests); the 15 digits the program keeps are written.
-    const struct { const char *typed, *stored; } cases[] = {
-        {"7.", "7"}, {"0.1234567890123456", "0.123456789012346"}, {"", nullptr}, {"1,000", nullptr},
-        {"0x10", nullptr}, {"1.2.3", nullptr}, {"--1", nullptr}, {"0,Notes='x' WHERE 1=1 --", nullptr}};
-    for (const auto &c : cases) {
-        ClickRow(w.lstTasks, 0, Answer::Yes);
-        Retype(w.zeCostPlanned, c.typed);
-        StatementLog::Clear();
-        if (!c.stored)
-            boxes.Expect();
-        w.cmdSave->click();
-        EXPECT_EQ(c.stored ? Written().section(',', 3, 3) : LastBox(),
-                  c.stored ? QString("CostPlanned=") + c.stored : "Cost Planned must be a number.|3|" + AppTitle + "|0|1");
-        EXPECT_EQ(w.zeCostPlanned->text() + (w.Frame1->isEnabled() ? "+" : ""), c.stored ? "" : c.typed + QString("+"));
-    }
+                         "CostPlanned=0.123456789012346,Notes='it''s <<>> done' WHERE  TaskID =7");
+    EXPECT_EQ(Rows("tblTasks", kTask)[0], "7|ann|4|Roof 2|2026-03-01|2026-09-01|77.0|0.123456789012346|it's <<>> done");
+    ClickRow(w.lstTasks, 0, Answer::Yes);  // a planned cost that is no number is refused (more in the hostile tests)
+    Retype(w.zeCostPlanned, "1,000");
+    boxes.Expect();
+    w.cmdSave->click();
+    EXPECT_EQ(boxes.Last() + " " + w.zeCostPlanned->text(), "Cost Planned must be a number.|3|" + AppTitle + "|0|1 1,000");
     Seed("Delete from tblStatus where StatusID>1");
     w.LoadInList();  // the program's reloads ask nothing
     w.cmdAdd->click();
     EXPECT_EQ(w.cboStatus->ListIndex(), 0);
     Press(w.zeCostPlanned, Qt::Key_Escape);
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(reloads, 1);
+    EXPECT_TRUE(!w.isVisible() && reloads == 1);  // closed, it has told its opener
 }
 
 // Heads are added as income or expense, edited, and deleted only while no entry of any user uses them.
@@ -130,7 +103,7 @@ TEST_F(EditorsTest, HeadsAreAddedEditedAndDeletedWhenUnused)
 {
     frmHeads w([this] { ++reloads; });
     w.show();
-    EXPECT_EQ(Items(w.lstHeads), (QStringList{"Fuel", "Salary"}));
+    EXPECT_EQ(Items(*w.lstHeads), (QStringList{"Fuel", "Salary"}));
     w.cmdAdd->click();
     TypeText(w.txtDescription, "   ");
     StatementLog::Clear();
@@ -142,9 +115,9 @@ TEST_F(EditorsTest, HeadsAreAddedEditedAndDeletedWhenUnused)
     Press(w.cboType, Qt::Key_Down);
     w.cmdSave->click();
     EXPECT_EQ(Rows("defHeads", "Id Heads PlusMinus UserId").last(), "4|Bob's <<>> rent|1|ann");
-    EXPECT_TRUE(Items(w.lstHeads).size() == 3 && !w.Frame1->isEnabled());
+    EXPECT_TRUE(Items(*w.lstHeads).size() == 3 && !w.Frame1->isEnabled());
     ClickRow(w.lstHeads, 1, Answer::Yes);
-    EXPECT_EQ(LastBox(), "Want to modify this action name ?|4|Edit?|2|2");
+    EXPECT_EQ(boxes.Last(), "Want to modify this action name ?|4|Edit?|2|2");
     EXPECT_EQ(w.cboType->currentText(), "Income");
     Retype(w.txtDescription, "Wages");
     StatementLog::Clear();
@@ -162,10 +135,10 @@ TEST_F(EditorsTest, HeadsAreAddedEditedAndDeletedWhenUnused)
         for (Answer a : c.answers)
             boxes.Expect(a);
         w.cmdDel->click();
-        EXPECT_EQ(LastBox(), c.box);
+        EXPECT_EQ(boxes.Last(), c.box);
         EXPECT_EQ(Column("Select Id From defHeads Order by Id"), c.heads);
     }
-    EXPECT_EQ(Items(w.lstHeads), (QStringList{"Fuel", "Bob's <<>> rent"}));
+    EXPECT_EQ(Items(*w.lstHeads), (QStringList{"Fuel", "Bob's <<>> rent"}));
 
     Seed("DROP TABLE tblTransaction");  // the in-use check cannot run: nothing is deleted
     ClickRow(w.lstHeads, 0, Answer::No);
@@ -177,8 +150,7 @@ TEST_F(EditorsTest, HeadsAreAddedEditedAndDeletedWhenUnused)
     EXPECT_EQ(reloads, 1);
     w.show();  // shown again, it tells its opener again
     w.cmdCancel->click();
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(reloads, 2);
+    EXPECT_TRUE(!w.isVisible() && reloads == 2);
 }
 
 }  // namespace

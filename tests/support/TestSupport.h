@@ -5,6 +5,7 @@
 #include "data/NewDatabase.h"
 #include "shell/frmLogin.h"
 #include "shell/frmUser.h"
+#include "ui/ListItems.h"
 #include "ui/Seams.h"
 
 #include <QApplication>
@@ -48,6 +49,15 @@ public:
     const std::vector<ui::MessageBoxRequest> &Shown() const { return m_shown; }
     int Count() const { return int(m_shown.size()); }
     void Forget() { m_shown.clear(); }
+    // The last box as "prompt|icon|title|buttons|default button" (empty when none was shown).
+    QString Last() const
+    {
+        if (m_shown.empty())
+            return QString();
+        const ui::MessageBoxRequest &b = m_shown.back();
+        return QString("%1|%2|%3|%4|%5").arg(b.prompt).arg(int(b.icon)).arg(b.title).arg(int(b.buttons))
+            .arg(b.defaultButton);
+    }
 
 private:
     ui::MessageBoxHandler m_previous;
@@ -174,6 +184,15 @@ private:
     std::deque<Script> m_scripts;
     int m_opened = 0;
 };
+
+// The texts of a list or a drop-down list, in order.
+inline QStringList Items(const IListItems &list)
+{
+    QStringList out;
+    for (int i = 0; i < list.ListCount(); ++i)
+        out << list.List(i);
+    return out;
+}
 
 // A file's bytes (empty when it cannot be read).
 inline QByteArray BytesOf(const QString &path)
