@@ -220,6 +220,22 @@ inline void TypeText(QWidget *w, const QString &text)
     }
 }
 
+// Awkward texts for any text box: quotes, the list delimiter, date marks, wildcards, numbers in
+// many forms, blanks, text beyond ASCII. Tabs, line breaks and 10,000 characters cannot be typed
+// into a one-line box: Put pastes them, and answers what the box then holds.
+inline const QString kHostile[] = {
+    "'", "''", "\"\"", "x' OR '1'='1", "<<>>", "<<", "#", "#1/1/2000#", "#31/2/2000#", "--", ";",
+    "x'; DROP TABLE tblUsers; --", "%", "_", "   ", " 7 ", "-12.5", "+3e2", "1.5E-3", "+.5", "7.", "1e15", "2e15",
+    "1e999", "nan", "inf", "0x10", QStringLiteral(" 'x'<<>>#1/2/2003#;--%_\"\u03a9").repeated(400).left(10000),
+    "a\tb\t", "one\r\ntwo\nthree", QStringLiteral(u"\u00c9lodie \u03a9\u03bc\u03ad\u03b3\u03b1 \u041f\u0440\u0438"),
+    QStringLiteral(u"\u65e5\u672c \U0001F600\U0001F44D\U0001F3FD")};
+inline QString Put(QLineEdit *box, const QString &text)
+{
+    box->selectAll();
+    text.size() < 100 && !text.contains('\t') && !text.contains('\n') ? TypeText(box, text) : box->setText(text);
+    return box->text();
+}
+
 // Scripts the next login dialog: the name, Enter, the password, Enter.
 inline void ScriptLogin(ScriptedModals &modals, const QString &name, const QString &password)
 {
