@@ -1,5 +1,4 @@
-// The project ledger window driven as a user drives it: clicks and keys on the real widgets,
-// scripted message boxes, and checks of what the window shows and what the database holds.
+// The project ledger window driven as a user drives it, and what it shows and stores.
 #include "TestSupport.h"
 
 #include "editors/frmHeads.h"
@@ -20,8 +19,7 @@ const QString kSelect = "Select * from tblTransaction Where UserId='ann' and Tas
 const QString kSum = "Select sum(amountIn),Sum(amountOut) from tblTransaction Where userid='ann' and TaskID =%1";
 const QByteArray kTrace = "Quillmark v1.0 DEMO>>frmMainMenu>";
 
-// ann's heads Cement (expense) and Client (income) and tasks Roof, Shed and Garage, listed in that
-// order; Garage holds three of ann's entries and one of bob's, Roof one entry. The window is open.
+// ann's heads Cement (expense), Client (income), tasks Roof, Shed, Garage (so listed), entries; window open.
 class LedgerTest : public ProgramFolderTest {
 protected:
     void SetUp() override
@@ -37,7 +35,6 @@ protected:
         Open();
     }
     void Open() { w = std::make_unique<frmMainMenu>(); w->show(); StatementLog::Clear(); }
-    // A mouse click on a data row of a grid, as the user makes it; twice adds a double click.
     static void Click(ui::Grid *g, int row, bool twice = false)
     {
         const QPoint at = g->visualRect(g->model()->index(row - 1, 1)).center();
@@ -53,14 +50,12 @@ protected:
         for (int r = from; r < g->Rows(); ++r) {
             QStringList row;
             for (int c = 0; c < g->Cols(); ++c)
-                if (col < 0 || c == col)
-                    row << g->TextMatrix(r, c);
-            out << row.join('|');
+                row << g->TextMatrix(r, c);
+            out << (col < 0 ? row.join('|') : row[col]);
         }
         return out;
     }
-    // The window in one line: the ids of the task list and of the ledger, the task on show, the
-    // totals and their word, and which are on: the editor, Add, NEW/DELETE, Save; then the task's cost.
+    // The ids of both lists, the task, the totals, which are on (editor, Add, NEW/DELETE, Save), its cost.
     QString Screen()
     {
         const QString task = w->lblTaskNo->text();
@@ -71,7 +66,7 @@ protected:
                    .arg(w->Frame3->isEnabled()).arg(w->Frame4->isEnabledTo(w->FrameActionManager)) +
                (task.isEmpty() ? "" : Scalar("Select CostUpToNow From tblTasks Where TaskID=" + task));
     }
-    void ChooseHead(const QString &name) { w->cboTransactionHeads->SetListIndex(w->cboTransactionHeads->findText(name)); }
+    void ChooseHead(const QString &h) { w->cboTransactionHeads->SetListIndex(w->cboTransactionHeads->findText(h)); }
 
     std::unique_ptr<frmMainMenu> w;
 };
@@ -83,10 +78,9 @@ TEST_F(LedgerTest, OpensWithTheTaskListAndFiltersItByStatus)
         "8|Roof|01/02/2024|0|500|New|", "6|Shed|01/03/2024|1|500|Running|", "7|Garage|01/03/2024|12.5|500|Running|"}));
     EXPECT_EQ(Cells(w->gdTansactionsList, -1, 0), QStringList{"ID|Action Name|Description|Amount In|Amount Out|Date"});
     EXPECT_EQ(w->lblUserName->text() + Screen(), "ann8,6,7|||0.00|0.00|Cost :|0.00 0011 ");
-    // The last loaded row is current; ann's heads are listed, none chosen.
-    EXPECT_EQ(QList<int>({w->gdPreviewList->Row(), w->cboTransactionHeads->ListIndex(), w->cboPreviewStatus->ListCount()}),
-              QList<int>({3, -1, 6}));
-    EXPECT_EQ(Items(*w->cboTransactionHeads), (QStringList{"Cement", "Client"}));
+    EXPECT_EQ(QList<int>({w->gdPreviewList->Row(), w->cboTransactionHeads->ListIndex(),
+                          w->cboPreviewStatus->ListCount()}), QList<int>({3, -1, 6}));
+    EXPECT_EQ(Items(*w->cboTransactionHeads), (QStringList{"Cement", "Client"}));  // ann's, none chosen
     const struct { int choice; QString ids; } cases[] = {{0, "8,6,7"}, {1, "8"}, {2, "6,7"}, {3, ""}};
     for (const auto &c : cases) {
         w->cboPreviewStatus->SetListIndex(c.choice);
@@ -97,8 +91,6 @@ TEST_F(LedgerTest, OpensWithTheTaskListAndFiltersItByStatus)
     EXPECT_EQ(Statements().first(), "Select * from tblTasks Where UserId='ann' Order by StartDate,CostUpToNow");
     EXPECT_EQ(Statements().last(),
               "Select * from tblTasks Where UserId='ann' And StatusID=4 Order by StartDate,CostUpToNow");
-    w->btnRefresh->click();  // lists all; the filter choice stays
-    EXPECT_EQ(Cells(w->gdPreviewList, 0).join(',') + w->cboPreviewStatus->currentText(), "8,6,7On Hold");
 }
 
 // The ledger of ann's entries of the task, the totals and their word, and the balance written back.
@@ -113,20 +105,15 @@ TEST_F(LedgerTest, SelectingATaskShowsItsLedgerTotalsAndWritesTheBalanceBack)
                                          "Select Heads From defHeads Where Id=2", kSum.arg(7),
                                          "Update tblTasks Set CostUpToNow=340.00 Where TaskID =7"}));
     EXPECT_EQ(traces, QList<QByteArray>{kTrace + "gdPreviewList_Click() "});
-    // Export writes the ledger on show.
-    QDir(Folder()).mkdir("xsl");
-    ui::SetClock([] { return QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9)); });
+    QDir(Folder()).mkdir("xsl");  // Export writes the ledger on show
     boxes.Expect(Answer::No);
     Ask(Answer::OK, w->btnExportXSL);
-    EXPECT_EQ(boxes.Shown().at(0).prompt + boxes.Last(), "Do you want to open it now in Microsoft Excel? "
-                                                         "Data has been written in Excel file.|4|Quillmark v1.0 DEMO|0|1");
-    const QByteArray sheet = BytesOf(Folder() + "/xsl/05-12-2026 - TASK details - (14-05-09).xls");
+    EXPECT_EQ(boxes.Shown().at(0).prompt, "Do you want to open it now in Microsoft Excel? ");
+    EXPECT_EQ(boxes.Last(), "Data has been written in Excel file.|4|" + AppTitle + "|0|1");
+    const QByteArray sheet = BytesOf(Folder() + "/xsl/" + QDir(Folder() + "/xsl").entryList(QDir::Files).value(0));
     EXPECT_TRUE(sheet.contains("Garage") && sheet.contains("Final Total :") && sheet.contains("340"));
-    ui::SetClock({});
-    // The word compares the totals as shown (after 15 digits); a Null amount counts as 0. The
-    // click enables Add even for an empty ledger.
+    // The word compares the totals as shown (after 15 digits); a Null amount counts as 0.
     const struct { QStringList in, out; const char *screen; } cases[] = {
-        {{"500"}, {"120", "40"}, "8,6,7|1,2,3|7|500|160|Credit of|340.00 0111 340"},
         {{}, {}, "8,6,7||7|0|0|Balanced|0.00 0111 0"},
         {{"900"}, {"1000"}, "8,6,7|1,2|7|900|1000|Debit of |-100.00 0111 -100"},
         {{"0.1", "0.2"}, {"0.3"}, "8,6,7|1,2,3|7|0.3|0.3|Balanced|0.00 0111 0"},
@@ -145,9 +132,10 @@ TEST_F(LedgerTest, SelectingATaskShowsItsLedgerTotalsAndWritesTheBalanceBack)
     }
 }
 
-// Save stores the amount in the column of the head's type and closes the editor, keeping the
-// head and the date; it refuses without a head, or when the head has gone.
-TEST_F(LedgerTest, BookingStoresTheAmountInTheHeadsColumnAndRefusesWithoutAHead)
+// Save stores the amount in the column of the head's type and closes the editor, keeping head and
+// date; it refuses without a head. Any remark is stored as held (a blank as one blank); an amount
+// that is no finite number, or above 1e15, as 0.
+TEST_F(LedgerTest, BookingStoresTheEntryAsTypedInTheHeadsColumnAndRefusesWithoutAHead)
 {
     Click(w->gdPreviewList, 2);
     w->btnAddAction->click();
@@ -159,7 +147,8 @@ TEST_F(LedgerTest, BookingStoresTheAmountInTheHeadsColumnAndRefusesWithoutAHead)
     Press(w->txtTransactionRemarks, Qt::Key_Return);  // Enter in the remarks box saves
     const QString insert =
         "INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,TaskID) VALUES ";
-    EXPECT_EQ(Statements(), (QStringList{"Select PlusMinus from defHeads Where Id=2", "Select max(Id) From tblTransaction",
+    EXPECT_EQ(Statements(), (QStringList{"Select PlusMinus from defHeads Where Id=2",
+                                         "Select max(Id) From tblTransaction",
                                          insert + "(6,'ann',#05/03/2024#,2,150,0,'cem''ent',6)", kSelect.arg(6),
                                          "Select Heads From defHeads Where Id=2", kSum.arg(6),
                                          "Update tblTasks Set CostUpToNow=150.00 Where TaskID =6"}));
@@ -172,19 +161,12 @@ TEST_F(LedgerTest, BookingStoresTheAmountInTheHeadsColumnAndRefusesWithoutAHead)
     w->cboTransactionHeads->SetListIndex(-1);
     w->txtTransactionAmount->setText("10");
     Ask(Answer::OK, w->cmdSave);
-    EXPECT_EQ(boxes.Last(), refusal);
     ChooseHead("Cement");
     Seed("Delete from defHeads Where Id=1");
     Ask(Answer::OK, w->cmdSave);
-    EXPECT_EQ(boxes.Last() + " " + w->txtTransactionAmount->text(), refusal + " 10");
+    EXPECT_EQ(boxes.Shown().at(0).prompt + "|" + boxes.Last() + " " + w->txtTransactionAmount->text(),
+              "Select an action to add from the list.|" + refusal + " 10");
     EXPECT_EQ(Screen(), "8,6,7|6|6|150|0|Credit of|150.00 1101 150");
-}
-
-// Any text as an entry's remark is stored as the box holds it (a blank as one blank); an amount
-// that is no finite number, or above 1e15, as 0.
-TEST_F(LedgerTest, AnyTextIsStoredAsTypedAndAnAmountThatIsNoNumberAsZero)
-{
-    Click(w->gdPreviewList, 2);
     for (const QString &c : kHostile) {
         w->btnAddAction->click();
         ChooseHead("Client");
@@ -192,7 +174,7 @@ TEST_F(LedgerTest, AnyTextIsStoredAsTypedAndAnAmountThatIsNoNumberAsZero)
         Put(w->txtTransactionAmount, c);
         const int written = Scalar("Select total_changes()").toInt();
         w->cmdSave->click();
-        EXPECT_EQ(Scalar("Select total_changes()").toInt() - written, 2) << qPrintable(c);  // the entry, the task's cost
+        EXPECT_EQ(Scalar("Select total_changes()").toInt() - written, 2) << qPrintable(c);  // entry and task cost
         EXPECT_EQ(Scalar("Select Remarks From tblTransaction Order by Id Desc"), IsBlank(held) ? " " : held);
         bool ok = false;
         const double n = QLocale::c().toDouble(c.trimmed(), &ok);
@@ -201,19 +183,24 @@ TEST_F(LedgerTest, AnyTextIsStoredAsTypedAndAnAmountThatIsNoNumberAsZero)
     }
 }
 
-TEST_F(LedgerTest, EditLoadsAtOnceDoubleClickAsksSavingRewritesAndDeleteAsks)
+// Edit loads the entry at once, a double click asks first; Save rewrites the row. Delete beside the
+// ledger asks about its current row, DELETE about the entry loaded.
+TEST_F(LedgerTest, EditLoadsAtOnceDoubleClickAsksSavingRewritesAndBothDeletesAsk)
 {
+    // Right after opening nothing is loaded, yet DELETE asks and Yes deletes key 0.
+    Ask(Answer::Yes, w->cmdDelete);
+    EXPECT_TRUE(Statements().contains("Delete from tblTransaction Where Id=0"));
+    EXPECT_TRUE(!w->FrameActionManager->isEnabled() && w->bNewAction);
+    w->cmdDelete->click();  // while adding or closed: nothing at all
     Seed("INSERT INTO tblTransaction VALUES (6,'ann','2024-03-06',2,-30,0,'refund',7)");
     Click(w->gdPreviewList, 3);
     Click(w->gdTansactionsList, 1);
     w->btnEditAction->click();
-    EXPECT_EQ(QStringList({QString::number(w->ActionId), w->txtTransactionAmount->text(), w->txtTransactionRemarks->text(),
-                           w->cboTransactionHeads->currentText(), w->dtTransactionDate->Value().toString("dd/MM/yyyy")}),
+    EXPECT_EQ(QStringList({QString::number(w->ActionId), w->txtTransactionAmount->text(),
+                           w->txtTransactionRemarks->text(), w->cboTransactionHeads->currentText(),
+                           w->dtTransactionDate->Value().toString("dd/MM/yyyy")}),
               QStringList({"1", "120", "bags", "Cement", "05/03/2024"}));
     EXPECT_EQ(Screen(), "8,6,7|1,3,2,6|7|470|160|Credit of|310.00 1111 310");
-    boxes.Expect(Answer::No);
-    Click(w->gdTansactionsList, 4, true);
-    EXPECT_EQ(w->ActionId, 1);
     boxes.Expect(Answer::Yes);
     Click(w->gdTansactionsList, 4, true);
     EXPECT_EQ(boxes.Last(), "Want to edit this action ?|2|Quillmark v1.0 DEMO|2|1");
@@ -225,30 +212,16 @@ TEST_F(LedgerTest, EditLoadsAtOnceDoubleClickAsksSavingRewritesAndDeleteAsks)
                                   "AmountIn=0,AmountOut=-30,Remarks='refund',TaskID=7 WHERE Id=6");
     EXPECT_EQ(Screen(), "8,6,7|1,3,2,6|7|500|130|Credit of|370.00 0100 370");
 
-    // Delete beside the ledger asks about the current row (the last one loaded) and reloads.
-    Ask(Answer::No, w->btnDeleteAction);
+    Ask(Answer::No, w->btnDeleteAction);  // the current row is the last one loaded
     Ask(Answer::Yes, w->btnDeleteAction);
-    EXPECT_EQ(boxes.Last(), "Want to delete this action 'Cement'\r\nwith comment :'refund' ?|2|Quillmark v1.0 DEMO|2|1");
+    EXPECT_EQ(boxes.Last(), "Want to delete this action 'Cement'\r\nwith comment :'refund' ?|2|" + AppTitle + "|2|1");
     EXPECT_EQ(Screen(), "8,6,7|1,3,2|7|500|160|Credit of|340.00 0100 340");
-}
-
-TEST_F(LedgerTest, DeleteOfTheLoadedRow)
-{
-    // Right after opening nothing is loaded, yet the question comes and Yes deletes key 0.
-    Ask(Answer::Yes, w->cmdDelete);
-    EXPECT_TRUE(Statements().contains("Delete from tblTransaction Where Id=0"));
-    EXPECT_FALSE(w->FrameActionManager->isEnabled());
-    EXPECT_TRUE(w->bNewAction);
-    w->cmdDelete->click();  // while adding or closed: nothing at all
-
-    Click(w->gdPreviewList, 3);
     Click(w->gdTansactionsList, 2);
     w->btnEditAction->click();
     Ask(Answer::Yes, w->cmdDelete);
     EXPECT_EQ(boxes.Last(), "Want To Delete This Record|2|Quillmark v1.0 DEMO|2|1");
+    EXPECT_EQ(Screen(), "8,6,7|1,2|7|500|120|Credit of|380.00 0111 380");  // the task list reload turns NEW on
     EXPECT_EQ(Column("Select Id From tblTransaction Order by Id"), (QStringList{"1", "2", "4", "5"}));
-    // The editor closes; the ledger no longer shows the entry; the task list reload switches NEW/DELETE back on.
-    EXPECT_EQ(Screen(), "8,6,7|1,2|7|500|120|Credit of|380.00 0111 380");
 }
 
 TEST_F(LedgerTest, DeletingATaskAsksAboutTheCurrentRowAndKeepsItsEntries)
@@ -263,20 +236,6 @@ TEST_F(LedgerTest, DeletingATaskAsksAboutTheCurrentRowAndKeepsItsEntries)
     const QByteArray del = kTrace + "btnDelTask_Click()- ";
     EXPECT_EQ(traces, (QList<QByteArray>{del + "Entering ", del + "OUT- sql=)", del + "Entering ",
                                          del + "OUT- sql=Delete from tblTasks Where TaskID=7)"}));
-    // Deleting the last task empties the panel and switches the button frames off.
-    Ask(Answer::Yes, w->btnDelTask);
-    Ask(Answer::Yes, w->btnDelTask);
-    w->gdPreviewList_Click();  // a click with no data row selects nothing
-    EXPECT_EQ(w->gdTansactionsList->TextMatrix(0, 1) + Screen(), "|,,||500|160|Credit of|340.00 0100 ");  // blank rows
-}
-
-// A status without a name shows blank, with one "Error" box per load.
-TEST_F(LedgerTest, AMissingNameIsReportedOncePerLoad)
-{
-    Seed("Update tblTasks Set StatusID=9");
-    boxes.Expect();
-    Open();
-    EXPECT_EQ(Cells(w->gdPreviewList, 5).join(',') + boxes.Last().section('|', 2, 2), ",,Error");
 }
 
 TEST_F(LedgerTest, ClosingAnEditorRefillsTheListsButNotTheTaskGrid)
@@ -286,19 +245,14 @@ TEST_F(LedgerTest, ClosingAnEditorRefillsTheListsButNotTheTaskGrid)
         EXPECT_EQ(dynamic_cast<frmHeads &>(d).windowTitle(), "Transaction Heads");
         Seed("INSERT INTO defHeads VALUES (4,'Fuel',1,'ann')");
     });
-    modals.Then([&](QDialog &d) {
-        ASSERT_NE(dynamic_cast<frmTask *>(&d), nullptr);
-        Seed("INSERT INTO defHeads VALUES (5,'Grant',0,'ann')");
-        Seed("INSERT INTO tblTasks VALUES (10,'ann',2,'Kiln','2024-03-01',NULL,0,500,' ')");
-    });
+    modals.Then([&](QDialog &) { Seed("INSERT INTO tblTasks VALUES (10,'ann',2,'Kiln',NULL,NULL,0,0,' ')"); });
     w->FrameActionManager->setEnabled(true);
     w->cmdAddHead->click();
     EXPECT_EQ(Items(*w->cboTransactionHeads) + Items(*w->cboPreviewHeads),
               (QStringList{"Cement", "Client", "Fuel", "Cement", "Client", "Fuel"}));
     w->btnEditTask->click();
-    EXPECT_EQ(Items(*w->cboTransactionHeads).join(',') + " " + Items(*w->cboPreviewStatus).join(','),
-              "Cement,Client,Fuel,Grant All,New,Running,On Hold,Finished,Cancelled");
-    EXPECT_EQ(w->gdPreviewList->Rows(), 4);  // the task list waits for a refresh
+    EXPECT_EQ(Items(*w->cboPreviewStatus).join(',') + " " + QString::number(w->gdPreviewList->Rows()),
+              "All,New,Running,On Hold,Finished,Cancelled 4");  // the task list waits for a refresh
 }
 
 }  // namespace

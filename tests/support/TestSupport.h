@@ -1,6 +1,5 @@
 #pragma once
-// Shared test fixtures: a fresh program folder with its own qmk.dat, a scripted message box
-// that records every box and answers from a queue, and helpers to drive modal windows.
+// Shared test fixtures: a program folder with a fresh qmk.dat, scripted message boxes and windows.
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
 #include "shell/frmLogin.h"
@@ -20,8 +19,7 @@
 #include <deque>
 #include <gtest/gtest.h>
 
-// Records every message box; answers from a queue. A box with no answer queued fails the test
-// (it is answered with its first button so that the program goes on).
+// Records every message box and answers from a queue; a box with no answer queued fails the test.
 class ScriptedMessageBox {
 public:
     ScriptedMessageBox()
@@ -32,7 +30,8 @@ public:
                 ADD_FAILURE() << "unexpected message box \"" << r.prompt.toStdString() << "\" titled \""
                               << r.title.toStdString() << "\"";
                 const bool yes = r.buttons == ui::Buttons::YesNo || r.buttons == ui::Buttons::YesNoCancel;
-                return yes ? ui::Answer::Yes : r.buttons == ui::Buttons::RetryCancel ? ui::Answer::Retry : ui::Answer::OK;
+                return yes ? ui::Answer::Yes
+                           : r.buttons == ui::Buttons::RetryCancel ? ui::Answer::Retry : ui::Answer::OK;
             }
             const ui::Answer a = m_answers.front();
             m_answers.pop_front();
@@ -44,7 +43,6 @@ public:
         ui::SetMessageBoxHandler(m_previous);
         EXPECT_TRUE(m_answers.empty()) << m_answers.size() << " expected message box(es) never shown";
     }
-    // Queues the answer to the next box.
     void Expect(ui::Answer answer = ui::Answer::OK) { m_answers.push_back(answer); }
     const std::vector<ui::MessageBoxRequest> &Shown() const { return m_shown; }
     int Count() const { return int(m_shown.size()); }
@@ -65,9 +63,8 @@ private:
     std::vector<ui::MessageBoxRequest> m_shown;
 };
 
-// A temporary program folder holding a fresh qmk.dat made by the database code, with the
-// statement log on and a scripted message box in place; the desktop, end-of-program and trace
-// seams are recorded.
+// A temporary program folder with a fresh qmk.dat, the statement log on, scripted message boxes, and
+// what goes to the desktop, the end of the program and the trace channel recorded.
 class ProgramFolderTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -112,8 +109,7 @@ protected:
     }
     QString DatabasePath() const { return m_dir.filePath(QStringLiteral("qmk.dat")); }
     QString Folder() const { return m_dir.path(); }
-    // Runs a statement on the open connection, outside the statement log, and answers the first
-    // column of every row as text (Scalar: of the first row; empty when there is none).
+    // The first column of every row, as text (Scalar: of the first row), read outside the statement log.
     QStringList Column(const QString &sql)
     {
         QStringList out;
@@ -145,9 +141,7 @@ private:
     ui::TraceHandler m_prevTrace;
 };
 
-// Shows a modal window through the modal seam and runs script on it instead of waiting: the
-// window is shown, the script drives it, and the answer is its result. Scripts are consumed in
-// order, one per modal window; a window opened with no script left fails the test and is closed.
+// Modal windows run the next script in turn instead of waiting; one opened with none left fails the test.
 class ScriptedModals {
 public:
     using Script = std::function<void(QDialog &)>;
@@ -185,7 +179,6 @@ private:
     int m_opened = 0;
 };
 
-// The texts of a list or a drop-down list, in order.
 inline QStringList Items(const IListItems &list)
 {
     QStringList out;
@@ -194,18 +187,15 @@ inline QStringList Items(const IListItems &list)
     return out;
 }
 
-// A file's bytes (empty when it cannot be read).
 inline QByteArray BytesOf(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
-// Prints QString values readably in failure messages.
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 inline void Press(QWidget *w, int key) { QTest::keyClick(w, Qt::Key(key)); }
-// Types any text into a widget as key events. Key codes cover ASCII only; other characters
-// arrive as the text of a key event, as an input method hands them over (a surrogate pair as one).
+// Types any text as key events; beyond ASCII as an input method hands it over (a surrogate pair as one).
 inline void TypeText(QWidget *w, const QString &text)
 {
     for (int i = 0; i < text.size(); ++i) {
@@ -220,9 +210,8 @@ inline void TypeText(QWidget *w, const QString &text)
     }
 }
 
-// Awkward texts for any text box: quotes, the list delimiter, date marks, wildcards, numbers in
-// many forms, blanks, text beyond ASCII. Tabs, line breaks and 10,000 characters cannot be typed
-// into a one-line box: Put pastes them, and answers what the box then holds.
+// Awkward texts for any text box. Tabs, line breaks and 10,000 characters cannot be typed into a
+// one-line box: Put pastes them, and answers what the box then holds.
 inline const QString kHostile[] = {
     "'", "''", "\"\"", "x' OR '1'='1", "<<>>", "<<", "#", "#1/1/2000#", "#31/2/2000#", "--", ";",
     "x'; DROP TABLE tblUsers; --", "%", "_", "   ", " 7 ", "-12.5", "+3e2", "1.5E-3", "+.5", "7.", "1e15", "2e15",
