@@ -1,39 +1,39 @@
-// Pictures of the windows, for a person to look at: written to build/shots/ by the test
-// "Screenshots.Windows". The test itself only checks that each picture was made.
+// Pictures of the windows with the demo data, for a person to look at, written to build/shots/.
 #include "TestSupport.h"
 
+#include "editors/frmHeads.h"
+#include "editors/frmTask.h"
+#include "ledger/frmMainMenu.h"
 #include "shell/frmAbout.h"
-#include "shell/frmLogin.h"
 #include "shell/frmMain.h"
-#include "shell/frmUser.h"
+#include "ui/Grid.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QMenu>
 
 class Screenshots : public ProgramFolderTest {};
 
 TEST_F(Screenshots, Windows)
 {
-    OpenDatabase();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // a frame closed by an earlier test
-    CurrentUserId = "sysop";
+    ResetProcessState();
+    QFile::remove(DatabasePath());
+    CreateDatabaseFile(DatabasePath(), Sample::Demo);
+    Scene("demo");
+    frmMainMenu ledger;
+    ledger.gdPreviewList->SetRow(2);
+    ledger.gdPreviewList_Click();
     frmLogin login;
     frmUser user;
     frmAbout about;
-    frmMain *frame = frmMain::ShowMainFrame();
-    login.txtUserName->setText("sysop");
-    login.txtPassword->setText("quorvandelix");
-    user.txtUserName->setText("ann");
-    user.txtPassword->setText("secret");
-    frame->mnuFile->popup(frame->mapToGlobal(QPoint(0, 0)));
-    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../shots");
+    frmTask task;
+    frmHeads heads;
+    const std::pair<QWidget *, const char *> shots[] = {{&ledger, "ledger"}, {&task, "frmTask"}, {&heads, "frmHeads"},
+        {&login, "login"}, {frmMain::ShowMainFrame(), "main"}, {&user, "user"}, {&about, "about"}};
+    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../shots/");
     QDir().mkpath(dir);
-    const std::pair<QWidget *, const char *> shots[] = {
-        {&login, "login"}, {frame, "main"}, {frame->mnuFile, "main-file-menu"}, {&user, "user"}, {&about, "about"}};
     for (const auto &[w, name] : shots) {
         w->show();
         QApplication::processEvents();
-        EXPECT_TRUE(w->grab().save(dir + "/" + name + ".png")) << name;
+        EXPECT_TRUE(w->grab().save(dir + name + ".png")) << name;
     }
 }

@@ -1,34 +1,61 @@
 #pragma once
-// Shared test fixtures: a fresh program folder with its own qmk.dat, a scripted message box
-// that records every box and answers from a queue, and helpers to drive modal windows.
+// Shared test fixtures: a program folder with a fresh qmk.dat, scripted message boxes and windows.
 #include "data/MyFun.h"
+#include "data/NewDatabase.h"
+#include "shell/frmLogin.h"
+#include "shell/frmUser.h"
+#include "ui/ListItems.h"
 #include "ui/Seams.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStringList>
 #include <QStyle>
 #include <QTemporaryDir>
+#include <QTest>
 #include <deque>
-#include <functional>
 #include <gtest/gtest.h>
-#include <vector>
 
-class QDialog;
-class QWidget;
-
-// Records every message box; answers from a queue. A box with no answer queued fails the test
-// (it is answered with its first button so that the program goes on).
+// Records every message box and answers from a queue; a box with no answer queued fails the test.
 class ScriptedMessageBox {
 public:
-    ScriptedMessageBox();
-    ~ScriptedMessageBox();
-    // Queues the answer to the next box.
-    void Expect(ui::Answer answer = ui::Answer::OK);
+    ScriptedMessageBox()
+    {
+        m_previous = ui::SetMessageBoxHandler([this](const ui::MessageBoxRequest &r) {
+            m_shown.push_back(r);
+            if (m_answers.empty()) {
+                ADD_FAILURE() << "unexpected message box \"" << r.prompt.toStdString() << "\" titled \""
+                              << r.title.toStdString() << "\"";
+                const bool yes = r.buttons == ui::Buttons::YesNo || r.buttons == ui::Buttons::YesNoCancel;
+                return yes ? ui::Answer::Yes
+                           : r.buttons == ui::Buttons::RetryCancel ? ui::Answer::Retry : ui::Answer::OK;
+            }
+            const ui::Answer a = m_answers.front();
+            m_answers.pop_front();
+            return a;
+        });
+    }
+    ~ScriptedMessageBox()
+    {
+        ui::SetMessageBoxHandler(m_previous);
+        EXPECT_TRUE(m_answers.empty()) << m_answers.size() << " expected message box(es) never shown";
+    }
+    void Expect(ui::Answer answer = ui::Answer::OK) { m_answers.push_back(answer); }
     const std::vector<ui::MessageBoxRequest> &Shown() const { return m_shown; }
     int Count() const { return int(m_shown.size()); }
     void Forget() { m_shown.clear(); }
+    // The last box as "prompt|icon|title|buttons|default button" (empty when none was shown).
+    QString Last() const
+    {
+        if (m_shown.empty())
+            return QString();
+        const ui::MessageBoxRequest &b = m_shown.back();
+        return QString("%1|%2|%3|%4|%5").arg(b.prompt).arg(int(b.icon)).arg(b.title).arg(int(b.buttons))
+            .arg(b.defaultButton);
+    }
 
 private:
     ui::MessageBoxHandler m_previous;
@@ -36,76 +63,187 @@ private:
     std::vector<ui::MessageBoxRequest> m_shown;
 };
 
-// A temporary program folder holding a fresh qmk.dat made by the database code, with the
-// statement log on and a scripted message box in place. Tests of windows also get the
-// desktop, end-of-program and trace seams recorded.
+// A temporary program folder with a fresh qmk.dat, the statement log on, scripted message boxes, and
+// what goes to the desktop, the end of the program and the trace channel recorded.
 class ProgramFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ResetProcessState();
+        ui::SetAppPath(m_dir.path());
+        CreateDatabaseFile(DatabasePath());
+        AppTitle = QString::fromLatin1(kAppTitle);
+        StatementLog::SetEnabled(true);
+        StatementLog::Clear();
+        m_prevOpen = ui::SetOpenHandler([this](const QString &t) { opened << t; });
+        m_prevEnd = ui::SetEndHandler([this] { ++endProgramCalls; });
+        m_prevTrace = ui::SetTraceHandler([this](const QByteArray &line) { traces << line; });
+    }
+    void TearDown() override
+    {
+        ui::SetOpenHandler(m_prevOpen);
+        ui::SetEndHandler(m_prevEnd);
+        ui::SetTraceHandler(m_prevTrace);
+        for (QWidget *w : QApplication::topLevelWidgets())
+            w->close();
+        ResetProcessState();
+        StatementLog::Clear();
+        StatementLog::SetEnabled(false);
+        ui::SetAppPath(QString());
+    }
     // Opens the folder's qmk.dat as start-up does.
-    void OpenDatabase();
-    QString DatabasePath() const;
+    void OpenDatabase()
+    {
+        DataAccess.dataIntialize(DatabasePath(), QString(), QString::fromLatin1(kDatabasePassword), QString());
+        ASSERT_TRUE(SharedConnection.IsOpen());
+        StatementLog::Clear();
+    }
+    // Opens it for a logged-in user and inserts rows ("table VALUES (...)" each).
+    void Scene(const QString &user, std::initializer_list<const char *> inserts = {})
+    {
+        OpenDatabase();
+        CurrentUserId = user;
+        for (const char *rows : inserts)
+            Seed(QStringLiteral("INSERT INTO ") + QString::fromUtf8(rows));
+    }
+    QString DatabasePath() const { return m_dir.filePath(QStringLiteral("qmk.dat")); }
     QString Folder() const { return m_dir.path(); }
-
-    // Runs a statement on the open connection and answers the first column of every row, as text.
-    QStringList Column(const QString &sql);
-    // The first column of the first row, as text (empty when there is none).
-    QString Scalar(const QString &sql);
-    // Runs a set-up statement on the open connection, outside the statement log.
-    void Seed(const QString &sql);
+    // The first column of every row, as text (Scalar: of the first row), read outside the statement log.
+    QStringList Column(const QString &sql)
+    {
+        QStringList out;
+        for (const auto rs = Quietly(sql); !rs->Eof(); rs->MoveNext())
+            out << rs->Fields(0).toString();
+        return out;
+    }
+    QString Scalar(const QString &sql) { return Column(sql).value(0); }
+    void Seed(const QString &sql) { Quietly(sql); }
     const QStringList &Statements() const { return StatementLog::Entries(); }
 
     ScriptedMessageBox boxes;
-    QStringList opened;     // what was handed to the desktop
+    QStringList opened;  // what was handed to the desktop
     QList<QByteArray> traces;
     int endProgramCalls = 0;
 
 private:
+    static std::shared_ptr<Recordset> Quietly(const QString &sql)
+    {
+        const bool logging = StatementLog::Enabled();
+        StatementLog::SetEnabled(false);
+        auto rs = SharedConnection.Execute(sql);
+        StatementLog::SetEnabled(logging);
+        return rs;
+    }
     QTemporaryDir m_dir;
     ui::OpenHandler m_prevOpen;
     ui::EndHandler m_prevEnd;
     ui::TraceHandler m_prevTrace;
 };
 
-// Shows a modal window through the modal seam and runs script on it instead of waiting: the
-// window is shown, the script drives it, and the answer is its result. Scripts are consumed in
-// order, one per modal window; a window opened with no script left fails the test and is closed.
+// Modal windows run the next script in turn instead of waiting; one opened with none left fails the test.
 class ScriptedModals {
 public:
     using Script = std::function<void(QDialog &)>;
-    ScriptedModals();
-    ~ScriptedModals();
-    void Then(Script script);
+    ScriptedModals()
+    {
+        m_previous = ui::SetModalHandler([this](QDialog &dialog) {
+            ++m_opened;
+            dialog.show();
+            dialog.activateWindow();
+            QApplication::processEvents();
+            if (m_scripts.empty()) {
+                ADD_FAILURE() << "unexpected modal window " << dialog.objectName().toStdString();
+            } else {
+                Script script = std::move(m_scripts.front());
+                m_scripts.pop_front();
+                script(dialog);
+            }
+            QApplication::processEvents();
+            if (dialog.isVisible())
+                dialog.reject();
+            return dialog.result();
+        });
+    }
+    ~ScriptedModals()
+    {
+        ui::SetModalHandler(m_previous);
+        EXPECT_TRUE(m_scripts.empty()) << m_scripts.size() << " scripted window(s) never opened";
+    }
+    void Then(Script script) { m_scripts.push_back(std::move(script)); }
     int Opened() const { return m_opened; }
-    QStringList Titles() const { return m_titles; }
 
 private:
     ui::ModalHandler m_previous;
     std::deque<Script> m_scripts;
     int m_opened = 0;
-    QStringList m_titles;
 };
 
-// Finds a child control by its object name; fails the test when it is missing.
-template <typename T>
-T *Find(QWidget *parent, const char *name);
+inline QStringList Items(const IListItems &list)
+{
+    QStringList out;
+    for (int i = 0; i < list.ListCount(); ++i)
+        out << list.List(i);
+    return out;
+}
 
-// A file's bytes (empty when it cannot be read).
-QByteArray BytesOf(const QString &path);
-// Prints QString values readably in failure messages.
-void PrintTo(const QString &s, std::ostream *os);
+inline QByteArray BytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
-// Types text into a widget as keystrokes, and presses one key.
-void TypeInto(QWidget *w, const QString &text);
-void Press(QWidget *w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier);
+inline void Press(QWidget *w, int key) { QTest::keyClick(w, Qt::Key(key)); }
+// Types any text as key events; beyond ASCII as an input method hands it over (a surrogate pair as one).
+inline void TypeText(QWidget *w, const QString &text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        const QString ch = text.mid(i, text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1);
+        i += int(ch.size()) - 1;
+        if (ch.size() == 1 && ch[0].unicode() >= 0x20 && ch[0].unicode() < 0x7f) {
+            QTest::keyClicks(w, ch);
+        } else {
+            QTest::sendKeyEvent(QTest::Press, w, Qt::Key_unknown, ch, Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, w, Qt::Key_unknown, ch, Qt::NoModifier);
+        }
+    }
+}
 
-#include "TestSupport.inl"
+// Awkward texts for any text box. Tabs, line breaks and 10,000 characters cannot be typed into a
+// one-line box: Put pastes them, and answers what the box then holds.
+inline const QString kHostile[] = {
+    "'", "''", "\"\"", "x' OR '1'='1", "<<>>", "<<", "#", "#1/1/2000#", "#31/2/2000#", "--", ";",
+    "x'; DROP TABLE tblUsers; --", "%", "_", "   ", " 7 ", "-12.5", "+3e2", "1.5E-3", "+.5", "7.", "1e15", "2e15",
+    "1e999", "nan", "inf", "0x10", QStringLiteral(" 'x'<<>>#1/2/2003#;--%_\"\u03a9").repeated(400).left(10000),
+    "a\tb\t", "one\r\ntwo\nthree", QStringLiteral(u"\u00c9lodie \u03a9\u03bc\u03ad\u03b3\u03b1 \u041f\u0440\u0438"),
+    QStringLiteral(u"\u65e5\u672c \U0001F600\U0001F44D\U0001F3FD")};
+inline QString Put(QLineEdit *box, const QString &text)
+{
+    box->selectAll();
+    text.size() < 100 && !text.contains('\t') && !text.contains('\n') ? TypeText(box, text) : box->setText(text);
+    return box->text();
+}
 
-// Types any text into a widget as key events, characters beyond ASCII included.
-void TypeText(QWidget *w, const QString &text);
 // Scripts the next login dialog: the name, Enter, the password, Enter.
-void ScriptLogin(ScriptedModals &modals, const QString &name, const QString &password);
+inline void ScriptLogin(ScriptedModals &modals, const QString &name, const QString &password)
+{
+    modals.Then([=](QDialog &d) {
+        auto &login = static_cast<frmLogin &>(d);
+        TypeText(login.txtUserName, name);
+        Press(login.txtUserName, Qt::Key_Return);
+        TypeText(login.txtPassword, password);
+        Press(login.txtPassword, Qt::Key_Return);
+    });
+}
+
 // Saves a user through the user entry window as a user would: types both boxes, clicks Save.
-void SaveUserThroughWindow(const QString &name, const QString &password);
+inline void SaveUserThroughWindow(const QString &name, const QString &password)
+{
+    frmUser window;
+    window.show();
+    QApplication::processEvents();
+    TypeText(window.txtUserName, name);
+    TypeText(window.txtPassword, password);
+    QTest::mouseClick(window.cmdSave, Qt::LeftButton);
+}
