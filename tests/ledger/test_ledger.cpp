@@ -187,11 +187,9 @@ TEST_F(LedgerTest, BookingStoresTheEntryAsTypedInTheHeadsColumnAndRefusesWithout
 // ledger asks about its current row, DELETE about the entry loaded.
 TEST_F(LedgerTest, EditLoadsAtOnceDoubleClickAsksSavingRewritesAndBothDeletesAsk)
 {
-    // Right after opening nothing is loaded, yet DELETE asks and Yes deletes key 0.
-    Ask(Answer::Yes, w->cmdDelete);
-    EXPECT_TRUE(Statements().contains("Delete from tblTransaction Where Id=0"));
-    EXPECT_TRUE(!w->FrameActionManager->isEnabled() && w->bNewAction);
-    w->cmdDelete->click();  // while adding or closed: nothing at all
+    // Right after opening nothing is loaded: DELETE neither asks nor deletes.
+    w->cmdDelete->click();
+    EXPECT_TRUE(Statements().isEmpty());
     Seed("INSERT INTO tblTransaction VALUES (6,'ann','2024-03-06',2,-30,0,'refund',7)");
     Click(w->gdPreviewList, 3);
     Click(w->gdTansactionsList, 1);
@@ -230,12 +228,58 @@ TEST_F(LedgerTest, DeletingATaskAsksAboutTheCurrentRowAndKeepsItsEntries)
     traces.clear();
     Ask(Answer::No, w->btnDelTask);
     EXPECT_EQ(boxes.Last(), "Want to delete this action 'Garage' ?|2|Quillmark v1.0 DEMO|2|1");
+    w->btnAddAction->click();
     Ask(Answer::Yes, w->btnDelTask);  // right after the reload the last row, Garage, is current
-    EXPECT_EQ(Screen(), "8,6|1,3,2|7|500|160|Credit of|340.00 0111 ");  // the deleted task stays on show
+    // The task on show is gone: the add is cancelled and no task is on show, so nothing can be booked on it.
+    EXPECT_EQ(Screen(), "8,6|,,||500|160|Credit of|340.00 0011 ");
     EXPECT_EQ(Scalar("Select count(*) From tblTransaction Where TaskID=7"), "4");
     const QByteArray del = kTrace + "btnDelTask_Click()- ";
     EXPECT_EQ(traces, (QList<QByteArray>{del + "Entering ", del + "OUT- sql=)", del + "Entering ",
                                          del + "OUT- sql=Delete from tblTasks Where TaskID=7)"}));
+    // Deleting a task that is not on show leaves the one on show as it was.
+    Click(w->gdPreviewList, 1);
+    QTest::keyClick(w->gdPreviewList, Qt::Key_Down);
+    Ask(Answer::Yes, w->btnDelTask);
+    EXPECT_EQ(Screen(), "8|5|8|0|999|Debit of |-999.00 0111 -999");
+}
+
+// Edit chooses the entry's own head by its number, also when two heads share a name; when that head
+// is gone none is chosen and Save refuses, leaving the entry as it was.
+TEST_F(LedgerTest, EditChoosesTheEntrysOwnHead)
+{
+    Seed("INSERT INTO defHeads VALUES (4,'Cement',0,'ann')");
+    Seed("INSERT INTO tblTransaction VALUES (6,'ann','2024-03-07',4,70,0,'refund',7)");
+    w->LoadHeads();
+    Click(w->gdPreviewList, 3);
+    Click(w->gdTansactionsList, 4);
+    w->btnEditAction->click();
+    w->cmdSave->click();
+    EXPECT_EQ(Screen(), "8,6,7|1,3,2,6|7|570|160|Credit of|410.00 0100 410");
+    Seed("DELETE FROM defHeads WHERE Id=4");
+    w->LoadHeads();
+    Click(w->gdTansactionsList, 4);
+    w->btnEditAction->click();
+    Ask(Answer::OK, w->cmdSave);
+    EXPECT_EQ(boxes.Last(), "Select an action to add from the list.|3|Quillmark v1.0 DEMO|0|1");
+    EXPECT_EQ(Scalar("Select HeadId From tblTransaction Where Id=6"), "4");
+}
+
+// Once the ledger is emptied its blank rows load nothing, and DELETE leaves alone an entry it no longer lists.
+TEST_F(LedgerTest, BlankLedgerRowsLoadNothingAndDeleteOnlyAListedEntry)
+{
+    Click(w->gdPreviewList, 3);
+    Click(w->gdTansactionsList, 1);
+    w->btnEditAction->click();
+    w->cboPreviewStatus->SetListIndex(3);  // no task is on hold: the ledger is emptied
+    Q_EMIT w->cboPreviewStatus->activated(3);
+    w->btnRefresh->click();
+    Click(w->gdTansactionsList, 2, true);
+    w->btnEditAction->click();
+    w->cmdDelete->click();
+    w->btnActionCancel->click();
+    w->btnEditAction->click();
+    EXPECT_EQ(Screen(), "8,6,7|,,||500|160|Credit of|340.00 0100 ");
+    EXPECT_EQ(Scalar("Select count(*) From tblTransaction"), "5");
 }
 
 TEST_F(LedgerTest, ClosingAnEditorRefillsTheListsButNotTheTaskGrid)
