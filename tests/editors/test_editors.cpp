@@ -71,7 +71,7 @@ TEST_F(EditorsTest, TasksAreAddedWithDefaultsAndEdited)
     EXPECT_EQ(Statements().value(0), "Update tblTasks Set StatusID=4,TaskName='Roof 2',StartDate=#01/03/2026#,"
                                      "CostPlanned=0.123456789012346,Notes='it''s <<>> done' WHERE  TaskID =7");
     EXPECT_EQ(Column(kTasks)[0], "7|ann|4|Roof 2|2026-03-01|2026-09-01|77.0|0.123456789012346|it's <<>> done");
-    ClickRow(w.lstTasks, 0, Answer::Yes);  // a planned cost that is no number is refused (more in the hostile tests)
+    ClickRow(w.lstTasks, 0, Answer::Yes);  // a planned cost that is no number is refused
     Retype(w.zeCostPlanned, "1,000");
     boxes.Expect();
     w.cmdSave->click();
