@@ -1,6 +1,5 @@
 #pragma once
-// What the data tests share: an open program folder, whole rows as text, and a file used through
-// the engine alone, as another program would.
+// Shared by the data tests: an open program folder, rows as text, a file used as another program would.
 #include "TestSupport.h"
 
 #include <QFile>

@@ -11,8 +11,7 @@ using CrashSafety = ProgramFolderTest;
 
 TEST_F(CrashSafety, EverySaveThatReturnedSurvivesAKillAtAnyMomentAndQuitLeavesTheFileWhole)
 {
-    // Runs the writer, killed after a while (from its first save when asked, so that a slow start
-    // still leaves saves to check) or saving 20 entries; answers the keys it printed.
+    // Runs the writer, killed after a while (from its first save if asked) or saving 20; answers its keys.
     const auto run = [&](int killAfterMs, bool afterFirstSave, const char *end = "") {
         QProcess writer;
         writer.start(QStringLiteral(QMK_TEST_WRITER), {Folder(), killAfterMs < 0 ? "20" : "", end});

@@ -1,5 +1,4 @@
-// The platform seams as the real program uses them: the message box that a user answers, and trace
-// lines on the debugger channel.
+// The platform seams as the real program uses them: the box a user answers, and trace lines.
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -9,12 +8,13 @@
 // The box shows its title, text, icon and default button; pressing the default answers its button.
 TEST(Seams, RealMessageBoxShowsTitleIconAndDefaultAndAnswersTheButtonPressed)
 {
-    using B = ui::Buttons;
-    using I = ui::Icon;
-    const struct { B buttons; I icon; int defaultButton; ui::Answer answer; const char *shown; } cases[] = {
-        {B::YesNo, I::Information, 2, ui::Answer::No, "1 No"}, {B::YesNo, I::Question, 1, ui::Answer::Yes, "4 Yes"},
-        {B::OKOnly, I::Critical, 1, ui::Answer::OK, "3 OK"}, {B::RetryCancel, I::None, 1, ui::Answer::Retry, "0 Retry"},
-        {B::YesNoCancel, I::Exclamation, 3, ui::Answer::Cancel, "2 Cancel"}};  // QMessageBox::Icon, default button
+    using namespace ui;
+    const struct { Buttons buttons; Icon icon; int defaultButton; Answer answer; const char *shown; } cases[] = {
+        {Buttons::YesNo, Icon::Information, 2, Answer::No, "1 No"},  // shown: the QMessageBox icon, the default
+        {Buttons::YesNo, Icon::Question, 1, Answer::Yes, "4 Yes"},
+        {Buttons::OKOnly, Icon::Critical, 1, Answer::OK, "3 OK"},
+        {Buttons::RetryCancel, Icon::None, 1, Answer::Retry, "0 Retry"},
+        {Buttons::YesNoCancel, Icon::Exclamation, 3, Answer::Cancel, "2 Cancel"}};
     for (const auto &c : cases) {
         QString shown;
         QTimer::singleShot(0, [&] {
@@ -28,15 +28,12 @@ TEST(Seams, RealMessageBoxShowsTitleIconAndDefaultAndAnswersTheButtonPressed)
     }
 }
 
-TEST(Seams, TraceLinesGoToTheirLoggingCategoryOrTheHandler)
+// Without a handler of their own, trace lines go to their logging category.
+TEST(Seams, TraceLinesGoToTheirLoggingCategory)
 {
     static QString logged;
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &c, const QString &m) { logged = c.category + m; });
     ui::Trace(QStringLiteral(">>frmMainMenu>LoadTasks Start"));
     qInstallMessageHandler(nullptr);
-    QList<QByteArray> lines;
-    ui::SetTraceHandler([&](const QByteArray &l) { lines << l; });
-    ui::Trace(QStringLiteral("a>b"));
-    ui::SetTraceHandler({});
-    EXPECT_EQ(logged + "|" + lines.join(), "quillmark.trace>>frmMainMenu>LoadTasks Start|a>b");
+    EXPECT_EQ(logged, "quillmark.trace>>frmMainMenu>LoadTasks Start");
 }
