@@ -6,6 +6,9 @@
 #include "ui/Grid.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -69,6 +72,37 @@ TEST_F(ExportTest, TheLedgerIsWrittenCellByCellAndOpenedOnYes)
     boxes.Expect(ui::Answer::Yes);
     EXPECT_EQ(Export("Garage"), std::vector<Box>{kQuestion});
     EXPECT_EQ(opened, QStringList{Path()});
+}
+
+// LibreOffice Calc reads every cell where the writer put it, rows above 255 and accents included. Its
+// profile lives in the test folder, so no other LibreOffice run is disturbed.
+TEST_F(ExportTest, LibreOfficeReadsEveryCell)
+{
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    if (soffice.isEmpty())
+        GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+    QDir(Folder()).mkdir(QStringLiteral("xsl"));
+    boxes.Expect(ui::Answer::No);
+    boxes.Expect(ui::Answer::OK);
+    Export("Caf\u00e9", Rows(260, {"Caf\u00e9", "row", "1", "0", "08/03/2024"}));
+    QProcess lo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", Folder());
+    lo.setProcessEnvironment(env);
+    lo.start(soffice, {"-env:UserInstallation=" + QUrl::fromLocalFile(Folder() + "/lo").toString(), "--headless",
+                       "--norestore", "--convert-to", "csv:Text - txt - csv (StarCalc):9,34,76", "--outdir", Folder(),
+                       Path()});
+    ASSERT_TRUE(lo.waitForFinished(180000)) << "LibreOffice did not finish";
+    QFile csv(Folder() + "/05-12-2026 - TASK details - (14-05-09).csv");
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly)) << lo.readAllStandardError().toStdString();
+    QStringList read;  // every cell as LibreOffice read it, as Cells lists the file's own
+    const QStringList lines = QString::fromUtf8(csv.readAll()).split('\n');
+    for (int r = 0; r < lines.size(); ++r)
+        for (int c = 0; c < lines[r].split('\t').size(); ++c)
+            if (!lines[r].split('\t')[c].isEmpty())
+                read << QString("%1,%2:%3").arg(r + 1).arg(c + 1).arg(lines[r].split('\t')[c]);
+    EXPECT_EQ(read, Cells(BytesOf(Path())));
+    EXPECT_EQ(read.size(), 1311);
 }
 
 // A failed export leaves no file of its own and says why; whatever was at the name stays as it was.
