@@ -128,6 +128,15 @@ TEST_F(ShellTest, NewUsersAreStoredAsTypedUnderTheNextIdAndATakenNameIsRefused)
     }
     QTest::mouseClick(entry->cmdCancel, Qt::LeftButton);
     EXPECT_EQ(QString::number(entry->result()) + " " + QString::number(Users().size()), "0 4");
+    entry = Show<frmUser>();  // Enter saves, as Save does
+    TypeText(entry->txtUserName, "Dee");
+    TypeText(entry->txtPassword, "pw");
+    Press(entry->txtPassword, Qt::Key_Return);
+    EXPECT_EQ(Users().last(), "5:Dee:pw");
+    // Escape in the login dialog ends the program.
+    login = Show<frmLogin>();
+    Press(login->txtUserName, Qt::Key_Escape);
+    EXPECT_EQ(endProgramCalls, 1);
 }
 
 // Any text as a new user's name and password is stored as the box holds it, in that one row, and
