@@ -3,7 +3,6 @@
 #include "data/ListItems.h"
 #include "data/MyFun.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -16,25 +15,6 @@ QString textOf(const Variant &v)
 }
 
 }  // namespace
-
-namespace {
-IErrorReporter *g_reporter = nullptr;
-}  // namespace
-
-IErrorReporter *SetErrorReporter(IErrorReporter *reporter)
-{
-    IErrorReporter *previous = g_reporter;
-    g_reporter = reporter;
-    return previous;
-}
-
-void ReportDataError(const QString &description)
-{
-    if (g_reporter)
-        g_reporter->Report(description);
-    else
-        fprintf(stderr, "Error: %s\n", qPrintable(description));
-}
 
 QStringList SplitList(const QString &list, const QString &delim)
 {

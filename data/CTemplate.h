@@ -53,6 +53,7 @@ private:
     QString m_sql;  // the statement this instance composed last
 };
 
-// Splits a field or value list at its delimiter. Empty pieces count as items; an empty list has none. A single-quoted
-// text literal (with its doubled quotes) is one item even when the delimiter stands inside it.
+// Splits a field or value list at its delimiter. Empty pieces count as items; an empty list has
+// none. A single-quoted text literal (with its doubled quotes) is one item even when the delimiter
+// stands inside it.
 QStringList SplitList(const QString &list, const QString &delim);

@@ -113,8 +113,8 @@ void frmHeads::cmdSave_Click()
     if (!Frame1->isEnabled() || IsBlank(txtDescription->text()))
         return;
     const QString fields = QStringLiteral("Heads<<>>PlusMinus<<>>UserId");
-    const QString values = QuoteSql(txtDescription->text()) + kListDelimiter + QString::number(cboType->ListIndex()) + kListDelimiter +
-                           QuoteSql(CurrentUserId);
+    const QString values =
+        JoinList({QuoteSql(txtDescription->text()), QString::number(cboType->ListIndex()), QuoteSql(CurrentUserId)});
     TryStep([&] {
         // A head deleted while it was being edited leaves no current item, and nothing to update.
         if (EditMode && lstHeads->ListIndex() >= 0)

@@ -154,18 +154,21 @@ void frmTask::cmdSave_Click()
         return;
     }
     const QString status = QString::number(cboStatus->ListIndex() + 1);
-    const QString rest = QuoteSql(txtDescription->text()) + kListDelimiter + DateLiteral(dtTaskDateStart->Value()) + kListDelimiter +
-                         (EditMode ? QString() : QStringLiteral("0") + kListDelimiter) + FormatNumber(cost) + kListDelimiter +
-                         QuoteSql(zeRemarksTask->text());
+    // A new task's cost up to now starts at 0; an update leaves it as the ledger wrote it.
+    QStringList rest{QuoteSql(txtDescription->text()), DateLiteral(dtTaskDateStart->Value())};
+    if (!EditMode)
+        rest << QStringLiteral("0");
+    rest << FormatNumber(cost) << QuoteSql(zeRemarksTask->text());
     TryStep([&] {
         if (!EditMode) {
             m_cls->AddNewTask(QStringLiteral("tblTasks"),
                               QStringLiteral("UserId<<>>StatusID<<>>TaskName<<>>StartDate<<>>CostUpToNow<<>>"
                                              "CostPlanned<<>>Notes"),
-                              QuoteSql(CurrentUserId) + kListDelimiter + status + kListDelimiter + rest, QStringLiteral("TaskID"), kListDelimiter);
+                              JoinList(QStringList{QuoteSql(CurrentUserId), status} + rest), QStringLiteral("TaskID"),
+                              kListDelimiter);
         } else if (lstTasks->ListIndex() >= 0) {
             m_cls->UpdateDataTask(QStringLiteral("tblTasks"), QStringLiteral("TaskName<<>>StartDate<<>>CostPlanned<<>>Notes"),
-                                  rest, QStringLiteral("StatusID"), Variant(status.toInt()), kListDelimiter,
+                                  JoinList(rest), QStringLiteral("StatusID"), Variant(status.toInt()), kListDelimiter,
                                   lstTasks->ItemData(lstTasks->ListIndex()));
         }
     });

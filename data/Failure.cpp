@@ -1,0 +1,22 @@
+#include "data/Failure.h"
+
+#include <cstdio>
+
+namespace {
+IErrorReporter *g_reporter = nullptr;
+}  // namespace
+
+IErrorReporter *SetErrorReporter(IErrorReporter *reporter)
+{
+    IErrorReporter *previous = g_reporter;
+    g_reporter = reporter;
+    return previous;
+}
+
+void ReportDataError(const QString &description)
+{
+    if (g_reporter)
+        g_reporter->Report(description);
+    else
+        fprintf(stderr, "Error: %s\n", qPrintable(description));
+}
