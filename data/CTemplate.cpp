@@ -113,12 +113,29 @@ std::shared_ptr<Recordset> CTemplate::GetResults(QString strRequete)
     return handed;
 }
 
+template <typename Body>
+void CTemplate::write(Body &&body)
+{
+    m_busy = false;
+    Reported([&] {
+        try {
+            body();
+        } catch (const DatabaseBusy &) {
+            m_busy = true;
+            throw;
+        }
+    });
+}
+
 QString CTemplate::insertRecord(const QString &tblName, const QString &Flist, const QString &VList,
                                 const QString &idField, const QString &Delim)
 {
-    Reported([&] {
+    write([&] {
         const QStringList fields = SplitList(Flist, Delim);
         const QStringList values = SplitList(VList, Delim);
+        // The key is read and used under one write lock: another program saving at the same
+        // moment waits, and never takes the same key.
+        WriteTransaction transaction(SharedConnection);
         const std::int16_t key = GetNextId(tblName, idField);
         if (key == 0)
             return;  // GetNextId has told the user; a row with key 0 is never written
@@ -133,6 +150,7 @@ QString CTemplate::insertRecord(const QString &tblName, const QString &Flist, co
         m_sql = QStringLiteral("INSERT INTO ") + tblName + QStringLiteral(" (") + columns + QStringLiteral(") VALUES (") +
                 literals + QLatin1Char(')');
         ExecuteSql(m_sql);
+        transaction.Commit();
     });
     return {};
 }
@@ -167,7 +185,7 @@ QString updateHead(const QString &tblName, const QStringList &fields, const QStr
 QString CTemplate::UpdateData(const QString &tblName, const QString &Flist, const QString &VList,
                               const QString &idField, const Variant &IdValue, const QString &Delim)
 {
-    Reported([&] {
+    write([&] {
         m_sql = updateHead(tblName, SplitList(Flist, Delim), SplitList(VList, Delim), idField, IdValue) +
                 QStringLiteral(" WHERE ") + idField + QLatin1Char('=') + IdValue.toString();
         ExecuteSql(m_sql);
@@ -179,7 +197,7 @@ QString CTemplate::UpdateDataTask(const QString &tblName, const QString &Flist, 
                                   const QString &idField, const Variant &IdValue, const QString &Delim,
                                   qint32 IdTaskValue)
 {
-    Reported([&] {
+    write([&] {
         m_sql = updateHead(tblName, SplitList(Flist, Delim), SplitList(VList, Delim), idField, IdValue) +
                 QStringLiteral(" WHERE  TaskID =") + QString::number(IdTaskValue);
         ExecuteSql(m_sql);

@@ -46,11 +46,20 @@ public:
     // Runs a query and hands its cursor to the caller, who owns it from then on.
     std::shared_ptr<Recordset> GetResults(QString strRequete);
 
+    // True when the last writer call found the database busy with another program's save and
+    // stored nothing (the user has been told): a window keeps what was typed, for Save again.
+    bool Busy() const { return m_busy; }
+
 private:
     QString insertRecord(const QString &tblName, const QString &Flist, const QString &VList,
                          const QString &idField, const QString &Delim);
 
+    // Runs one writer: reports a failure, and notes whether it was the database being busy.
+    template <typename Body>
+    void write(Body &&body);
+
     QString m_sql;  // the statement this instance composed last
+    bool m_busy = false;
 };
 
 // Splits a field or value list at its delimiter. Empty pieces count as items; an empty list has

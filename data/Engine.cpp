@@ -1,12 +1,23 @@
 #include "data/Engine.h"
 
+#include "data/NewDatabase.h"
+
 #include <sqlcipher/sqlite3.h>
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
 #include <set>
 #include <utility>
 
@@ -131,7 +142,87 @@ QString pragma(sqlite3 *db, const char *sql)
 
 bool isDamage(int rc) { return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB; }
 
+bool isBusy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
+
+// The files the engine makes beside a database while it works on it.
+const char *const kSideSuffixes[] = {"-wal", "-shm", "-journal"};
+
+bool isSideFile(const char *path)
+{
+    const size_t len = std::strlen(path);
+    for (const char *suffix : kSideSuffixes) {
+        const size_t n = std::strlen(suffix);
+        if (len > n && std::strcmp(path + len - n, suffix) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The engine's own file-open call, and the one that replaces it. The database's folder may be
+// one that every user of the computer writes: whatever another user has put at a side file's
+// name, a symbolic link (to a file of the user running the program) or a second name of such a
+// file, is not opened, so that it can neither be written nor emptied. The main file's path is
+// resolved before it is opened, so that a link of its own (the package's, from the program
+// folder) has already been followed by then.
+using OpenCall = int (*)(const char *, int, int);
+OpenCall g_engineOpen = nullptr;
+
+int openWithoutFollowing(const char *path, int flags, int mode)
+{
+    const int fd = g_engineOpen(path, flags | O_NOFOLLOW, mode);
+    if (fd < 0 || !isSideFile(path))
+        return fd;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+        ::close(fd);
+        errno = ELOOP;
+        return -1;
+    }
+    return fd;
+}
+
+void openFilesWithoutFollowingLinks()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        sqlite3_vfs *vfs = sqlite3_vfs_find("unix");
+        if (!vfs || !vfs->xGetSystemCall || !vfs->xSetSystemCall)
+            return;
+        g_engineOpen = reinterpret_cast<OpenCall>(vfs->xGetSystemCall(vfs, "open"));
+        if (g_engineOpen)
+            vfs->xSetSystemCall(vfs, "open", reinterpret_cast<sqlite3_syscall_ptr>(openWithoutFollowing));
+    });
+}
+
+// What is wrong with a side file of the database at path, said for the user; empty when every
+// side file is missing or a plain file of its own.
+QString sideFileProblem(const QString &path)
+{
+    for (const char *suffix : kSideSuffixes) {
+        const QString side = path + QLatin1String(suffix);
+        struct stat st {};
+        if (::lstat(QFile::encodeName(side).constData(), &st) != 0)
+            continue;
+        if (S_ISREG(st.st_mode) && st.st_nlink == 1)
+            continue;
+        const QString what = S_ISLNK(st.st_mode) ? QStringLiteral("is a link to another file")
+                             : S_ISREG(st.st_mode) ? QStringLiteral("is a second name of another file")
+                                                   : QStringLiteral("is not a plain file");
+        return QStringLiteral("The database file '%1' was not opened: '%2' %3, which Quillmark never makes. "
+                              "It may have been put there so that Quillmark overwrites that file. Nothing was "
+                              "changed; ask whoever looks after this computer to remove '%2'.")
+            .arg(path, side, what);
+    }
+    return {};
+}
+
 }  // namespace
+
+DatabaseBusy::DatabaseBusy()
+    : SqlError(QStringLiteral("The database is busy: another program is saving in it. Nothing was saved; "
+                              "try again in a moment."))
+{
+}
 
 // ---- Recordset ----
 
@@ -219,6 +310,7 @@ void Connection::Close()
     }
     m_readOnly = false;
     m_cannotSave.clear();
+    m_path.clear();
 }
 
 QString DatabasePathOf(const QString &connectionText)
@@ -263,12 +355,27 @@ int openKeyed(const QByteArray &name, int flags, const QString &password, sqlite
 
 namespace {
 
+// The file's path with every link in it resolved (a new file's folder is resolved).
+QString resolvedPath(const QString &path, bool create)
+{
+    const QFileInfo info(path);
+    if (create) {
+        const QString folder = info.absoluteDir().canonicalPath();
+        return folder.isEmpty() ? path : QDir(folder).filePath(info.fileName());
+    }
+    const QString real = info.canonicalFilePath();
+    return real.isEmpty() ? path : real;
+}
+
 // Refuses what is no file of ours before the engine sees it: nothing named, a missing file (or
-// one in the way of a new file), a folder, an empty file.
+// one in the way of a new file), a folder, an empty file, side files that are not the engine's.
 void checkPath(const QString &path, bool create)
 {
     if (path.isEmpty())
         throw SqlError(QStringLiteral("No database file was named in the connection."));
+    const QString problem = sideFileProblem(path);
+    if (!problem.isEmpty())
+        throw SqlError(problem);
     const bool exists = QFileInfo::exists(path);
     if (!create && !exists)
         throw SqlError(QStringLiteral("Could not find file '%1'.").arg(path));
@@ -282,6 +389,22 @@ void checkPath(const QString &path, bool create)
         throw SqlError(QStringLiteral("'%1' is empty: it is not a Quillmark database.").arg(path));
 }
 
+// Makes the new file itself, never through a link and never over a file that appeared since the
+// check, so that the engine then only opens a file that is ours.
+void makeNewFile(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          0644);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EEXIST)
+            throw SqlError(QStringLiteral("The file '%1' already exists.").arg(path));
+        throw SqlError(QStringLiteral("Cannot make the database file '%1': %2.")
+                           .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+    }
+    ::close(fd);
+}
+
 // Opens and keys the file; a file that the system lets us read but not write opens for reading.
 // Sets asItStands when the file is read without its write-ahead log.
 sqlite3 *openHandle(const QString &path, const QString &password, bool create, bool *asItStands)
@@ -291,6 +414,12 @@ sqlite3 *openHandle(const QString &path, const QString &password, bool create, b
     int rc = openKeyed(path.toUtf8(), flags, password, &db);
     *asItStands = false;
     if ((rc & 0xff) == SQLITE_CANTOPEN && !create) {
+        // A side file put in the way since the check is refused, never read around.
+        const QString problem = sideFileProblem(path);
+        if (!problem.isEmpty()) {
+            sqlite3_close_v2(db);
+            throw SqlError(problem);
+        }
         // A file still in write-ahead-log mode (its program was killed, or another program
         // keeps it so) cannot be read without the log's index, and a read-only folder cannot
         // hold one: read the file as it stands.
@@ -313,16 +442,33 @@ sqlite3 *openHandle(const QString &path, const QString &password, bool create, b
 
 }  // namespace
 
-void Connection::openFile(const QString &path, const QString &password, bool create)
+void Connection::openFile(const QString &named, const QString &password, bool create)
 {
     Close();
+    openFilesWithoutFollowingLinks();
+    const QString path = named.isEmpty() ? named : resolvedPath(named, create);
     checkPath(path, create);
+    if (create)
+        makeNewFile(path);
     bool asItStands = false;
-    sqlite3 *db = openHandle(path, password, create, &asItStands);
+    sqlite3 *db = nullptr;
+    try {
+        db = openHandle(path, password, create, &asItStands);
+    } catch (...) {
+        if (create)
+            QFile::remove(path);
+        throw;
+    }
+    m_db = db;
+    m_path = path;
+    sqlite3_busy_timeout(db, m_busyTimeout);
+    if (!create)
+        refuseForeignSchema(path);
     // Room for a whole ledger of the largest size in decrypted pages, so that showing the same
     // project again reads no page twice.
     sqlite3_exec(db, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
-    m_db = db;
+    // A save shown as done is on the disk: every commit waits for it to be written there.
+    sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     if (sqlite3_db_readonly(db, "main") == 1) {
         m_readOnly = true;
         m_cannotSave = QStringLiteral("Changes cannot be saved: the database file '%1' can only be read (%2).")
@@ -359,15 +505,48 @@ bool Connection::sortNamesAgain(const QString &path)
     return false;
 }
 
-// While the program runs, changes go to a write-ahead log that is flushed to the disk at
-// checkpoints rather than at every statement: a save survives the program being killed at any
-// moment, and the ledger's write-back on every display costs no disk flush. A file that cannot
-// take the log (a full disk) keeps its rollback journal and full flushes.
+// The file holds Quillmark's own tables and indexes and nothing else. Anyone who may write the
+// shared file could add views, triggers or virtual tables that run inside the engine when a
+// statement touches them; such a file is closed before any of it runs, and left as it is.
+void Connection::refuseForeignSchema(const QString &path)
+{
+    sqlite3_stmt *stmt = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, "SELECT type, name, sql FROM sqlite_master", -1, &stmt, nullptr);
+    QString foreign;
+    while (rc == SQLITE_OK && foreign.isEmpty() && sqlite3_step(stmt) == SQLITE_ROW) {
+        const auto text = [&](int c) { return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c))); };
+        if (!IsOwnSchemaObject(text(0), text(1), text(2)))
+            foreign = QStringLiteral("%1 \"%2\"").arg(text(0), text(1));
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_OK)
+        fail(rc);
+    if (foreign.isEmpty())
+        return;
+    m_readOnly = true;  // closed as it is: not even its journal mode is written back
+    Close();
+    throw SqlError(QStringLiteral("The database file '%1' holds something Quillmark never makes (%2). It may have "
+                                  "been altered to attack the program, so it was not opened, and nothing in it was "
+                                  "run or changed.").arg(path, foreign));
+}
+
+[[noreturn]] void Connection::fail(int rc)
+{
+    if (isBusy(rc))
+        throw DatabaseBusy();
+    const QString problem = m_path.isEmpty() ? QString() : sideFileProblem(m_path);
+    if (!problem.isEmpty() && ((rc & 0xff) == SQLITE_CANTOPEN || (rc & 0xff) == SQLITE_IOERR))
+        throw SqlError(problem);
+    throw SqlError(errorText(m_db));
+}
+
+// While the program runs, changes go to a write-ahead log: a save survives the program being
+// killed at any moment, and other programs keep reading while one saves. A file that cannot
+// take the log (a full disk) keeps its rollback journal.
 void Connection::useWriteAheadLog()
 {
     if (pragma(m_db, "PRAGMA journal_mode=WAL").compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
         return;
-    sqlite3_exec(m_db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
     // The first read lays out the log's index; done now, a disk that fills up later still lets
     // the program read.
     sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
@@ -395,6 +574,43 @@ void Connection::ExecuteScript(const QString &script)
         sqlite3_free(err);
         throw SqlError(why);
     }
+}
+
+void Connection::BeginWrite()
+{
+    if (!m_db)
+        throw SqlError(QStringLiteral("The database is not open."));
+    const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        fail(rc);
+}
+
+void Connection::Commit()
+{
+    if (!m_db)
+        throw SqlError(QStringLiteral("The database is not open."));
+    const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        try {
+            fail(rc);
+        } catch (...) {
+            Rollback();
+            throw;
+        }
+    }
+}
+
+void Connection::Rollback() noexcept
+{
+    if (m_db && !sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Connection::SetBusyTimeout(int milliseconds)
+{
+    m_busyTimeout = milliseconds;
+    if (m_db)
+        sqlite3_busy_timeout(m_db, milliseconds);
 }
 
 void Connection::clearCache()
@@ -445,8 +661,9 @@ Connection::Cached &Connection::statementFor(const QString &text)
         throw SqlError(QStringLiteral("Characters found before the SQL statement: it starts with an empty statement."));
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
-    if (sqlite3_prepare_v2(m_db, begin, int(utf8.size()), &stmt, &tail) != SQLITE_OK)
-        throw SqlError(errorText(m_db));
+    const int rc = sqlite3_prepare_v2(m_db, begin, int(utf8.size()), &stmt, &tail);
+    if (rc != SQLITE_OK)
+        fail(rc);
     if (!stmt)
         throw SqlError(QStringLiteral("The statement is empty."));
     for (const char *p = skipBlanksAndComments(tail, end); p < end; p = skipBlanksAndComments(p + 1, end)) {
@@ -513,9 +730,12 @@ std::shared_ptr<Recordset> Connection::Execute(const QString &statement)
         ++rs->m_rows;
     }
     if (rc != SQLITE_DONE) {
-        const QString why = errorText(m_db);
-        sqlite3_reset(stmt);
-        throw SqlError(why);
+        try {
+            fail(rc);
+        } catch (...) {
+            sqlite3_reset(stmt);
+            throw;
+        }
     }
     sqlite3_reset(stmt);
     if (cols > 0) {

@@ -61,6 +61,13 @@ private:
     int m_pos = 0;
 };
 
+// The database is held by another program's write for longer than the connection waits: the
+// statement did not run and nothing was stored.
+class DatabaseBusy : public SqlError {
+public:
+    DatabaseBusy();
+};
+
 // The one SQLCipher connection of the process.
 class Connection {
 public:
@@ -86,12 +93,25 @@ public:
     // Runs a script of several statements (used to lay out a new file).
     void ExecuteScript(const QString &script);
 
+    // A write transaction that holds the file's write lock from its start, so that what it reads
+    // (the largest key) is still true when it writes. Another program's transaction is waited for
+    // up to the busy timeout; then DatabaseBusy is thrown and nothing has begun.
+    void BeginWrite();
+    void Commit();
+    void Rollback() noexcept;
+    // How long a statement waits for another program's write to end (3 seconds unless set).
+    void SetBusyTimeout(int milliseconds);
+
 private:
     void openFile(const QString &path, const QString &password, bool create);
+    void refuseForeignSchema(const QString &path);
+    [[noreturn]] void fail(int rc);
     bool sortNamesAgain(const QString &path);
     void useWriteAheadLog();
 
     sqlite3 *m_db = nullptr;
+    QString m_path;  // the file as opened, every link in its path resolved
+    int m_busyTimeout = 3000;
     bool m_readOnly = false;
     QString m_cannotSave;
     // A prepared statement and how many rows it gave the last time it ran: the ledger and the
@@ -104,6 +124,28 @@ private:
     Cached &statementFor(const QString &text);
     void clearCache();
     QHash<QString, Cached> m_cache;
+};
+
+// Holds the write lock from construction; rolls back unless committed.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(Connection &c) : m_c(c) { m_c.BeginWrite(); }
+    ~WriteTransaction()
+    {
+        if (!m_done)
+            m_c.Rollback();
+    }
+    WriteTransaction(const WriteTransaction &) = delete;
+    WriteTransaction &operator=(const WriteTransaction &) = delete;
+    void Commit()
+    {
+        m_c.Commit();
+        m_done = true;
+    }
+
+private:
+    Connection &m_c;
+    bool m_done = false;
 };
 
 // The path after "dbq=" in a connection text: the whole rest when a file has that name, else

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QSet>
 #include <QStringList>
 
 namespace {
@@ -123,7 +124,67 @@ UPDATE tblTasks SET CostUpToNow = (SELECT round(sum(AmountIn) - sum(AmountOut), 
                                    WHERE TaskID = 1) WHERE TaskID = 1;
 )SQL";
 
+// The covering index of a project's entries had fewer columns in files made before it was widened.
+const char *const kEarlierIndexes[] = {
+    "CREATE INDEX ixTransactionsByTask ON tblTransaction (TaskID, TransactionDate, Id)",
+};
+
+const char *const kOwnTables[] = {"tblUsers", "tblStatus", "tblTasks", "tblTransaction", "defHeads"};
+
+// A statement text with its blanks made uniform and its letters small, so that the same
+// definition compares equal however it was laid out.
+QString normalized(const QString &sql)
+{
+    QString out;
+    bool blank = false;
+    for (const QChar c : sql) {
+        if (c.isSpace()) {
+            blank = true;
+            continue;
+        }
+        const bool punctuation = c == QLatin1Char('(') || c == QLatin1Char(')') || c == QLatin1Char(',');
+        if (blank && !punctuation && !out.isEmpty() && !out.endsWith(QLatin1Char('(')) && !out.endsWith(QLatin1Char(',')))
+            out += QLatin1Char(' ');
+        blank = false;
+        out += c.toLower();
+    }
+    return out;
+}
+
+const QSet<QString> &ownDefinitions()
+{
+    static const QSet<QString> definitions = [] {
+        QSet<QString> set;
+        for (const QString &statement : QString::fromLatin1(kSchema).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            if (!statement.trimmed().isEmpty())
+                set.insert(normalized(statement));
+        for (const char *earlier : kEarlierIndexes)
+            set.insert(normalized(QString::fromLatin1(earlier)));
+        return set;
+    }();
+    return definitions;
+}
+
 }  // namespace
+
+bool IsOwnSchemaObject(const QString &type, const QString &name, const QString &sql)
+{
+    if (!sql.isEmpty())
+        return (type == QLatin1String("table") || type == QLatin1String("index")) &&
+               ownDefinitions().contains(normalized(sql));
+    // The engine's own index of a UNIQUE column has no statement text.
+    if (type != QLatin1String("index"))
+        return false;
+    for (const char *table : kOwnTables) {
+        const QString prefix = QStringLiteral("sqlite_autoindex_") + QLatin1String(table) + QLatin1Char('_');
+        if (name.startsWith(prefix, Qt::CaseInsensitive)) {
+            bool number = false;
+            name.mid(prefix.size()).toInt(&number);
+            return number;
+        }
+    }
+    return false;
+}
 
 QStringList StatusNames()
 {

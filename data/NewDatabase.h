@@ -16,3 +16,7 @@ void CreateDatabaseFile(const QString &path, Sample sample);
 
 // The names of the task statuses, in StatusID order from 1. The first means "no filter".
 QStringList StatusNames();
+
+// True when a row of the file's schema (its type, name and statement text) is one of the tables
+// and indexes a Quillmark file is made with, or an index the engine made for one of them.
+bool IsOwnSchemaObject(const QString &type, const QString &name, const QString &sql);

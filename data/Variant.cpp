@@ -3,6 +3,30 @@
 #include <QLocale>
 #include <cmath>
 
+bool IsWholeNumber(const Variant &v)
+{
+    switch (v.type()) {
+    case Variant::Type::Integer:
+        return true;
+    case Variant::Type::Double: {
+        const double d = v.toDouble();
+        return std::isfinite(d) && std::trunc(d) == d && std::fabs(d) < 1e15;
+    }
+    case Variant::Type::Text: {
+        const QString t = v.toString();
+        const int start = t.startsWith(QLatin1Char('-')) ? 1 : 0;
+        if (t.size() <= start || t.size() - start > 15)
+            return false;
+        for (int i = start; i < t.size(); ++i)
+            if (t[i] < QLatin1Char('0') || t[i] > QLatin1Char('9'))
+                return false;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 QString FormatNumber(double value)
 {
     if (std::isnan(value))

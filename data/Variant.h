@@ -43,6 +43,11 @@ private:
     QDate m_date;
 };
 
+// True when a value read from the file is a whole number (an integer, a double without a fraction, or
+// a text of digits with an optional minus sign): only such a value may be put into a statement as a
+// key, since a file that anyone may write can hold any text where a number belongs.
+bool IsWholeNumber(const Variant &v);
+
 // A number in its plain text form ("12.5", "100", "-0.25"), point as decimal separator.
 QString FormatNumber(double value);
 // Reads a number as a user types it or a window shows it, blanks around it ignored: with a point

@@ -123,6 +123,9 @@ void frmHeads::cmdSave_Click()
         else if (!EditMode)
             m_cls->AddNew(QStringLiteral("defHeads"), fields, values, QStringLiteral("Id"), kListDelimiter);
     });
+    // Another program held the file: the name stays, for Save again.
+    if (m_cls->Busy())
+        return;
     Frame1->setEnabled(false);
     txtDescription->clear();
     TryStep([&] { LoadInList(); });

@@ -114,6 +114,8 @@ void frmTask::lstTasks_Click()
         m_task = SharedRecordset;
     });
     ShowField("StatusID", [&](const Variant &v) {
+        if (!v.isNull() && !v.toString().isEmpty() && !IsWholeNumber(v))
+            return;  // not a status number: no status is chosen, and nothing runs
         const Variant status = m_cls->CodeDecode(v.toString(), QStringLiteral("StatusID"), QStringLiteral("tblStatus"),
                                                  QStringLiteral("StatusID"));
         cboStatus->SetListIndex(int(status.toInt64()) - 1);
@@ -172,6 +174,9 @@ void frmTask::cmdSave_Click()
                                   lstTasks->ItemData(lstTasks->ListIndex()));
         }
     });
+    // Another program held the file: what was typed stays, for Save again.
+    if (m_cls->Busy())
+        return;
     Frame1->setEnabled(false);
     ClearControls();
     TryStep([&] { LoadInList(); });

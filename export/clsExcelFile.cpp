@@ -123,10 +123,20 @@ void clsExcelFile::CloseFile()
     if (m_fd < 0)
         throw Error(QStringLiteral("no file is open for writing"));
     writeAll(m_eof);
+    // The file is on the disk before the user is told it has been written: a power cut after
+    // the message leaves a whole file, and its name in the folder.
+    if (::fsync(m_fd) != 0 && errno != EINVAL)
+        fail(QStringLiteral("%1 could not be written to the disk (%2)").arg(shown(m_fileName), systemError(errno)));
     const int fd = m_fd;
     m_fd = -1;
     if (::close(fd) != 0)
         throw Error(QStringLiteral("%1 could not be completed (%2)").arg(shown(m_fileName), systemError(errno)));
+    const int folder = ::open(QFile::encodeName(QFileInfo(m_fileName).absolutePath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
 }
 
 void clsExcelFile::Discard() noexcept

@@ -151,6 +151,9 @@ void frmMainMenu::cmdSave_Click()
     else
         cls().UpdateData(QStringLiteral("tblTransaction"), fields, values, QStringLiteral("Id"), Variant(ActionId),
                          kListDelimiter);
+    // Another program held the file: the entry stays in the editor, for Save again.
+    if (cls().Busy())
+        return;
     TryStep([&] { LoadInGridTransactions(ToInteger(lblTaskNo->text())); });
     ClearControls();
     cmdAdd->setFocus();

@@ -55,7 +55,7 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
     const bool loaded = FillRows(*gdTansactionsList, ran ? SharedRecordset : nullptr,
                                  kLedgerColumns, [this](int c, const Variant &v) {
                                      if (c == LedgerColumn::Head)
-                                         return decode(v.toString(), QStringLiteral("Id"), QStringLiteral("defHeads"),
+                                         return decode(v, QStringLiteral("Id"), QStringLiteral("defHeads"),
                                                        QStringLiteral("Heads"))
                                              .toString();
                                      return c == LedgerColumn::Date ? FormatDate(v.toDate()) : v.toString();

@@ -378,9 +378,12 @@ void frmMainMenu::keyPressEvent(QKeyEvent *event)
 
 void frmMainMenu::freshCls() { m_cls = std::make_unique<CTemplate>(); }
 
-Variant frmMainMenu::decode(const QString &code, const QString &codeField, const QString &table,
+Variant frmMainMenu::decode(const Variant &value, const QString &codeField, const QString &table,
                             const QString &field)
 {
+    const QString code = value.toString();
+    if (!code.isEmpty() && !IsWholeNumber(value))
+        return {};
     // One load decodes one kind of name, so the table and the code make the key.
     const QString key = table + QLatin1Char('=') + code;
     const auto found = m_memo.constFind(key);
@@ -442,7 +445,7 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
                                  kTaskColumns, [this](int c, const Variant &v) {
                                      if (c != TaskColumn::Status)
                                          return v.toString();
-                                     return decode(v.toString(), QStringLiteral("StatusID"), QStringLiteral("tblStatus"),
+                                     return decode(v, QStringLiteral("StatusID"), QStringLiteral("tblStatus"),
                                                    QStringLiteral("StatusName"))
                                          .toString();
                                  });

@@ -146,7 +146,9 @@ private:
     // A name look-up as the grids make it row after row. Within one load the same statement has
     // the same answer, so repeats are answered from a memo that the next load forgets; a missing
     // name is then reported once per load, not once per row.
-    Variant decode(const QString &code, const QString &codeField, const QString &table, const QString &field);
+    // The name of a code read from the file; an empty name, with no statement run, when the code
+    // is not a whole number.
+    Variant decode(const Variant &code, const QString &codeField, const QString &table, const QString &field);
     // One line on the debugger channel: AppTitle>>frmMainMenu>text.
     void trace(const QString &text);
 

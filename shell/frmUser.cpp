@@ -71,6 +71,9 @@ void frmUser::cmdSave_Click()
     }
     cls().AddNew(QStringLiteral("tblUsers"), JoinList({QStringLiteral("UserID"), QStringLiteral("Passwd")}),
                  JoinList({QuoteSql(userName), QuoteSql(password)}), QStringLiteral("Id"), kListDelimiter);
+    // Another program held the file: the dialog stays open with what was typed, for Save again.
+    if (cls().Busy())
+        return;
     accept();
 }
 

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <fstream>
 #include <sys/mount.h>
+#include <unistd.h>
 
 // Fills the disk that holds the file.
 void Fill(const QString &db)
@@ -21,6 +22,14 @@ void Fill(const QString &db)
 void ReadOnly(const QString &db)
 {
     ASSERT_EQ(::mount("", QFile::encodeName(QFileInfo(db).path()).constData(), "", MS_REMOUNT | MS_RDONLY, ""), 0);
+}
+
+// Puts a link (symbolic, or a second name) at a side file's name, to a file of the user running the program.
+void Plant(const QString &db, const char *suffix, bool symbolic)
+{
+    std::ofstream(db.toStdString() + "-victim") << "private";
+    const QByteArray victim = QFile::encodeName(db + "-victim"), side = QFile::encodeName(db + suffix);
+    ASSERT_EQ(symbolic ? ::symlink(victim.constData(), side.constData()) : ::link(victim.constData(), side.constData()), 0);
 }
 
 struct StartUpCase {
@@ -60,6 +69,23 @@ const StartUpCase kStartUpCases[] = {
      [](const QString &db) { AsAnotherProgram(db, "INSERT INTO tblUsers VALUES (1,'Élodie','a'),(2,'élodie','b');"); },
      true, {"cannot be saved"}},
     {"DiskFull", Fill, true, {}, "full", "", "/disk", true},
+    // What anyone who may write the shared file could add to run inside the engine: refused before it runs.
+    {"View", [](const QString &db) { AsAnotherProgram(db, "CREATE VIEW v AS SELECT Passwd FROM tblUsers"); }, false,
+     {"qmk.dat", "never makes (view \"v\")", "nothing in it was run or changed"}},
+    {"Trigger", [](const QString &db) { AsAnotherProgram(db, "CREATE TRIGGER t AFTER INSERT ON tblUsers BEGIN "
+                                                                 "DELETE FROM tblStatus; END"); }, false, {"trigger \"t\""}},
+    {"VirtualTable", [](const QString &db) { AsAnotherProgram(db, "CREATE VIRTUAL TABLE f USING fts4(x)"); }, false,
+     {"table \"f\""}},
+    {"UnknownTable", [](const QString &db) { AsAnotherProgram(db, "CREATE TABLE extra (x)"); }, false, {"\"extra\""}},
+    {"OwnIndexRedefined", [](const QString &db) { AsAnotherProgram(db, "DROP INDEX ixHeadsByUser; CREATE INDEX "
+                                                                       "ixHeadsByUser ON defHeads (lower(Heads))"); },
+     false, {"index \"ixHeadsByUser\""}},
+    // Side files put in the way by another user of a shared folder lead to a file of the user starting
+    // the program: it is not opened, and that file stays as it was.
+    {"LinkAsLog", [](const QString &db) { Plant(db, "-wal", true); }, false, {"qmk.dat-wal' is a link", "remove"}},
+    {"LinkAsIndex", [](const QString &db) { Plant(db, "-shm", true); }, false, {"qmk.dat-shm' is a link"}},
+    {"SecondNameAsJournal", [](const QString &db) { Plant(db, "-journal", false); }, false,
+     {"qmk.dat-journal' is a second name"}},
 };
 
 class StartUp : public ProgramFolderTest, public ::testing::WithParamInterface<StartUpCase> {
@@ -107,6 +133,7 @@ TEST_P(StartUp, TellsOnceAndTheMasterLoginStillWorks)
     ResetProcessState();
     EXPECT_EQ(BytesOf(db) == before, c.saving != QString("-"));
     EXPECT_EQ(QFile::exists(db), c.name != std::string("MissingFile"));
+    EXPECT_TRUE(!QFile::exists(db + "-victim") || BytesOf(db + "-victim") == "private");
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, StartUp, ::testing::ValuesIn(kStartUpCases),

@@ -6,6 +6,7 @@
 
 #include <QLocale>
 #include <limits>
+#include <unistd.h>
 
 using DataEngine = OpenFolderTest;
 
@@ -37,6 +38,30 @@ TEST_F(DataEngine, RejectedStatementsRunNothingAndKeepTheCurrentResult)
                                QString("Select ';'||StatusName from tblStatus Where StatusID=1; /* done */")}) {
         dao.ExecuteSql(sql);
         EXPECT_TRUE(SharedRecordset->Fields(0).toString().endsWith("All")) << sql.toStdString();
+    }
+}
+
+// Side files put in the way while the file is closed, read and written by another program of this process:
+// the engine follows no link and opens no second name, so the file they lead to stays as it was.
+TEST_F(DataEngine, TheEngineOpensNoSideFileThroughALinkOrASecondName)
+{
+    ResetProcessState();
+    const QString victim = Folder() + "/victim";
+    for (const char *suffix : {"-wal", "-shm", "-journal"}) {
+        for (const bool symbolic : {true, false}) {
+            { QFile f(victim); f.open(QIODevice::WriteOnly); f.write("private"); }
+            const QByteArray side = QFile::encodeName(DatabasePath() + suffix);
+            ASSERT_EQ(symbolic ? ::symlink(QFile::encodeName(victim).constData(), side.constData())
+                               : ::link(QFile::encodeName(victim).constData(), side.constData()), 0);
+            sqlite3 *db = nullptr;
+            sqlite3_open(QFile::encodeName(DatabasePath()).constData(), &db);
+            sqlite3_key(db, kDatabasePassword, int(qstrlen(kDatabasePassword)));
+            sqlite3_exec(db, "PRAGMA journal_mode=WAL; INSERT INTO tblStatus VALUES (9,'x'); PRAGMA journal_mode=DELETE; "
+                             "INSERT INTO tblStatus VALUES (10,'y')", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+            EXPECT_EQ(BytesOf(victim), "private") << suffix << symbolic;
+            ::unlink(side.constData());
+        }
     }
 }
 

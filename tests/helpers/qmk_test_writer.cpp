@@ -14,6 +14,8 @@ int main(int argc, char **argv)
         std::_Exit(3);
         return ui::Answer::OK;
     });
+    ui::ErrorBox errorBox;  // a failure of the data layer is a box too
+    SetErrorReporter(&errorBox);
     DataAccess.dataIntialize(QString::fromLocal8Bit(argv[1]) + "/qmk.dat", {}, kDatabasePassword);
     const long count = argc > 2 && *argv[2] ? std::atol(argv[2]) : -1;
     for (long i = 1; count < 0 || i <= count; ++i) {

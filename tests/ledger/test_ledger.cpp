@@ -8,9 +8,11 @@
 #include "ui/Grid.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLocale>
 #include <cmath>
+#include <sqlcipher/sqlite3.h>
 
 namespace {
 
@@ -298,6 +300,37 @@ TEST_F(LedgerTest, ClosingAnEditorRefillsTheListsButNotTheTaskGrid)
     w->btnEditTask->click();
     EXPECT_EQ(Items(*w->cboPreviewStatus).join(',') + " " + QString::number(w->gdPreviewList->Rows()),
               "All,New,Running,On Hold,Finished,Cancelled 4");  // the task list waits for a refresh
+}
+
+// Another program saving holds the file past the wait: one box says so, nothing is stored, the entry stays
+// typed, and Save stores it once the file is free. A head code in the file that is no number runs no look-up.
+TEST_F(LedgerTest, ABusyFileKeepsTheEntryTypedAndAHeadCodeThatIsNoNumberRunsNothing)
+{
+    Click(w->gdPreviewList, 2);
+    w->btnAddAction->click();
+    ChooseHead("Client");
+    TypeText(w->txtTransactionAmount, "150");
+    TypeText(w->txtTransactionRemarks, "late");
+    SharedConnection.SetBusyTimeout(50);
+    sqlite3 *other = nullptr;
+    sqlite3_open(QFile::encodeName(DatabasePath()).constData(), &other);
+    sqlite3_key(other, kDatabasePassword, int(qstrlen(kDatabasePassword)));
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    Ask(Answer::OK, w->cmdSave);
+    EXPECT_EQ(boxes.Last(), "The database is busy: another program is saving in it. Nothing was saved; try again in a "
+                            "moment.|1|Error|0|1");
+    EXPECT_EQ(Scalar("Select count(*) From tblTransaction") + " " + w->txtTransactionAmount->text() +
+                  w->txtTransactionRemarks->text() + QString::number(w->cmdSave->isEnabled()), "5 0150late1");
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    w->cmdSave->click();
+    EXPECT_EQ(Scalar("Select Remarks||AmountIn||TaskID From tblTransaction Where Id=6"), "late150.06");
+    Seed("UPDATE tblTransaction SET HeadId='2 union select Passwd from tblUsers' WHERE Id=6");
+    StatementLog::Clear();
+    Click(w->gdPreviewList, 2);
+    EXPECT_EQ(Cells(w->gdTansactionsList).join(';').section('|', 0, 4), "6||late|150|0");
+    EXPECT_FALSE(Statements().join('\n').contains("union"));
+    EXPECT_EQ(boxes.Count(), 1);
 }
 
 }  // namespace
