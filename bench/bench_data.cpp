@@ -5,6 +5,9 @@
 //                          of every row, against the same statement stepped on a raw handle
 //   CodeDecode/prepared    one name look-up as the task list makes it row after row, against a
 //                          prepared statement that is reset and stepped again
+//   Save/full, Save/normal one record writer's insert (key read and insert under one write lock),
+//                          with every commit synced to the disk as the program runs, and, for the
+//                          price of that, with the log synced only at checkpoints
 //
 // The two ratios are printed at the end with the goals they are held to.
 #include "data/CTemplate.h"
@@ -157,10 +160,32 @@ void BM_PreparedStatementRerun(benchmark::State &state)
     sqlite3_finalize(stmt);
 }
 
+// Arg 1: each commit synced to the disk (the program's setting); arg 0: the log synced at checkpoints.
+void BM_Save(benchmark::State &state)
+{
+    SharedConnection.Execute(state.range(0) ? QStringLiteral("PRAGMA synchronous=FULL")
+                                            : QStringLiteral("PRAGMA synchronous=NORMAL"));
+    CTemplate dao;
+    int saved = 0;
+    for (auto _ : state) {
+        dao.AddNew(QStringLiteral("defHeads"), QStringLiteral("Heads<<>>PlusMinus<<>>UserId"),
+                   QStringLiteral("'Fuel'<<>>1<<>>'ann'"), QStringLiteral("Id"), QStringLiteral("<<>>"));
+        if (++saved == 10000) {  // keys stay far below their limit
+            state.PauseTiming();
+            SharedConnection.Execute(QStringLiteral("Delete from defHeads"));
+            saved = 0;
+            state.ResumeTiming();
+        }
+    }
+    SharedConnection.Execute(QStringLiteral("Delete from defHeads"));
+    SharedConnection.Execute(QStringLiteral("PRAGMA synchronous=FULL"));
+}
+
 BENCHMARK(BM_LedgerThroughCTemplate)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LedgerRawSqlcipher)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CodeDecodeRepeated)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PreparedStatementRerun)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Save)->ArgName("synced")->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
