@@ -218,11 +218,6 @@ QString sideFileProblem(const QString &path)
 
 }  // namespace
 
-DatabaseBusy::DatabaseBusy()
-    : SqlError(QStringLiteral("The database is busy: another program is saving in it. Nothing was saved; "
-                              "try again in a moment."))
-{
-}
 
 // ---- Recordset ----
 

@@ -61,13 +61,6 @@ private:
     int m_pos = 0;
 };
 
-// The database is held by another program's write for longer than the connection waits: the
-// statement did not run and nothing was stored.
-class DatabaseBusy : public SqlError {
-public:
-    DatabaseBusy();
-};
-
 // The one SQLCipher connection of the process.
 class Connection {
 public:

@@ -6,6 +6,12 @@ namespace {
 IErrorReporter *g_reporter = nullptr;
 }  // namespace
 
+DatabaseBusy::DatabaseBusy()
+    : SqlError(QStringLiteral("The database is busy: another program is saving in it. Nothing was saved; "
+                              "try again in a moment."))
+{
+}
+
 IErrorReporter *SetErrorReporter(IErrorReporter *reporter)
 {
     IErrorReporter *previous = g_reporter;

@@ -18,6 +18,13 @@ private:
     QString m_description;
 };
 
+// The database is held by another program's write for longer than the connection waits: the
+// statement did not run and nothing was stored.
+class DatabaseBusy : public SqlError {
+public:
+    DatabaseBusy();
+};
+
 // Whoever tells the user of a failure of the data layer. The windows' layer installs the
 // "Error" box at start-up; until then a failure is written to standard error.
 class IErrorReporter {
@@ -40,6 +47,21 @@ bool TryStep(Step &&step)
     } catch (const std::exception &) {
         return false;
     }
+}
+
+// Runs one step that changes what the user asked to change (a delete). A failure is skipped as by
+// TryStep, except that the user is told when the database was busy with another program's save.
+template <typename Step>
+bool TryWrite(Step &&step)
+{
+    try {
+        step();
+        return true;
+    } catch (const DatabaseBusy &e) {
+        ReportDataError(e.description());
+    } catch (const std::exception &) {
+    }
+    return false;
 }
 
 // Runs one operation; a failure ends it and is reported. Answers whether it finished.

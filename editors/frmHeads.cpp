@@ -156,7 +156,7 @@ void frmHeads::cmdDel_Click()
                            QStringLiteral("\r\nFirst remove this action from the projects then delete it."),
                        ui::Buttons::OKOnly, ui::Icon::Exclamation, AppTitle);
         } else {
-            TryStep([&] { m_cls->ExecuteSql(QStringLiteral("Delete from defHeads where id=") + id); });
+            TryWrite([&] { m_cls->ExecuteSql(QStringLiteral("Delete from defHeads where id=") + id); });
             lstHeads->RemoveItem(selected);
             txtDescription->clear();
             TryStep([&] { LoadInList(); });

@@ -180,7 +180,7 @@ void frmMainMenu::btnDeleteAction_Click()
                        ui::Buttons::YesNo, ui::Icon::Question, AppTitle);
         if (answer == ui::Answer::Yes) {
             sql = QStringLiteral("Delete from tblTransaction Where Id=") + QString::number(id);
-            TryStep([&] { cls().ExecuteSql(sql); });
+            TryWrite([&] { cls().ExecuteSql(sql); });
         }
         TryStep([&] { LoadInGridTransactions(ToLong(lblTaskNo->text())); });
     }
@@ -194,7 +194,7 @@ void frmMainMenu::cmdDelete_Click()
         return;
     if (ui::MsgBox(QStringLiteral("Want To Delete This Record"), ui::Buttons::YesNo, ui::Icon::Question, AppTitle) ==
         ui::Answer::Yes)
-        TryStep([&] { cls().ExecuteSql(QStringLiteral("Delete from tblTransaction Where Id=") + QString::number(ActionId)); });
+        TryWrite([&] { cls().ExecuteSql(QStringLiteral("Delete from tblTransaction Where Id=") + QString::number(ActionId)); });
     ClearControls();
     // The ledger on show no longer carries the deleted entry, nor do its totals.
     if (!lblTaskNo->text().isEmpty())

@@ -517,7 +517,7 @@ void frmMainMenu::btnDelTask_Click()
         if (answer == ui::Answer::Yes) {
             sql = QStringLiteral("Delete from tblTasks Where TaskID=") + QString::number(taskId);
             // The ledger of a task that is gone can take no more entries: nothing is on show.
-            if (TryStep([&] { cls().ExecuteSql(sql); }) && ShowsTask(taskId)) {
+            if (TryWrite([&] { cls().ExecuteSql(sql); }) && ShowsTask(taskId)) {
                 ClearControls();
                 EmptyControls();
                 btnAddAction->setEnabled(false);

@@ -322,15 +322,23 @@ TEST_F(LedgerTest, ABusyFileKeepsTheEntryTypedAndAHeadCodeThatIsNoNumberRunsNoth
     EXPECT_EQ(Scalar("Select count(*) From tblTransaction") + " " + w->txtTransactionAmount->text() +
                   w->txtTransactionRemarks->text() + QString::number(w->cmdSave->isEnabled()), "5 0150late1");
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
     w->cmdSave->click();
     EXPECT_EQ(Scalar("Select Remarks||AmountIn||TaskID From tblTransaction Where Id=6"), "late150.06");
+    sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    Click(w->gdTansactionsList, 1);
+    boxes.Expect(Answer::Yes);
+    Ask(Answer::OK, w->btnDeleteAction);  // a delete that cannot wait says so too
+    EXPECT_EQ(boxes.Count(), 3);
+    EXPECT_TRUE(boxes.Last().startsWith("The database is busy"));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(Cells(w->gdTansactionsList, 0), QStringList{"6"});
     Seed("UPDATE tblTransaction SET HeadId='2 union select Passwd from tblUsers' WHERE Id=6");
     StatementLog::Clear();
     Click(w->gdPreviewList, 2);
     EXPECT_EQ(Cells(w->gdTansactionsList).join(';').section('|', 0, 4), "6||late|150|0");
     EXPECT_FALSE(Statements().join('\n').contains("union"));
-    EXPECT_EQ(boxes.Count(), 1);
+    EXPECT_EQ(boxes.Count(), 3);
 }
 
 }  // namespace
