@@ -4,6 +4,7 @@
 #include "data/NewDatabase.h"
 #include "shell/MyFunMain.h"
 
+#include <QFileInfo>
 #include <QLocale>
 #include <limits>
 #include <unistd.h>
@@ -147,6 +148,16 @@ TEST_F(NewDatabase, AnExistingFileIsNeverTouchedAndANewOneIsEncrypted)
     for (bool demo : {false, true})
         EXPECT_THROW(CreateDatabaseFile(DatabasePath(), demo), SqlError);
     EXPECT_EQ(BytesOf(DatabasePath()), original);
+    // A link at the new file's name, or at a side file's, is not written through and stays where it is.
+    const QString victim = Folder() + "/victim", linked = Folder() + "/linked.dat";
+    { QFile f(victim); f.open(QIODevice::WriteOnly); f.write("private"); }
+    for (const QString &at : {linked, linked + "-journal"}) {
+        ASSERT_TRUE(QFile::link(victim, at));
+        EXPECT_THROW(CreateDatabaseFile(linked), SqlError);
+        EXPECT_EQ(BytesOf(victim) + QFileInfo(at).symLinkTarget(), "private" + victim);
+        QFile::remove(at);
+    }
+    EXPECT_FALSE(QFile::exists(linked));
     const QString made = Folder() + "/made.dat";
     CreateDatabaseFile(made, true);
     for (const QByteArray &bytes : {BytesOf(made), original}) {
