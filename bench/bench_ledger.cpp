@@ -8,6 +8,9 @@
 //                                  1,000 entries and on the largest one; the new row is deleted
 //                                  between iterations
 //   Export                         the ledger of 1,000 entries exported as the window shows it
+//   ...ToPaint                     what the user feels, on the window shown: opening it, a click on
+//                                  the largest project's row, and Save there, each timed from the
+//                                  action until the grid holds its rows and has painted once more
 // Peak memory of the process holding both grids full is reported at the end.
 #include "BenchSupport.h"
 
@@ -15,6 +18,7 @@
 #include "data/NewDatabase.h"
 #include "export/TaskReport.h"
 #include "ledger/frmMainMenu.h"
+#include "export/GridColumns.h"
 #include "ui/Grid.h"
 #include "ui/ListItems.h"
 #include "ui/Seams.h"
@@ -22,11 +26,15 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTest>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -155,6 +163,123 @@ void BM_Export1000(benchmark::State &state)
     openProgram(g_large);
 }
 
+// Processes events until a widget has painted once more after an action.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget *w) : m_w(w) { w->installEventFilter(this); }
+    ~PaintWatch() override { m_w->removeEventFilter(this); }
+    void Wait()
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!m_painted) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (waited.elapsed() > 20000)
+                fail("paint", "the grid never painted");
+        }
+    }
+
+private:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        m_painted = m_painted || e->type() == QEvent::Paint;
+        return false;
+    }
+    QWidget *m_w;
+    bool m_painted = false;
+};
+
+// A user's click on a grid's row (1 = the first data row), scrolled into view first.
+void clickRow(ui::Grid *g, int row)
+{
+    const QModelIndex at = g->model()->index(row - 1, 1);
+    g->scrollTo(at);
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(at).center());
+}
+
+// The task list's row of a project.
+int rowOfTask(ui::Grid *g, const QString &taskId)
+{
+    for (int r = 1; r < g->Rows(); ++r)
+        if (g->TextMatrix(r, TaskColumn::Id) == taskId)
+            return r;
+    fail("task list", "the project is not listed");
+}
+
+void showWindow()
+{
+    openProgram(g_large);
+    PaintWatch painted(g_window->gdPreviewList->viewport());
+    g_window->show();
+    painted.Wait();
+}
+
+void BM_OpenToPaint(benchmark::State &state)
+{
+    openProgram(g_large);
+    for (auto _ : state) {
+        state.PauseTiming();
+        g_window.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        g_window = std::make_unique<frmMainMenu>();
+        PaintWatch painted(g_window->gdPreviewList->viewport());
+        g_window->show();
+        painted.Wait();
+    }
+    if (g_window->gdPreviewList->Rows() != 32768)
+        state.SkipWithError("the task list did not hold every project");
+}
+
+void BM_ClickToPaint(benchmark::State &state)
+{
+    showWindow();
+    ui::Grid *tasks = g_window->gdPreviewList;
+    const int large = rowOfTask(tasks, QStringLiteral("1")), small = rowOfTask(tasks, QStringLiteral("2"));
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            PaintWatch painted(g_window->gdTansactionsList->viewport());
+            clickRow(tasks, small);  // another project first, so that each click loads the whole ledger
+            painted.Wait();
+        }
+        state.ResumeTiming();
+        PaintWatch painted(g_window->gdTansactionsList->viewport());
+        clickRow(tasks, large);
+        painted.Wait();
+    }
+    if (g_window->gdTansactionsList->Rows() != 32767)
+        state.SkipWithError("the ledger did not hold every entry");
+}
+
+void BM_SaveToPaint(benchmark::State &state)
+{
+    showWindow();
+    frmMainMenu &w = *g_window;
+    {
+        PaintWatch painted(w.gdTansactionsList->viewport());
+        clickRow(w.gdPreviewList, rowOfTask(w.gdPreviewList, QStringLiteral("1")));
+        painted.Wait();
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.btnAddAction->click();
+        w.cboTransactionHeads->SetListIndex(0);
+        w.txtTransactionAmount->setText(QStringLiteral("12.5"));
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        PaintWatch painted(w.gdTansactionsList->viewport());
+        w.cmdSave->click();
+        painted.Wait();
+        state.PauseTiming();
+        if (w.gdTansactionsList->Rows() != 32768)
+            state.SkipWithError("the new entry is not in the ledger");
+        SharedConnection.Execute(QStringLiteral("Delete from tblTransaction Where Id=(Select max(Id) From tblTransaction)"));
+        state.ResumeTiming();
+    }
+    openProgram(g_large);
+}
+
 BENCHMARK(BM_LedgerRaw)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadInGridTransactions)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TaskListRaw)->Unit(benchmark::kMillisecond);
@@ -162,6 +287,9 @@ BENCHMARK(BM_LoadInGrid)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save32766)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Export1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenToPaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClickToPaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveToPaint)->Unit(benchmark::kMillisecond);
 
 // The process's peak resident memory in MB (VmHWM).
 double peakMegabytes()
@@ -218,6 +346,11 @@ int main(int argc, char **argv)
     printTime(reporter, "One Save at 1,000 entries", "BM_Save1000", 16);
     printTime(reporter, "One Save at 32,766 entries", "BM_Save32766", 150);
     printTime(reporter, "Export of a 1,000-row ledger (ExportTaskReport)", "BM_Export1000", 100);
+    printRatio(reporter, "Window opened until its task list (32,767 projects) is painted / raw C API read",
+               "BM_OpenToPaint", "BM_TaskListRaw", 1.5);
+    printRatio(reporter, "Click on a 32,766-entry project until its ledger is painted / raw C API read",
+               "BM_ClickToPaint", "BM_LedgerRaw", 1.5);
+    printTime(reporter, "Save at 32,766 entries until the new row is painted", "BM_SaveToPaint", 50);
     // Both grids full at once, the window shown, in a fresh process.
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--peak-memory"), g_large});
