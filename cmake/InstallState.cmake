@@ -11,8 +11,11 @@ else()
 endif()
 set(qm_root "$ENV{DESTDIR}")
 
-function(qm_chmod mode path)
-  execute_process(COMMAND chmod ${mode} "${path}" COMMAND_ERROR_IS_FATAL ANY)
+# The shared folders and the database are laid out by the script the package's postinst runs
+# too: it never changes a path that another user could swap under it. Extra arguments go to it.
+function(qm_setup_data)
+  execute_process(COMMAND sh "${qm_root}${qm_program}/quillmark-setup-data" "${qm_root}${qm_state}" ${ARGN}
+                  COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
 
 # A link is made or renewed; a real file or folder in its place is data, and is never removed.
@@ -30,23 +33,17 @@ function(qm_link target name)
 endfunction()
 
 if(QM_INSTALL_STEP STREQUAL "links")
-  # Every user's program writes here: the database, the journal the engine makes and removes
-  # beside it, and exported ledgers (xsl/ is sticky: a user's export is theirs alone to remove).
-  file(MAKE_DIRECTORY "${qm_root}${qm_state}/xsl" "${qm_root}${qm_prefix}/bin")
-  qm_chmod(0777 "${qm_root}${qm_state}")
-  qm_chmod(1777 "${qm_root}${qm_state}/xsl")
+  # A staging install (DESTDIR, as CPack makes the package) carries no shared folders: the
+  # package's postinst makes them on the computer it is installed on.
+  if(qm_root STREQUAL "")
+    qm_setup_data()
+  endif()
+  file(MAKE_DIRECTORY "${qm_root}${qm_prefix}/bin")
   file(RELATIVE_PATH to_program "${qm_prefix}/bin" "${qm_program}/quillmark")
   qm_link("${to_program}" "${qm_prefix}/bin/quillmark")
-  qm_link("${qm_state}/qmk.dat" "${qm_program}/qmk.dat")
+  qm_link("${qm_state}/data/qmk.dat" "${qm_program}/qmk.dat")
   qm_link("${qm_state}/xsl" "${qm_program}/xsl")
 elseif(QM_INSTALL_STEP STREQUAL "database")
   # Made only when there is none: an existing database is never touched.
-  set(db "${qm_root}${qm_state}/qmk.dat")
-  if(EXISTS "${db}" OR IS_SYMLINK "${db}")
-    message(STATUS "Kept: ${db}")
-  else()
-    message(STATUS "Making: ${db}")
-    execute_process(COMMAND "${qm_root}${qm_program}/qmk-initdb" "${db}" COMMAND_ERROR_IS_FATAL ANY)
-    qm_chmod(0666 "${db}")
-  endif()
+  qm_setup_data("${qm_root}${qm_program}/qmk-initdb")
 endif()

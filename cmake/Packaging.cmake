@@ -1,18 +1,22 @@
 # Installing Quillmark as a desktop program that the users of one computer share.
 #
-# The program folder is <prefix>/lib/quillmark: the executable, qmk-initdb and Help/. The program
-# looks for qmk.dat and xsl/ beside itself; there they are links into the folder of variable data
-# (/var/lib/quillmark for the prefix /usr, <prefix>/var/lib/quillmark otherwise), which every user
-# may write. <prefix>/bin/quillmark links to the executable; Qt resolves that link, so the program
-# folder stays <prefix>/lib/quillmark however the program was started.
+# The program folder is <prefix>/lib/quillmark: the executable, qmk-initdb, quillmark-setup-data
+# and Help/. The program looks for qmk.dat and xsl/ beside itself; there they are links into the
+# folder of variable data (/var/lib/quillmark for the prefix /usr, <prefix>/var/lib/quillmark
+# otherwise): data/qmk.dat and xsl/, both in folders every user may write. <prefix>/bin/quillmark
+# links to the executable; Qt resolves that link, so the program folder stays <prefix>/lib/quillmark
+# however the program was started.
 #
-# Component "program" is everything the Debian package ships. Component "database" makes qmk.dat
-# when there is none; the package leaves that to its maintainer script, so that dpkg never owns,
-# replaces or deletes the data file.
+# quillmark-setup-data lays out the folder of variable data and makes the database. Component
+# "program" is everything the Debian package ships: without DESTDIR it lays out the folders, in a
+# staging install (DESTDIR, CPack) it leaves them to the package's postinst, so that dpkg never
+# owns, replaces or deletes the shared folders or the data file. Component "database" makes
+# data/qmk.dat when there is none.
 include(GNUInstallDirs)
 set(QM_INSTALL_PROGRAM_DIR lib/quillmark)
 
 install(TARGETS quillmark qmk-initdb RUNTIME DESTINATION ${QM_INSTALL_PROGRAM_DIR} COMPONENT program)
+install(PROGRAMS packaging/quillmark-setup-data DESTINATION ${QM_INSTALL_PROGRAM_DIR} COMPONENT program)
 install(DIRECTORY resources/Help/ DESTINATION ${QM_INSTALL_PROGRAM_DIR}/Help COMPONENT program)
 install(FILES resources/quillmark.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT program)
 install(FILES resources/quillmark.svg
@@ -35,7 +39,8 @@ install(FILES ${QM_PACKAGING_OUT}/quillmark.1.gz DESTINATION ${CMAKE_INSTALL_MAN
 install(FILES ${QM_PACKAGING_OUT}/changelog.gz packaging/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT program)
 
-# The links and the shared data folders, laid out when installing (the prefix may be given then).
+# The links and the shared data folders, laid out when installing (the prefix may be given then),
+# after the files above: the steps run the installed quillmark-setup-data.
 set(QM_STATE_CODE "set(QM_INSTALL_PROGRAM_DIR ${QM_INSTALL_PROGRAM_DIR})
 include(\"${CMAKE_SOURCE_DIR}/cmake/InstallState.cmake\")")
 install(CODE "set(QM_INSTALL_STEP links)\n${QM_STATE_CODE}" COMPONENT program)
@@ -67,7 +72,8 @@ in credit or in debit, and exports a project's ledger as a spreadsheet file.
 
 Several people of one computer share one installation, each with a login of
 their own; a master login adds users. All data lives in one encrypted
-database file, /var/lib/quillmark/qmk.dat.")
+database file, /var/lib/quillmark/data/qmk.dat; exported ledgers are
+written to /var/lib/quillmark/xsl.")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${CMAKE_SOURCE_DIR}/packaging/postinst ${CMAKE_SOURCE_DIR}/packaging/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
