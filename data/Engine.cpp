@@ -405,7 +405,9 @@ void makeNewFile(const QString &path)
 sqlite3 *openHandle(const QString &path, const QString &password, bool create, bool *asItStands)
 {
     sqlite3 *db = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    // The connection is used by one thread only: the engine need not lock it around every call
+    // (a result of tens of thousands of cells makes several calls per cell).
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = openKeyed(path.toUtf8(), flags, password, &db);
     *asItStands = false;
     if ((rc & 0xff) == SQLITE_CANTOPEN && !create) {
@@ -422,7 +424,7 @@ sqlite3 *openHandle(const QString &path, const QString &password, bool create, b
         sqlite3_close_v2(db);
         db = nullptr;
         const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
-        rc = openKeyed(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, password, &db);
+        rc = openKeyed(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, password, &db);
     }
     if (rc != SQLITE_OK) {
         const QString why = db ? errorText(db) : QStringLiteral("out of memory");
