@@ -233,15 +233,17 @@ bool Recordset::Eof() const
     return m_pos >= m_rows;
 }
 
-Variant Recordset::Fields(int position) const
+Variant Recordset::Fields(int position) const { return FieldAt(m_pos, position); }
+
+Variant Recordset::FieldAt(int row, int position) const
 {
     checkReadable();
     if (position < 0 || position >= m_names.size())
         throw SqlError(QStringLiteral("Item cannot be found in the collection corresponding to the "
                                       "requested name or ordinal."));
-    if (m_pos >= m_rows)
+    if (row < 0 || row >= m_rows)
         throw SqlError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
-    const Cell &cell = m_cells[size_t(m_pos) * size_t(m_names.size()) + size_t(position)];
+    const Cell &cell = m_cells[size_t(row) * size_t(m_names.size()) + size_t(position)];
     switch (cell.type) {
     case Cell::Null: return Variant::null();
     case Cell::Integer: return Variant(qint64(cell.integer));

@@ -29,6 +29,11 @@ public:
     void MoveFirst();
 
     int FieldCount() const { return m_names.size(); }
+    // How many rows the result holds, and the row the cursor stands on (0 = the first).
+    int RecordCount() const { return m_rows; }
+    int Position() const { return m_pos; }
+    // A column of any row by position, wherever the cursor stands; throws as Fields does.
+    Variant FieldAt(int row, int position) const;
     // The position of a column by name, in any letter case; -1 when there is none. Lets a loop
     // over many rows find its columns once.
     int FieldIndex(const QString &name) const;

@@ -59,7 +59,7 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
                                                        QStringLiteral("Heads"))
                                              .toString();
                                      return c == LedgerColumn::Date ? FormatDate(v.toDate()) : v.toString();
-                                 });
+                                 }, LedgerColumn::Head);
 
     const QString sumSql = QStringLiteral("Select sum(amountIn),Sum(amountOut) from tblTransaction Where userid=") +
                            owner + QStringLiteral(" and TaskID =") + task;

@@ -48,37 +48,31 @@ void WriteHeader(ui::Grid &grid, const std::vector<GridColumn> &columns)
 }
 
 bool FillRows(ui::Grid &grid, const std::shared_ptr<Recordset> &rs, const std::vector<GridColumn> &columns,
-              const std::function<QString(int column, const Variant &field)> &text)
+              const std::function<QString(int column, const Variant &field)> &text, int lookUpColumn)
 {
     ui::Grid::Fill fill(grid);
     grid.SetRows(1);
-    if (!rs)
+    if (!rs || rs->IsClosed() || rs->Position() >= rs->RecordCount())
         return false;
+    ui::Grid::RowSource source;
+    source.rows = rs;
+    source.first = rs->Position();
+    source.count = rs->RecordCount() - source.first;
     // The columns are found by name once; the rows are read by position.
-    std::vector<int> at;
     for (const GridColumn &c : columns)
-        at.push_back(rs->FieldIndex(QString::fromLatin1(c.field)));
-    // A cursor that cannot tell where it stands counts as at its end.
-    const auto atEnd = [&] {
-        bool end = true;
-        TryStep([&] { end = rs->Eof(); });
-        return end;
-    };
-    bool loaded = false;
-    while (!atEnd()) {
-        const int row = grid.Rows();
-        grid.SetRows(row + 1);
-        grid.SetRow(row);
-        for (int c = 0; c < int(columns.size()); ++c) {
+        source.fieldOf.push_back(rs->FieldIndex(QString::fromLatin1(c.field)));
+    source.text = text;
+    if (lookUpColumn >= 0 && lookUpColumn < int(columns.size())) {
+        source.madeColumn = lookUpColumn;
+        source.made.resize(size_t(source.count));
+        for (int i = 0; i < source.count; ++i) {
             TryStep([&] {
-                const Variant v = rs->Fields(at[size_t(c)]);
+                const Variant v = rs->FieldAt(source.first + i, source.fieldOf[size_t(lookUpColumn)]);
                 if (!v.isNull())
-                    grid.SetTextMatrix(row, c, text(c, v));
+                    source.made[size_t(i)] = text(lookUpColumn, v);
             });
         }
-        loaded = true;
-        if (!TryStep([&] { rs->MoveNext(); }))
-            break;
     }
-    return loaded;
+    grid.ShowRows(std::move(source));
+    return true;
 }

@@ -34,9 +34,12 @@ struct GridColumn {
 // Writes the header row and the column widths, column by column.
 void WriteHeader(ui::Grid &grid, const std::vector<GridColumn> &columns);
 
-// Reloads a grid from the rows of a query as one fill: the data rows go, then one row per record,
-// each left as the current row in turn. text turns a field into its cell. A Null field, or a cell
-// whose text fails, leaves the cell empty; a query that did not run (rs null) leaves the header
-// row only. Answers whether a row was loaded.
+// Reloads a grid from the rows of a query as one fill: the data rows go, then one row per record
+// from where the cursor stands, the last one left as the current row. text turns a field into its
+// cell. A Null field, or a cell whose text fails, leaves the cell empty; a query that did not run
+// (rs null) leaves the header row only. Answers whether a row was loaded.
+// The texts of lookUpColumn (a name looked up by its code, which may run a statement) are made
+// while loading, row after row; every other cell's text is made only when it is shown or read,
+// so text must run no statement for them.
 bool FillRows(ui::Grid &grid, const std::shared_ptr<Recordset> &rs, const std::vector<GridColumn> &columns,
-              const std::function<QString(int column, const Variant &field)> &text);
+              const std::function<QString(int column, const Variant &field)> &text, int lookUpColumn);

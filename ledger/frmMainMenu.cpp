@@ -448,7 +448,7 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
                                      return decode(v, QStringLiteral("StatusID"), QStringLiteral("tblStatus"),
                                                    QStringLiteral("StatusName"))
                                          .toString();
-                                 });
+                                 }, TaskColumn::Status);
     if (loaded) {
         BlockControls(true);
     } else {

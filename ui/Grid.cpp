@@ -1,5 +1,8 @@
 #include "ui/Grid.h"
 
+#include "data/Engine.h"
+
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -7,8 +10,9 @@
 
 namespace ui {
 
-// The texts of the grid: the header row apart (it is the view's horizontal header), the data
-// rows one after the other.
+// The texts of the grid: the header row apart (it is the view's horizontal header); the data rows
+// either from a query's result, made into texts only when shown or read, or set one by one. A text
+// set on a cell takes the place of the result's.
 class GridModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
@@ -41,7 +45,12 @@ public:
     {
         if (col < 0 || col >= m_cols || row < 0 || row > m_dataRows)
             return {};
-        return row == 0 ? m_header[size_t(col)] : m_cells[size_t(row - 1) * size_t(m_cols) + size_t(col)];
+        if (row == 0)
+            return m_header[size_t(col)];
+        const auto set = m_set.constFind(key(row, col));
+        if (set != m_set.constEnd())
+            return *set;
+        return row <= m_source.count ? fromSource(row - 1, col) : QString();
     }
 
     void setCell(int row, int col, const QString &text, bool notify)
@@ -54,7 +63,7 @@ public:
                 Q_EMIT headerDataChanged(Qt::Horizontal, col, col);
             return;
         }
-        m_cells[size_t(row - 1) * size_t(m_cols) + size_t(col)] = text;
+        m_set.insert(key(row, col), text);
         if (notify) {
             const QModelIndex i = index(row - 1, col);
             Q_EMIT dataChanged(i, i, {Qt::DisplayRole});
@@ -73,8 +82,14 @@ public:
                 beginRemoveRows({}, rows, m_dataRows - 1);
         }
         const bool growing = rows > m_dataRows;
+        if (!growing) {
+            forgetSetTexts([rows](int row, int) { return row > rows; });
+            if (rows < m_source.count)
+                m_source.count = rows;
+            if (m_source.count == 0)
+                m_source = {};
+        }
         m_dataRows = rows;
-        m_cells.resize(size_t(rows) * size_t(m_cols));
         if (notify)
             growing ? endInsertRows() : endRemoveRows();
     }
@@ -86,11 +101,7 @@ public:
             return;
         if (notify)
             beginResetModel();
-        std::vector<QString> cells(size_t(m_dataRows) * size_t(cols));
-        for (int r = 0; r < m_dataRows; ++r)
-            for (int c = 0; c < std::min(cols, m_cols); ++c)
-                cells[size_t(r) * size_t(cols) + size_t(c)] = std::move(m_cells[size_t(r) * size_t(m_cols) + size_t(c)]);
-        m_cells.swap(cells);
+        forgetSetTexts([cols](int, int col) { return col >= cols; });
         m_header.resize(size_t(cols));
         m_cols = cols;
         if (notify)
@@ -103,10 +114,20 @@ public:
             beginResetModel();
         for (QString &s : m_header)
             s.clear();
-        for (QString &s : m_cells)
-            s.clear();
+        m_set.clear();
+        m_source = {};
         if (notify)
             endResetModel();
+    }
+
+    // Within a fill: the data rows become the source's.
+    void showRows(Grid::RowSource source)
+    {
+        m_set.clear();
+        m_source = std::move(source);
+        m_dataRows = m_source.count;
+        if (m_source.count == 0)
+            m_source = {};
     }
 
     void beginFill() { beginResetModel(); }
@@ -116,10 +137,34 @@ public:
     int cols() const { return m_cols; }
 
 private:
+    static quint64 key(int row, int col) { return quint64(quint32(row)) << 32 | quint32(col); }
+
+    template <typename Gone>
+    void forgetSetTexts(Gone gone)
+    {
+        for (auto i = m_set.begin(); i != m_set.end();)
+            i = gone(int(i.key() >> 32), int(i.key() & 0xffffffffu)) ? m_set.erase(i) : std::next(i);
+    }
+
+    QString fromSource(int index, int col) const
+    {
+        if (col == m_source.madeColumn)
+            return size_t(index) < m_source.made.size() ? m_source.made[size_t(index)] : QString();
+        if (size_t(col) >= m_source.fieldOf.size() || m_source.fieldOf[size_t(col)] < 0 || !m_source.text)
+            return {};
+        try {
+            const Variant v = m_source.rows->FieldAt(m_source.first + index, m_source.fieldOf[size_t(col)]);
+            return v.isNull() ? QString() : m_source.text(col, v);
+        } catch (const std::exception &) {
+            return {};
+        }
+    }
+
     int m_dataRows = 0;
     int m_cols = 0;
     std::vector<QString> m_header;
-    std::vector<QString> m_cells;
+    QHash<quint64, QString> m_set;
+    Grid::RowSource m_source;
 };
 
 Grid::Grid(const QString &name, QWidget *parent) : QTableView(parent), m_model(new GridModel(this))
@@ -217,6 +262,13 @@ void Grid::SetColWidth(int col, int twips)
 }
 
 void Grid::Clear() { m_model->clearTexts(m_filling == 0); }
+
+void Grid::ShowRows(RowSource source)
+{
+    Fill fill(*this);
+    m_model->showRows(std::move(source));
+    m_row = Rows() - 1;
+}
 
 Grid::Fill::Fill(Grid &grid) : m_grid(grid)
 {

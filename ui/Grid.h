@@ -9,7 +9,12 @@
 // move the current row without raising anything, and nothing the program does raises them.
 #include <QAbstractTableModel>
 #include <QTableView>
+#include <functional>
+#include <memory>
 #include <vector>
+
+class Recordset;
+class Variant;
 
 namespace ui {
 
@@ -44,6 +49,22 @@ public:
 
     // Empties every cell, the header row included; the counts stay.
     void Clear();
+
+    // The rows of a query's result, shown without copying their texts: data row r shows, in
+    // column c, text(c, field) of field fieldOf[c] of the result's row first + r - 1, made when
+    // the cell is drawn or read (blank for a null field, no field or a text that fails); in
+    // madeColumn, the texts made while loading instead. text must run no statement.
+    struct RowSource {
+        std::shared_ptr<const Recordset> rows;
+        int first = 0;
+        int count = 0;
+        std::vector<int> fieldOf;
+        std::function<QString(int column, const Variant &field)> text;
+        int madeColumn = -1;
+        std::vector<QString> made;
+    };
+    // Replaces the data rows by the source's rows; the last one becomes the current row.
+    void ShowRows(RowSource source);
 
     // While a Fill lives, rows and texts change in the model only; when it ends the view takes
     // them in one step and shows the current row.
