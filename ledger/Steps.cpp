@@ -2,6 +2,7 @@
 
 #include "ui/Grid.h"
 
+#include <QHash>
 #include <cmath>
 
 double ToNumber(const QString &text)
@@ -65,11 +66,23 @@ bool FillRows(ui::Grid &grid, const std::shared_ptr<Recordset> &rs, const std::v
     if (lookUpColumn >= 0 && lookUpColumn < int(columns.size())) {
         source.madeColumn = lookUpColumn;
         source.made.resize(size_t(source.count));
+        // Tens of thousands of rows name a handful of codes: a whole-number code looked up once
+        // gives the same name on every later row of this load.
+        QHash<qint64, QString> named;
         for (int i = 0; i < source.count; ++i) {
             TryStep([&] {
                 const Variant v = rs->FieldAt(source.first + i, source.fieldOf[size_t(lookUpColumn)]);
-                if (!v.isNull())
-                    source.made[size_t(i)] = text(lookUpColumn, v);
+                if (v.isNull())
+                    return;
+                const bool whole = v.type() == Variant::Type::Integer;
+                const auto known = whole ? named.constFind(v.toInt64()) : named.constEnd();
+                if (known != named.constEnd()) {
+                    source.made[size_t(i)] = *known;
+                    return;
+                }
+                source.made[size_t(i)] = text(lookUpColumn, v);
+                if (whole)
+                    named.insert(v.toInt64(), source.made[size_t(i)]);
             });
         }
     }
