@@ -1,6 +1,8 @@
 #include "ui/Look.h"
 
 #include <QApplication>
+#include <QHash>
+#include <QIcon>
 
 namespace ui {
 
@@ -57,7 +59,13 @@ QPushButton *PictureButton(const QString &name, QStyle::StandardPixmap picture, 
 {
     auto *b = new QPushButton(parent);
     b->setObjectName(name);
-    b->setIcon(QApplication::style()->standardIcon(picture));
+    // The style reads each picture from files of several sizes; a window opened again (or a second
+    // button with the same picture) takes the one already read.
+    static QHash<int, QIcon> read;
+    auto icon = read.find(int(picture));
+    if (icon == read.end())
+        icon = read.insert(int(picture), QApplication::style()->standardIcon(picture));
+    b->setIcon(*icon);
     b->setIconSize(QSize(24, 24));
     b->setMinimumSize(QSize(44, 36));
     b->setToolTip(toolTip);
