@@ -66,7 +66,7 @@ void prepareDatabase()
 
     const QByteArray file = path.toUtf8();
     const QByteArray key(kDatabasePassword);
-    check(sqlite3_open_v2(file.constData(), &g_raw, SQLITE_OPEN_READWRITE, nullptr), "open");
+    check(sqlite3_open_v2(file.constData(), &g_raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr), "open");
     check(sqlite3_key(g_raw, key.constData(), key.size()), "key");
     // The same page cache as the program's own connection, so both read alike.
     check(sqlite3_exec(g_raw, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr), "cache_size");

@@ -86,7 +86,7 @@ void prepare()
     ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", qPrintable(r.prompt)); });
     ui::SetTraceHandler([](const QByteArray &) {});
     const QByteArray file = g_large.toUtf8(), key(kDatabasePassword);
-    if (sqlite3_open_v2(file.constData(), &g_raw, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(file.constData(), &g_raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         fail("open", "raw handle");
     sqlite3_key(g_raw, key.constData(), key.size());
     sqlite3_exec(g_raw, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);

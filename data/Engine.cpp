@@ -250,7 +250,7 @@ Variant Recordset::FieldAt(int row, int position) const
     case Cell::Double: return Variant(cell.real);
     case Cell::Text: break;
     }
-    const auto *text = reinterpret_cast<const unsigned char *>(m_text.constData() + cell.offset);
+    const auto *text = reinterpret_cast<const unsigned char *>(m_text.data() + cell.offset);
     if (m_dateColumn[size_t(position)])
         return dateOrText(text, int(cell.length));
     return Variant(QString::fromUtf8(reinterpret_cast<const char *>(text), qsizetype(cell.length)));
@@ -695,36 +695,37 @@ std::shared_ptr<Recordset> Connection::Execute(const QString &statement)
 
     if (cols > 0) {
         rs->m_cells.reserve(size_t(cached.lastRows) * size_t(cols));
-        rs->m_text.reserve(cached.lastTextBytes);
+        rs->m_text.reserve(size_t(cached.lastTextBytes));
     }
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        for (int c = 0; c < cols; ++c) {
-            Recordset::Cell cell;
-            cell.length = 0;
+        const size_t at = rs->m_cells.size();
+        rs->m_cells.resize(at + size_t(cols));
+        Recordset::Cell *cell = rs->m_cells.data() + at;
+        for (int c = 0; c < cols; ++c, ++cell) {
+            cell->length = 0;
             switch (sqlite3_column_type(stmt, c)) {
             case SQLITE_INTEGER:
-                cell.type = Recordset::Cell::Integer;
-                cell.integer = sqlite3_column_int64(stmt, c);
+                cell->type = Recordset::Cell::Integer;
+                cell->integer = sqlite3_column_int64(stmt, c);
                 break;
             case SQLITE_FLOAT:
-                cell.type = Recordset::Cell::Double;
-                cell.real = sqlite3_column_double(stmt, c);
+                cell->type = Recordset::Cell::Double;
+                cell->real = sqlite3_column_double(stmt, c);
                 break;
             case SQLITE_NULL:
-                cell.type = Recordset::Cell::Null;
-                cell.integer = 0;
+                cell->type = Recordset::Cell::Null;
+                cell->integer = 0;
                 break;
             default: {
                 const char *t = reinterpret_cast<const char *>(sqlite3_column_text(stmt, c));
                 const int len = sqlite3_column_bytes(stmt, c);
-                cell.type = Recordset::Cell::Text;
-                cell.offset = std::uint64_t(rs->m_text.size());
-                cell.length = std::uint32_t(len);
-                rs->m_text.append(t, len);
+                cell->type = Recordset::Cell::Text;
+                cell->offset = std::uint64_t(rs->m_text.size());
+                cell->length = std::uint32_t(len);
+                rs->m_text.append(t, size_t(len));
             }
             }
-            rs->m_cells.push_back(cell);
         }
         ++rs->m_rows;
     }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <string>
 #include <vector>
 
 struct sqlite3;
@@ -61,7 +62,7 @@ private:
     QStringList m_names;
     std::vector<bool> m_dateColumn;
     std::vector<Cell> m_cells;  // row after row
-    QByteArray m_text;
+    std::string m_text;
     int m_rows = 0;
     int m_pos = 0;
 };

@@ -3,6 +3,7 @@
 #include "data/Engine.h"
 
 #include <QHash>
+#include <QSet>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -312,7 +313,15 @@ void Grid::fitColumns()
     const int rows = Rows();
     for (int c = 0; c < Cols(); ++c) {
         int widest = 0;
-        auto measure = [&](int r) { widest = std::max(widest, fm.horizontalAdvance(TextMatrix(r, c))); };
+        // A column repeats its texts (a status, a head, an amount of 0): each is measured once.
+        QSet<QString> measured;
+        auto measure = [&](int r) {
+            const QString text = TextMatrix(r, c);
+            if (!text.isEmpty() && !measured.contains(text)) {
+                measured.insert(text);
+                widest = std::max(widest, fm.horizontalAdvance(text));
+            }
+        };
         for (int r = 1; r < std::min(rows, 101); ++r)
             measure(r);
         for (int r = std::max(101, rows - 100); r < rows; ++r)
