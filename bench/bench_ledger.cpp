@@ -11,6 +11,7 @@
 //   ...ToPaint                     what the user feels, on the window shown: opening it, a click on
 //                                  the largest project's row, and Save there, each timed from the
 //                                  action until the grid holds its rows and has painted once more
+// The raw reads and the user-felt timings run five times each; their ratios are of the medians.
 // Peak memory of the process holding both grids full is reported at the end.
 #include "BenchSupport.h"
 
@@ -280,16 +281,16 @@ void BM_SaveToPaint(benchmark::State &state)
     openProgram(g_large);
 }
 
-BENCHMARK(BM_LedgerRaw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LedgerRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_LoadInGridTransactions)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TaskListRaw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TaskListRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_LoadInGrid)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save32766)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Export1000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_OpenToPaint)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ClickToPaint)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SaveToPaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenToPaint)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_ClickToPaint)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_SaveToPaint)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 // The process's peak resident memory in MB (VmHWM).
 double peakMegabytes()
@@ -356,8 +357,8 @@ int main(int argc, char **argv)
     child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--peak-memory"), g_large});
     child.waitForFinished(120000);
     const double peak = QString::fromLatin1(child.readAllStandardOutput()).trimmed().toDouble();
-    printRecord("Peak memory, both grids full (32,767 tasks, 32,766 entries)", formatted("%.0f MB", peak), "< 80 MB",
-                peak > 0 && peak < 80);
+    printRecord("Peak memory, both grids full (32,767 tasks, 32,766 entries)", formatted("%.0f MB", peak), "< 60 MB",
+                peak > 0 && peak < 60);
     benchmark::Shutdown();
     g_window.reset();
     ResetProcessState();
