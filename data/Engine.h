@@ -5,15 +5,11 @@
 #include "data/Variant.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <memory>
 #include <string>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 // The rows of one statement, read forward from the first. A statement that returns no rows
 // (INSERT, UPDATE, DELETE) leaves a closed cursor that cannot be read.
@@ -41,7 +37,7 @@ public:
     QString FieldName(int position) const { return m_names.value(position); }
 
 private:
-    friend class Connection;
+    friend class SqlCipherEngine;
     Recordset() = default;
     void checkReadable() const;
 
@@ -67,7 +63,27 @@ private:
     int m_pos = 0;
 };
 
-// The one SQLCipher connection of the process.
+// One database engine under the data layer: the encrypted file, or a database server. The data
+// layer never asks which one runs; each carries its own dialect (date literals, names compared in
+// any letter case, value types) and keeps its own prepared statements.
+class IEngine {
+public:
+    virtual ~IEngine() = default;
+    // Runs one statement as the windows composed it and answers its rows.
+    virtual std::shared_ptr<Recordset> Execute(const QString &statement) = 0;
+    // Runs a script of several statements (used to lay out a new database).
+    virtual void ExecuteScript(const QString &script) = 0;
+    virtual void BeginWrite() = 0;
+    virtual void Commit() = 0;
+    virtual void Rollback() noexcept = 0;
+    virtual void SetBusyTimeout(int milliseconds) = 0;
+    // Why changes cannot be saved, said for the user; empty when they can.
+    virtual QString CannotSave() const = 0;
+    // Which database is in use, said for the user (a file's path, a server's host and database).
+    virtual QString Where() const = 0;
+};
+
+// The one connection of the process, on whichever engine start-up chose.
 class Connection {
 public:
     Connection() = default;
@@ -75,13 +91,17 @@ public:
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
-    // Opens the file named after "dbq=" in the connection text, keyed with the password.
+    // Opens the encrypted file named after "dbq=" in the connection text, keyed with the password.
     // A missing file, a wrong password or a file that is no database (or is damaged) is a
     // failure. A file that can be read but not written opens for reading: see CannotSave.
     void Open(const QString &connectionText, const QString &userName, const QString &password);
-    bool IsOpen() const { return m_db != nullptr; }
-    // Why changes cannot be saved on the open file, said for the user; empty when they can.
+    // Takes an engine that is already open (a database server).
+    void Use(std::unique_ptr<IEngine> engine);
+    bool IsOpen() const { return m_engine != nullptr; }
+    // Why changes cannot be saved on the open database, said for the user; empty when they can.
     const QString &CannotSave() const { return m_cannotSave; }
+    // Which database is in use, said for the user; empty when none is open.
+    QString Where() const { return m_engine ? m_engine->Where() : QString(); }
     // Runs one statement and answers its rows.
     std::shared_ptr<Recordset> Execute(const QString &statement);
     void Close();
@@ -89,12 +109,12 @@ public:
     // Makes a new, empty, encrypted database file (the file must not exist) and answers the
     // connection to it.
     static std::unique_ptr<Connection> CreateFile(const QString &path, const QString &password);
-    // Runs a script of several statements (used to lay out a new file).
+    // Runs a script of several statements (used to lay out a new database).
     void ExecuteScript(const QString &script);
 
-    // A write transaction that holds the file's write lock from its start, so that what it reads
-    // (the largest key) is still true when it writes. Another program's transaction is waited for
-    // up to the busy timeout; then DatabaseBusy is thrown and nothing has begun.
+    // A write transaction that holds the database's write lock from its start, so that what it
+    // reads (the largest key) is still true when it writes. Another program's transaction is
+    // waited for up to the busy timeout; then DatabaseBusy is thrown and nothing has begun.
     void BeginWrite();
     void Commit();
     void Rollback() noexcept;
@@ -102,27 +122,11 @@ public:
     void SetBusyTimeout(int milliseconds);
 
 private:
-    void openFile(const QString &path, const QString &password, bool create);
-    void refuseForeignSchema(const QString &path);
-    [[noreturn]] void fail(int rc);
-    bool sortNamesAgain(const QString &path);
-    void useWriteAheadLog();
+    IEngine &engine();
 
-    sqlite3 *m_db = nullptr;
-    QString m_path;  // the file as opened, every link in its path resolved
-    int m_busyTimeout = 3000;
-    bool m_readOnly = false;
+    std::unique_ptr<IEngine> m_engine;
     QString m_cannotSave;
-    // A prepared statement and how many rows it gave the last time it ran: the ledger and the
-    // task list rerun the same statements, and sizing a result at once spares regrowing it.
-    struct Cached {
-        sqlite3_stmt *stmt = nullptr;
-        int lastRows = 0;
-        int lastTextBytes = 0;
-    };
-    Cached &statementFor(const QString &text);
-    void clearCache();
-    QHash<QString, Cached> m_cache;
+    int m_busyTimeout = 3000;
 };
 
 // Holds the write lock from construction; rolls back unless committed.

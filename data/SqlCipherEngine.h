@@ -1,0 +1,54 @@
+#pragma once
+// The encrypted database file: an SQLCipher connection that runs statement texts as the windows
+// compose them, with a cache of prepared statements.
+#include "data/Engine.h"
+
+#include <QHash>
+#include <QString>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class SqlCipherEngine : public IEngine {
+public:
+    // Opens the file at path keyed with the password, or makes it (create: the file must not
+    // exist). Throws SqlError.
+    SqlCipherEngine(const QString &path, const QString &password, bool create, int busyTimeout);
+    ~SqlCipherEngine() override;
+    SqlCipherEngine(const SqlCipherEngine &) = delete;
+    SqlCipherEngine &operator=(const SqlCipherEngine &) = delete;
+
+    std::shared_ptr<Recordset> Execute(const QString &statement) override;
+    void ExecuteScript(const QString &script) override;
+    void BeginWrite() override;
+    void Commit() override;
+    void Rollback() noexcept override;
+    void SetBusyTimeout(int milliseconds) override;
+    QString CannotSave() const override { return m_cannotSave; }
+    QString Where() const override { return m_path; }
+
+private:
+    void openFile(const QString &path, const QString &password, bool create);
+    void Close();
+    void refuseForeignSchema(const QString &path);
+    [[noreturn]] void fail(int rc);
+    bool sortNamesAgain(const QString &path);
+    void useWriteAheadLog();
+
+    sqlite3 *m_db = nullptr;
+    QString m_path;  // the file as opened, every link in its path resolved
+    int m_busyTimeout = 3000;
+    bool m_readOnly = false;
+    QString m_cannotSave;
+    // A prepared statement and how many rows it gave the last time it ran: the ledger and the
+    // task list rerun the same statements, and sizing a result at once spares regrowing it.
+    struct Cached {
+        sqlite3_stmt *stmt = nullptr;
+        int lastRows = 0;
+        int lastTextBytes = 0;
+    };
+    Cached &statementFor(const QString &text);
+    void clearCache();
+    QHash<QString, Cached> m_cache;
+};
