@@ -1,5 +1,5 @@
 #pragma once
-// The database engine behind CTemplate: an SQLCipher connection that runs statement texts
+// The database engine behind CTemplate: the connection that runs statement texts
 // as the windows compose them, and the forward-only cursor that a query hands back.
 #include "data/Failure.h"
 #include "data/Variant.h"
@@ -38,6 +38,7 @@ public:
 
 private:
     friend class SqlCipherEngine;
+    friend class PgEngine;
     Recordset() = default;
     void checkReadable() const;
 
@@ -100,6 +101,8 @@ public:
     bool IsOpen() const { return m_engine != nullptr; }
     // Why changes cannot be saved on the open database, said for the user; empty when they can.
     const QString &CannotSave() const { return m_cannotSave; }
+    // The engine in use, for the few steps that differ on a server (logins, adding users).
+    IEngine *Engine() const { return m_engine.get(); }
     // Which database is in use, said for the user; empty when none is open.
     QString Where() const { return m_engine ? m_engine->Where() : QString(); }
     // Runs one statement and answers its rows.

@@ -10,12 +10,16 @@
 // A failure of the database layer, carrying the engine's description.
 class SqlError : public std::runtime_error {
 public:
-    explicit SqlError(const QString &description)
-        : std::runtime_error(description.toStdString()), m_description(description) {}
+    explicit SqlError(const QString &description, bool alreadyTold = false)
+        : std::runtime_error(description.toStdString()), m_description(description), m_alreadyTold(alreadyTold) {}
     const QString &description() const { return m_description; }
+    // True when the user has been told of this failure already during the same action (a lost
+    // connection to the database server fails every statement that follows it): not told again.
+    bool alreadyTold() const { return m_alreadyTold; }
 
 private:
     QString m_description;
+    bool m_alreadyTold;
 };
 
 // The database is held by another program's write for longer than the connection waits: the
@@ -72,7 +76,8 @@ bool Reported(Body &&body)
         body();
         return true;
     } catch (const SqlError &e) {
-        ReportDataError(e.description());
+        if (!e.alreadyTold())
+            ReportDataError(e.description());
     } catch (const std::exception &e) {
         ReportDataError(QString::fromLocal8Bit(e.what()));
     }

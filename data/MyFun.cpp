@@ -8,6 +8,7 @@ std::shared_ptr<Recordset> SharedRecordset;
 CTemplate DataAccess;
 QString CurrentUserId;
 QString AppTitle;
+QString ServerConnection;
 
 namespace {
 // The program may end at once (Quit, Escape in the login dialog): the connection still closes,
@@ -83,4 +84,5 @@ void ResetProcessState()
     SharedRecordset.reset();
     SharedConnection.Close();
     CurrentUserId.clear();
+    ServerConnection.clear();
 }

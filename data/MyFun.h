@@ -19,6 +19,9 @@ extern CTemplate DataAccess;
 extern QString CurrentUserId;
 // The application title, set at start-up.
 extern QString AppTitle;
+// The connection text of the database server in use (libpq's form); empty while the program uses
+// its database file. On a server, the login dialog opens the connection, as the user's own role.
+extern QString ServerConnection;
 
 // The title the program sets at start-up.
 inline const char *const kAppTitle = "Quillmark v1.0 DEMO";
@@ -28,6 +31,8 @@ inline const char *const kMasterUser = "sysop";
 inline const char *const kDatabasePassword = "quorvandelix";
 // The database file's name in the program's folder.
 inline const char *const kDatabaseFileName = "qmk.dat";
+// The file in the program's folder that names a database server to use instead (one line).
+inline const char *const kServerFileName = "qmk.server";
 
 // The next key of a table: its largest key plus 1, or 1 when it has none; at most 32767.
 // On a failure the "Error" box is shown and the answer is 0.

@@ -69,9 +69,12 @@ const DemoTask kDemoTasks[] = {
 
 QString q(const QString &text) { return QuoteSql(text); }
 
-void addDemoData(Connection &db)
+}  // namespace
+
+void AddDemoData(Connection &db, bool withUserRow)
 {
-    db.Execute(QStringLiteral("INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (1,'demo','demo')"));
+    if (withUserRow)
+        db.Execute(QStringLiteral("INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (1,'demo','demo')"));
     int headId = 0;
     for (const DemoHead &h : kDemoHeads)
         db.Execute(QStringLiteral("INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (%1,%2,%3,'demo')")
@@ -104,6 +107,8 @@ void addDemoData(Connection &db)
                        .arg(FormatFixed2(in - out)).arg(FormatNumber(t.planned)).arg(q(QString::fromUtf8(t.notes))));
     }
 }
+
+namespace {
 
 // The largest file the keys allow: one user owning 32,767 projects, the first of which holds
 // 32,766 entries (one key is left, so that a Save still works).
@@ -205,7 +210,7 @@ void CreateDatabaseFile(const QString &path, Sample sample)
             db->Execute(QStringLiteral("INSERT INTO tblStatus (StatusID,StatusName) VALUES (%1,%2)")
                             .arg(i + 1).arg(q(names[i])));
         if (sample == Sample::Demo)
-            addDemoData(*db);
+            AddDemoData(*db, true);
         else if (sample == Sample::Large)
             db->ExecuteScript(QString::fromLatin1(kLargeData));
         db->ExecuteScript(QStringLiteral("COMMIT;"));

@@ -14,6 +14,10 @@ void CreateDatabaseFile(const QString &path, bool demo = false);
 enum class Sample { None, Demo, Large };
 void CreateDatabaseFile(const QString &path, Sample sample);
 
+class Connection;
+// The demo user's heads, projects and entries (and with withUserRow its row of tblUsers).
+void AddDemoData(Connection &db, bool withUserRow);
+
 // The names of the task statuses, in StatusID order from 1. The first means "no filter".
 QStringList StatusNames();
 

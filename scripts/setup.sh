@@ -3,15 +3,16 @@
 # it. The build lays out the program folder build/bin: the quillmark executable, Help/, an
 # empty xsl/ and qmk.dat (made only when there is none). With --tests it also installs what only
 # the tests use: LibreOffice Calc, which checks that exported sheets open in a spreadsheet program,
-# and clang with its sanitizer and libFuzzer runtimes for the checking build.
+# clang with its sanitizer and libFuzzer runtimes for the checking build, and the PostgreSQL
+# server, of which the tests start a throwaway cluster of their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-missing.sh
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libsqlcipher-dev sqlcipher
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libsqlcipher-dev sqlcipher libpq-dev
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(libreoffice-calc-nogui clang libclang-rt-14-dev)
+  packages+=(libreoffice-calc-nogui clang libclang-rt-14-dev postgresql)
 fi
 install_missing "${packages[@]}"
 

@@ -74,6 +74,9 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     lblVersion = ui::Label(QStringLiteral("lblVersion"), QString(), picBackground);
     lblDescription = ui::Label(QStringLiteral("lblDescription"), QString(), picBackground);
     lblDisclaimer = ui::Label(QStringLiteral("lblDisclaimer"), QString(), picBackground);
+    lblDatabase = ui::Label(QStringLiteral("lblDatabase"), QString(), this);
+    lblDatabase->setWordWrap(true);
+    lblDatabase->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont titleFont = lblTitle->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     titleFont.setBold(true);
@@ -102,6 +105,10 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 10);
     layout->addWidget(picBackground, 0, Qt::AlignHCenter);
+    auto *databaseRow = new QHBoxLayout();
+    databaseRow->setContentsMargins(10, 0, 10, 0);
+    databaseRow->addWidget(lblDatabase);
+    layout->addLayout(databaseRow);
     auto *buttonRow = new QHBoxLayout();
     buttonRow->addStretch(1);
     buttonRow->addWidget(cmdOK);
@@ -120,6 +127,11 @@ void frmAbout::Form_Load()
     lblTitle->setText(AppTitle);
     lblDescription->setText(QStringLiteral("Designed to controle budget cost of projects..."));
     lblDisclaimer->setText(QString::fromUtf8(kMakerLine1) + QStringLiteral("\r\n") + QString::fromUtf8(kMakerLine2));
+    // Which database is in use: the file, or the server and its database.
+    const QString where = SharedConnection.Where();
+    lblDatabase->setText(QStringLiteral("Database: ") +
+                         (where.isEmpty() ? (ServerConnection.isEmpty() ? QStringLiteral("none open") : ServerConnection)
+                                          : where));
 }
 
 // OK, Enter and Escape all close the box (Escape through the dialog's own reject).

@@ -15,6 +15,7 @@ public:
     QLabel *lblVersion;
     QLabel *lblDescription;
     QLabel *lblDisclaimer;
+    QLabel *lblDatabase;  // which database is in use
     QPushButton *cmdOK;
 
     void Form_Load();

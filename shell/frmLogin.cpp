@@ -1,6 +1,8 @@
 #include "shell/frmLogin.h"
 
 #include "data/MyFun.h"
+#include "data/PgEngine.h"
+#include "data/ServerDatabase.h"
 #include "shell/CredentialFields.h"
 #include "shell/frmMain.h"
 #include "ui/Look.h"
@@ -81,6 +83,10 @@ void frmLogin::txtPassword_KeyPress()
     if (IsBlank(userName) || IsBlank(password))
         return;
 
+    if (!ServerConnection.isEmpty()) {
+        serverLogin(userName, password);
+        return;
+    }
     if (userName == QLatin1String(kMasterUser) && password == QLatin1String(kDatabasePassword)) {
         LoginSucceeded(QString::fromLatin1(kMasterUser));
         return;
@@ -103,10 +109,47 @@ void frmLogin::txtPassword_KeyPress()
         return;
     }
 
+    refused();
+}
+
+void frmLogin::refused()
+{
     ui::MsgBox(QStringLiteral("Invalid Password, try again!"), ui::Buttons::OKOnly, ui::Icon::Exclamation,
                QStringLiteral("Login"));
     txtPassword->setFocus();
     txtPassword->selectAll();
+}
+
+// On a database server the server checks the password: the dialog logs in as the user's own role
+// (the master login as "sysop"). A role must also have its row in tblUsers, which it alone can
+// read. The connection of the user logged in so far stays until another login has succeeded.
+void frmLogin::serverLogin(const QString &userName, const QString &password)
+{
+    const bool master = userName == QLatin1String(kMasterUser);
+    std::unique_ptr<PgEngine> engine;
+    QString storedName = userName;
+    try {
+        engine = std::make_unique<PgEngine>(ServerConnection, ServerRoleOf(userName), password);
+        if (!master) {
+            const QString lookup = QStringLiteral("Select * from tblUsers Where UserId=") + QuoteSql(userName);
+            StatementLog::Add(lookup);
+            const auto rs = engine->Execute(lookup);
+            if (rs->Eof()) {
+                refused();
+                return;
+            }
+            storedName = rs->Fields(QStringLiteral("UserId")).toString();
+        }
+    } catch (const LoginRefused &) {
+        refused();
+        return;
+    } catch (const SqlError &e) {
+        // The server could not be reached, or failed: its reason, once; the dialog stays as it is.
+        ReportDataError(e.description());
+        return;
+    }
+    SharedConnection.Use(std::move(engine));
+    LoginSucceeded(storedName);
 }
 
 void frmLogin::LoginSucceeded(const QString &userId)

@@ -25,4 +25,6 @@ private:
     bool Form_KeyDown(QKeyEvent *event, QWidget *source);
     void txtPassword_KeyPress();
     void LoginSucceeded(const QString &userId);
+    void serverLogin(const QString &userName, const QString &password);
+    void refused();
 };

@@ -1,6 +1,8 @@
 #include "shell/frmUser.h"
 
 #include "data/MyFun.h"
+#include "data/PgEngine.h"
+#include "data/ServerDatabase.h"
 #include "shell/CredentialFields.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
@@ -59,6 +61,10 @@ void frmUser::cmdSave_Click()
     if (IsBlank(userName) || IsBlank(password))
         return;
 
+    if (!ServerConnection.isEmpty()) {
+        saveOnServer(userName, password);
+        return;
+    }
     // When the check cannot be run or read, the name is taken as existing: nothing is written.
     bool exists = true;
     TryStep([&] {
@@ -74,6 +80,36 @@ void frmUser::cmdSave_Click()
     // Another program held the file: the dialog stays open with what was typed, for Save again.
     if (cls().Busy())
         return;
+    accept();
+}
+
+// On a database server a user is a login role of the server: one server function makes the role,
+// its tblUsers row and its mapping together, and the password reaches it only as a verifier.
+void frmUser::saveOnServer(const QString &userName, const QString &password)
+{
+    const QString problem = ServerNameProblem(userName);
+    if (!problem.isEmpty()) {
+        ui::MsgBox(problem, ui::Buttons::OKOnly, ui::Icon::Exclamation, AppTitle);
+        return;
+    }
+    AddUserOutcome outcome = AddUserOutcome::Refused;
+    QString why;
+    const bool asked = Reported([&] {
+        auto *server = dynamic_cast<PgEngine *>(SharedConnection.Engine());
+        if (!server)
+            throw SqlError(QStringLiteral("The database server is not connected."));
+        outcome = AddServerUser(*server, userName, password, &why);
+    });
+    if (!asked)
+        return;  // the "Error" box has said why; what was typed stays, for Save again
+    if (outcome == AddUserOutcome::Exists) {
+        ui::MsgBox(QStringLiteral("User Already Exists !"), ui::Buttons::OKOnly, ui::Icon::Critical, AppTitle);
+        return;
+    }
+    if (outcome == AddUserOutcome::Refused) {
+        ui::MsgBox(why, ui::Buttons::OKOnly, ui::Icon::Exclamation, AppTitle);
+        return;
+    }
     accept();
 }
 

@@ -23,6 +23,7 @@ public:
 
     void cmdSave_Click();
     void cmdCancel_Click();
+    void saveOnServer(const QString &userName, const QString &password);
 
 private:
     CTemplate &cls();

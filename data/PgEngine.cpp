@@ -1,0 +1,308 @@
+#include "data/PgEngine.h"
+
+#include <libpq-fe.h>
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int kMaxCachedStatements = 512;
+
+// Type numbers of the server's built-in types that come back as something other than text.
+enum : Oid {
+    kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700, kFloat8 = 701,
+    kDate = 1082, kNumeric = 1700,
+};
+
+// The server folds unquoted names to small letters; results name their columns as the program
+// spells them, as the file engine does.
+QString columnName(const char *name)
+{
+    static const QHash<QString, QString> spelled = [] {
+        QHash<QString, QString> map;
+        for (const char *n : {"Id", "UserId", "Passwd", "StatusID", "StatusName", "TaskID", "TaskName",
+                              "StartDate", "EndDate", "CostUpToNow", "CostPlanned", "Notes", "TransactionDate",
+                              "HeadId", "AmountIn", "AmountOut", "Remarks", "Heads", "PlusMinus"}) {
+            const QString s = QString::fromLatin1(n);
+            map.insert(s.toLower(), s);
+        }
+        return map;
+    }();
+    const QString raw = QString::fromUtf8(name);
+    return spelled.value(raw, raw);
+}
+
+QString trimmed(const char *message) { return QString::fromUtf8(message ? message : "").trimmed(); }
+
+// What the server said of a failed statement: its message, without the "ERROR:" prefix.
+QString reasonOf(PGresult *result, pg_conn *conn)
+{
+    const char *primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    if (primary)
+        return QString::fromUtf8(primary);
+    return trimmed(PQerrorMessage(conn));
+}
+
+// True while the user has been told that the connection was lost, until the action that met it
+// has ended (the event loop runs again): the statements that follow in that action fail quietly.
+bool g_lostThisAction = false;
+
+void noteLost()
+{
+    if (g_lostThisAction || !QCoreApplication::instance())
+        return;
+    g_lostThisAction = true;
+    QTimer::singleShot(0, [] { g_lostThisAction = false; });
+}
+
+}  // namespace
+
+QString ServerKeyStatement(const QString &statement)
+{
+    static const QRegularExpression keyQuery(QStringLiteral("^Select max\\((\\w+)\\) From (\\w+)$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = keyQuery.match(statement);
+    if (!m.hasMatch())
+        return {};
+    const QString column = m.captured(1).toLower();
+    const QString table = m.captured(2).toLower();
+    static const QStringList keys{QStringLiteral("tblusers.id"), QStringLiteral("tbltasks.taskid"),
+                                  QStringLiteral("tbltransaction.id"), QStringLiteral("tbltransaction.taskid"),
+                                  QStringLiteral("defheads.id")};
+    if (!keys.contains(table + QLatin1Char('.') + column))
+        return {};
+    return QStringLiteral("SELECT qmk_largest_key('%1','%2') AS max").arg(table, column);
+}
+
+PgEngine::PgEngine(const QString &conninfo, const QString &role, const QString &password, bool asAdministrator)
+    : m_conninfo(conninfo), m_role(role), m_password(password), m_admin(asAdministrator)
+{
+    connect();
+}
+
+PgEngine::~PgEngine()
+{
+    if (m_conn)
+        PQfinish(m_conn);
+}
+
+void PgEngine::connect()
+{
+    if (m_conn) {
+        PQfinish(m_conn);
+        m_conn = nullptr;
+    }
+    clearCache();
+    const QByteArray info = m_conninfo.toUtf8(), role = m_role.toUtf8(), password = m_password.toUtf8();
+    // The typed name and password come after the connection text and so take the place of any
+    // it holds; the program's name shows in the server's list of sessions.
+    const char *keys[] = {"dbname", "user", "password", "application_name", "client_encoding", nullptr};
+    const char *values[] = {info.constData(), role.constData(), password.constData(), "Quillmark", "UTF8", nullptr};
+    m_conn = PQconnectdbParams(keys, values, 1);
+    if (!m_conn)
+        throw SqlError(QStringLiteral("The database server could not be reached: out of memory."));
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        const QString why = trimmed(PQerrorMessage(m_conn));
+        const bool refused = PQconnectionUsedPassword(m_conn) && why.contains(QLatin1String("authentication failed"));
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        if (refused)
+            throw LoginRefused(why);
+        throw SqlError(QStringLiteral("The database server could not be reached: %1").arg(why));
+    }
+    if (!m_admin && qstrcmp(PQparameterStatus(m_conn, "is_superuser"), "on") == 0) {
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        throw LoginRefused(QStringLiteral("Quillmark does not work as a superuser of the database server."));
+    }
+    const char *host = PQhost(m_conn);
+    const char *port = PQport(m_conn);
+    m_where = QStringLiteral("database %1 on %2").arg(QString::fromUtf8(PQdb(m_conn)), QString::fromUtf8(host ? host : ""));
+    if (port && *port && qstrcmp(port, "5432") != 0)
+        m_where += QLatin1Char(':') + QString::fromUtf8(port);
+    SetBusyTimeout(m_busyTimeout);
+}
+
+// A connection that was lost is made again, with the same login, before the next action's first
+// statement: nothing that failed is sent again.
+void PgEngine::ensureConnected()
+{
+    if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
+        return;
+    if (g_lostThisAction)
+        throw SqlError(QStringLiteral("The connection to the database server was lost."), true);
+    try {
+        connect();
+    } catch (const SqlError &e) {
+        noteLost();
+        throw;
+    }
+}
+
+[[noreturn]] void PgEngine::failWith(PGresult *result)
+{
+    const QString why = reasonOf(result, m_conn);
+    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const QByteArray code(state ? state : "");
+    PQclear(result);
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        noteLost();
+        clearCache();
+        throw SqlError(QStringLiteral("The connection to the database server was lost; nothing more was saved. %1")
+                           .arg(why));
+    }
+    // Waiting longer than the busy timeout for another program's lock, or a deadlock the server
+    // broke: the statement did not run and nothing was stored.
+    if (code == "55P03" || code == "40P01")
+        throw DatabaseBusy();
+    throw SqlError(why);
+}
+
+PGresult *PgEngine::run(const QByteArray &sql)
+{
+    ensureConnected();
+    PGresult *r = PQexec(m_conn, sql.constData());
+    const ExecStatusType s = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (s != PGRES_COMMAND_OK && s != PGRES_TUPLES_OK)
+        failWith(r);
+    return r;
+}
+
+void PgEngine::command(const char *sql) { PQclear(run(QByteArray(sql))); }
+
+QByteArray PgEngine::preparedName(const QString &text)
+{
+    const auto found = m_cache.constFind(text);
+    if (found != m_cache.constEnd())
+        return *found;
+    if (m_cache.size() >= kMaxCachedStatements) {
+        command("DEALLOCATE ALL");
+        clearCache();
+    }
+    const QByteArray name = "qmk_" + QByteArray::number(++m_nextName);
+    // A prepared statement is one statement: a text that holds a second is refused by the server.
+    PGresult *r = PQprepare(m_conn, name.constData(), text.toUtf8().constData(), 0, nullptr);
+    if (!r || PQresultStatus(r) != PGRES_COMMAND_OK)
+        failWith(r);
+    PQclear(r);
+    m_cache.insert(text, name);
+    return name;
+}
+
+std::shared_ptr<Recordset> PgEngine::Execute(const QString &statement)
+{
+    if (statement.contains(QChar(0)))
+        throw SqlError(QStringLiteral("The statement holds a NUL character, which the database server cannot store."));
+    const QString key = ServerKeyStatement(statement);
+    const QString text = key.isEmpty() ? RewriteDialect(statement) : key;
+    ensureConnected();
+    const QByteArray name = preparedName(text);
+    PGresult *r = PQexecPrepared(m_conn, name.constData(), 0, nullptr, nullptr, nullptr, 0);
+    const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        // A statement prepared before the tables changed may need preparing again.
+        if (r && qstrcmp(PQresultErrorField(r, PG_DIAG_SQLSTATE), "0A000") == 0 && PQstatus(m_conn) == CONNECTION_OK)
+            m_cache.remove(text);
+        failWith(r);
+    }
+
+    std::shared_ptr<Recordset> rs(new Recordset());
+    const int cols = status == PGRES_TUPLES_OK ? PQnfields(r) : 0;
+    const int rows = cols > 0 ? PQntuples(r) : 0;
+    rs->m_closed = cols == 0;
+    rs->m_dateColumn.assign(size_t(cols), false);
+    enum Kind { Integer, Double, Text, Bool };
+    std::vector<Kind> kinds(size_t(cols), Text);
+    for (int c = 0; c < cols; ++c) {
+        rs->m_names << columnName(PQfname(r, c));
+        switch (PQftype(r, c)) {
+        case kInt2: case kInt4: case kInt8: case kOid: kinds[size_t(c)] = Integer; break;
+        case kFloat4: case kFloat8: case kNumeric: kinds[size_t(c)] = Double; break;
+        case kBool: kinds[size_t(c)] = Bool; break;
+        case kDate: rs->m_dateColumn[size_t(c)] = true; break;
+        default: break;
+        }
+    }
+    rs->m_cells.resize(size_t(rows) * size_t(cols));
+    Recordset::Cell *cell = rs->m_cells.data();
+    for (int row = 0; row < rows; ++row) {
+        for (int c = 0; c < cols; ++c, ++cell) {
+            cell->length = 0;
+            if (PQgetisnull(r, row, c)) {
+                cell->type = Recordset::Cell::Null;
+                cell->integer = 0;
+                continue;
+            }
+            const char *v = PQgetvalue(r, row, c);
+            switch (kinds[size_t(c)]) {
+            case Integer:
+                cell->type = Recordset::Cell::Integer;
+                cell->integer = std::strtoll(v, nullptr, 10);
+                break;
+            case Double:
+                cell->type = Recordset::Cell::Double;
+                cell->real = std::strtod(v, nullptr);  // also reads NaN, Infinity and -Infinity
+                break;
+            case Bool:
+                cell->type = Recordset::Cell::Integer;
+                cell->integer = v[0] == 't' ? 1 : 0;
+                break;
+            case Text: {
+                const int len = PQgetlength(r, row, c);
+                cell->type = Recordset::Cell::Text;
+                cell->offset = std::uint64_t(rs->m_text.size());
+                cell->length = std::uint32_t(len);
+                rs->m_text.append(v, size_t(len));
+            }
+            }
+        }
+    }
+    rs->m_rows = rows;
+    PQclear(r);
+    return rs;
+}
+
+void PgEngine::ExecuteScript(const QString &script) { PQclear(run(script.toUtf8())); }
+
+void PgEngine::BeginWrite() { command("BEGIN"); }
+
+void PgEngine::Commit()
+{
+    PGresult *r = run(QByteArrayLiteral("COMMIT"));
+    // A transaction that had failed ends with ROLLBACK in place of COMMIT: nothing was stored.
+    const bool rolledBack = qstrcmp(PQcmdStatus(r), "ROLLBACK") == 0;
+    PQclear(r);
+    if (rolledBack)
+        throw SqlError(QStringLiteral("The changes were not saved: the server rolled them back."));
+}
+
+void PgEngine::Rollback() noexcept
+{
+    if (m_conn && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        PQclear(PQexec(m_conn, "ROLLBACK"));
+}
+
+void PgEngine::SetBusyTimeout(int milliseconds)
+{
+    m_busyTimeout = milliseconds;
+    if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
+        PQclear(PQexec(m_conn, QByteArray("SET lock_timeout = " + QByteArray::number(milliseconds)).constData()));
+}
+
+QByteArray PgEngine::PasswordVerifier(const QString &role, const QString &password)
+{
+    ensureConnected();
+    char *verifier = PQencryptPasswordConn(m_conn, password.toUtf8().constData(), role.toUtf8().constData(),
+                                           "scram-sha-256");
+    if (!verifier)
+        throw SqlError(QStringLiteral("The password could not be prepared for the server: %1")
+                           .arg(trimmed(PQerrorMessage(m_conn))));
+    const QByteArray out(verifier);
+    PQfreemem(verifier);
+    return out;
+}

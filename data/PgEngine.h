@@ -1,0 +1,64 @@
+#pragma once
+// A PostgreSQL server: one libpq connection, logged in as the user's own role, that runs the
+// statements the windows compose as they are, with a cache of prepared statements.
+#include "data/Engine.h"
+
+#include <QHash>
+#include <QString>
+#include <memory>
+
+struct pg_conn;
+
+// The server refused the name and password (or the login is not one Quillmark may use).
+class LoginRefused : public SqlError {
+public:
+    explicit LoginRefused(const QString &why) : SqlError(why) {}
+};
+
+class PgEngine : public IEngine {
+public:
+    // Logs in to the server that conninfo names (a libpq connection string or URI) as role with
+    // password. Throws LoginRefused when the server refuses them or the role is a superuser (the
+    // program never works as one), SqlError with the server's reason when it cannot be reached.
+    // asAdministrator admits any role: the database maker lays out a new database with it.
+    PgEngine(const QString &conninfo, const QString &role, const QString &password, bool asAdministrator = false);
+    ~PgEngine() override;
+    PgEngine(const PgEngine &) = delete;
+    PgEngine &operator=(const PgEngine &) = delete;
+
+    std::shared_ptr<Recordset> Execute(const QString &statement) override;
+    void ExecuteScript(const QString &script) override;
+    void BeginWrite() override;
+    void Commit() override;
+    void Rollback() noexcept override;
+    void SetBusyTimeout(int milliseconds) override;
+    QString CannotSave() const override { return {}; }
+    QString Where() const override { return m_where; }
+
+    // The password as the server keeps it (a SCRAM-SHA-256 verifier), made here, so that the
+    // password itself never travels to the server when a user is added.
+    QByteArray PasswordVerifier(const QString &role, const QString &password);
+    // The role this connection is logged in as.
+    QString Role() const { return m_role; }
+
+private:
+    void connect();
+    void ensureConnected();
+    [[noreturn]] void failWith(struct pg_result *result);
+    struct pg_result *run(const QByteArray &sql);
+    void command(const char *sql);
+    QByteArray preparedName(const QString &text);
+    void clearCache() { m_cache.clear(); }
+
+    pg_conn *m_conn = nullptr;
+    QString m_conninfo, m_role, m_password, m_where;
+    bool m_admin = false;
+    int m_busyTimeout = 3000;
+    int m_nextName = 0;
+    QHash<QString, QByteArray> m_cache;  // statement text -> name of its prepared statement
+};
+
+// The server's key statement for "Select max(col) From table", which must see every user's keys
+// and hold off other programs' allocations of that table until the transaction ends; empty for
+// any other statement.
+QString ServerKeyStatement(const QString &statement);

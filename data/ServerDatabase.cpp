@@ -1,0 +1,272 @@
+#include "data/ServerDatabase.h"
+
+#include "data/MyFun.h"
+#include "data/PgEngine.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+// The tables as in the file, with the server's types. Names of users compare in any letter case
+// in every alphabet (an ICU collation that ignores case); passwords are not kept here at all.
+const char *const kServerSchema = R"SQL(
+CREATE COLLATION qmk_nocase (provider = icu, locale = 'und-u-ks-level2', deterministic = false);
+CREATE TABLE tblUsers (
+    Id integer PRIMARY KEY,
+    UserId text COLLATE qmk_nocase UNIQUE,
+    Passwd text
+);
+CREATE TABLE tblStatus (
+    StatusID integer PRIMARY KEY,
+    StatusName text
+);
+CREATE TABLE tblTasks (
+    TaskID integer PRIMARY KEY,
+    UserId text COLLATE qmk_nocase,
+    StatusID integer,
+    TaskName text,
+    StartDate date,
+    EndDate date,
+    CostUpToNow double precision,
+    CostPlanned double precision,
+    Notes text
+);
+CREATE TABLE tblTransaction (
+    Id integer PRIMARY KEY,
+    UserId text COLLATE qmk_nocase,
+    TransactionDate date,
+    HeadId integer,
+    AmountIn double precision,
+    AmountOut double precision,
+    Remarks text,
+    TaskID integer
+);
+CREATE TABLE defHeads (
+    Id integer PRIMARY KEY,
+    Heads text,
+    PlusMinus integer,
+    UserId text COLLATE qmk_nocase
+);
+CREATE INDEX ixTasksByUser ON tblTasks (UserId, StartDate, CostUpToNow);
+CREATE INDEX ixTransactionsByTask ON tblTransaction (TaskID, UserId, TransactionDate, Id, AmountIn, AmountOut);
+CREATE INDEX ixTransactionsByHead ON tblTransaction (HeadId);
+CREATE INDEX ixHeadsByUser ON defHeads (UserId);
+-- Which Quillmark user each login role is, filled only when the user is added.
+CREATE TABLE qmk_logins (
+    rolname name PRIMARY KEY,
+    UserId text COLLATE qmk_nocase NOT NULL UNIQUE
+);
+)SQL";
+
+// Roles: qmk_owner owns the tables; every user's role is a member of qmk_users; qmk_keys sees
+// every key and nothing else; qmk_useradmin may create roles, only through qmk_add_user. sysop
+// has no right on the server beyond calling that function.
+const char *const kServerRights = R"SQL(
+CREATE FUNCTION qmk_me() RETURNS text LANGUAGE sql STABLE SECURITY DEFINER
+    SET search_path = public, pg_temp
+    AS $$ SELECT UserId::text FROM qmk_logins WHERE rolname = session_user $$;
+
+CREATE FUNCTION qmk_largest_key(p_table text, p_column text) RETURNS bigint LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    largest bigint;
+BEGIN
+    IF p_table || '.' || p_column NOT IN ('tblusers.id', 'tbltasks.taskid', 'tbltransaction.id',
+                                          'tbltransaction.taskid', 'defheads.id') THEN
+        RAISE EXCEPTION 'No key is given from %.%', p_table, p_column;
+    END IF;
+    -- One allocator of a table at a time, until its transaction ends: the next one then reads
+    -- the key this one wrote.
+    IF p_column <> 'taskid' OR p_table = 'tbltasks' THEN
+        PERFORM pg_advisory_xact_lock(hashtext('quillmark key ' || p_table));
+    END IF;
+    EXECUTE format('SELECT max(%I) FROM %I', p_column, p_table) INTO largest;
+    RETURN largest;
+END $$;
+
+CREATE FUNCTION qmk_add_user(p_name text, p_role text, p_verifier text) RETURNS text LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    next_id bigint;
+BEGIN
+    IF p_name IS NULL OR p_role IS NULL OR p_verifier IS NULL OR btrim(p_name) = '' THEN
+        RAISE EXCEPTION 'A user needs a name and a password.';
+    END IF;
+    IF octet_length(p_role) > 63 OR p_role IN ('public', 'none') OR p_role LIKE 'pg\_%' OR p_role LIKE 'qmk\_%' THEN
+        RETURN 'reserved';
+    END IF;
+    IF NOT (p_role = p_name COLLATE qmk_nocase) THEN
+        RAISE EXCEPTION 'The login of "%" must be its name in small letters.', p_name;
+    END IF;
+    IF p_verifier !~ '^SCRAM-SHA-256\$[0-9]+:[A-Za-z0-9+/=]+\$[A-Za-z0-9+/=]+:[A-Za-z0-9+/=]+$' THEN
+        RAISE EXCEPTION 'The password must reach the server as a SCRAM-SHA-256 verifier.';
+    END IF;
+    PERFORM pg_advisory_xact_lock(hashtext('quillmark key tblusers'));
+    IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = p_role)
+       OR EXISTS (SELECT 1 FROM tblusers WHERE userid = p_name)
+       OR EXISTS (SELECT 1 FROM qmk_logins WHERE userid = p_name) THEN
+        RETURN 'exists';
+    END IF;
+    SELECT coalesce(max(id), 0) + 1 INTO next_id FROM tblusers;
+    IF next_id > 32767 THEN
+        RAISE EXCEPTION 'Overflow: tblUsers has no key left to give (the largest is 32767).';
+    END IF;
+    EXECUTE format('CREATE ROLE %I LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE NOREPLICATION NOBYPASSRLS '
+                   'PASSWORD %L IN ROLE qmk_users', p_role, p_verifier);
+    INSERT INTO qmk_logins (rolname, userid) VALUES (p_role, p_name);
+    INSERT INTO tblusers (id, userid, passwd) VALUES (next_id, p_name, '');
+    RETURN 'added';
+EXCEPTION WHEN duplicate_object OR unique_violation THEN
+    RETURN 'exists';
+END $$;
+
+REVOKE ALL ON FUNCTION qmk_me(), qmk_largest_key(text, text), qmk_add_user(text, text, text) FROM PUBLIC;
+ALTER FUNCTION qmk_me() OWNER TO qmk_owner;
+ALTER FUNCTION qmk_largest_key(text, text) OWNER TO qmk_keys;
+ALTER FUNCTION qmk_add_user(text, text, text) OWNER TO qmk_useradmin;
+GRANT EXECUTE ON FUNCTION qmk_me() TO qmk_users, qmk_useradmin;
+GRANT EXECUTE ON FUNCTION qmk_largest_key(text, text) TO qmk_users;
+GRANT EXECUTE ON FUNCTION qmk_add_user(text, text, text) TO sysop;
+
+ALTER TABLE tblUsers OWNER TO qmk_owner;
+ALTER TABLE tblStatus OWNER TO qmk_owner;
+ALTER TABLE tblTasks OWNER TO qmk_owner;
+ALTER TABLE tblTransaction OWNER TO qmk_owner;
+ALTER TABLE defHeads OWNER TO qmk_owner;
+ALTER TABLE qmk_logins OWNER TO qmk_owner;
+ALTER COLLATION qmk_nocase OWNER TO qmk_owner;
+
+GRANT SELECT ON tblStatus TO qmk_users;
+GRANT SELECT ON tblUsers TO qmk_users;
+GRANT SELECT, INSERT, UPDATE, DELETE ON tblTasks, tblTransaction, defHeads TO qmk_users;
+GRANT SELECT ON tblUsers, tblTasks, tblTransaction, defHeads TO qmk_keys;
+GRANT SELECT, INSERT ON tblUsers, qmk_logins TO qmk_useradmin;
+
+-- Each user reads and writes only their own rows, whatever client they use; the owner too.
+ALTER TABLE tblUsers ENABLE ROW LEVEL SECURITY;
+ALTER TABLE tblUsers FORCE ROW LEVEL SECURITY;
+CREATE POLICY own_row ON tblUsers FOR SELECT TO qmk_users USING (UserId = (SELECT qmk_me()));
+CREATE POLICY every_key ON tblUsers FOR SELECT TO qmk_keys USING (true);
+CREATE POLICY adding ON tblUsers FOR ALL TO qmk_useradmin USING (true) WITH CHECK (true);
+ALTER TABLE qmk_logins ENABLE ROW LEVEL SECURITY;
+CREATE POLICY adding ON qmk_logins FOR ALL TO qmk_useradmin USING (true) WITH CHECK (true);
+)SQL";
+
+const char *const kOwnRowsTables[] = {"tblTasks", "tblTransaction", "defHeads"};
+
+const char *const kLargeServerData = R"SQL(
+INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (1,'Sales',0,'large'), (2,'Supplies',1,'large');
+INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName,StartDate,EndDate,CostUpToNow,CostPlanned,Notes)
+SELECT i, 'large', 2 + i % 5, 'Project ' || i, DATE '2020-01-01' + i % 2500, NULL, 0, 1000 + i % 9000, ' '
+FROM generate_series(1, 32767) AS i;
+INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,TaskID)
+SELECT i, 'large', DATE '2020-01-01' + i / 13, 1 + i % 2,
+       CASE WHEN i % 2 = 0 THEN 100 + i % 700 ELSE 0 END, CASE WHEN i % 2 = 1 THEN 20.5 + i % 300 ELSE 0 END,
+       'Entry ' || i, 1
+FROM generate_series(1, 32766) AS i;
+UPDATE tblTasks SET CostUpToNow = (SELECT round((sum(AmountIn) - sum(AmountOut))::numeric, 2) FROM tblTransaction
+                                   WHERE TaskID = 1) WHERE TaskID = 1;
+)SQL";
+
+QString literal(const QString &text) { return QuoteSql(text); }
+
+}  // namespace
+
+QString ServerRoleOf(const QString &userName)
+{
+    return userName == QLatin1String(kMasterUser) ? userName : userName.toLower();
+}
+
+QString ServerNameProblem(const QString &userName)
+{
+    const QString role = ServerRoleOf(userName);
+    if (role.toUtf8().size() > 63)
+        return QStringLiteral("The name is too long for the database server: at most 63 bytes.");
+    if (role == QLatin1String("public") || role == QLatin1String("none") || role.startsWith(QLatin1String("pg_")) ||
+        role.startsWith(QLatin1String("qmk_")))
+        return QStringLiteral("The database server keeps the name \"%1\" for itself: choose another name.").arg(role);
+    return {};
+}
+
+AddUserOutcome AddServerUser(PgEngine &sysop, const QString &userName, const QString &password, QString *why)
+{
+    const QString problem = ServerNameProblem(userName);
+    if (!problem.isEmpty()) {
+        if (why)
+            *why = problem;
+        return AddUserOutcome::Refused;
+    }
+    const QString role = ServerRoleOf(userName);
+    const QString verifier = QString::fromLatin1(sysop.PasswordVerifier(role, password));
+    const auto rs = sysop.Execute(QStringLiteral("SELECT qmk_add_user(%1, %2, %3)")
+                                      .arg(literal(userName), literal(role), literal(verifier)));
+    const QString answer = rs->Fields(0).toString();
+    if (answer == QLatin1String("added"))
+        return AddUserOutcome::Added;
+    if (answer == QLatin1String("exists"))
+        return AddUserOutcome::Exists;
+    if (why)
+        *why = ServerNameProblem(userName).isEmpty() ? QStringLiteral("The database server refused the name.")
+                                                     : ServerNameProblem(userName);
+    return AddUserOutcome::Refused;
+}
+
+void CreateServerDatabase(const QString &conninfo, const QString &adminRole, const QString &adminPassword,
+                          const QString &sysopPassword, Sample sample, const QString &samplePassword)
+{
+    Connection db;
+    auto engine = std::make_unique<PgEngine>(conninfo, adminRole, adminPassword, true);
+    PgEngine &admin = *engine;
+    db.Use(std::move(engine));
+
+    const auto count = [&](const QString &sql) { return db.Execute(sql)->Fields(0).toInt64(); };
+    if (count(QStringLiteral("SELECT count(*) FROM pg_class WHERE relnamespace = 'public'::regnamespace AND relname IN "
+                             "('tblusers','tblstatus','tbltasks','tbltransaction','defheads','qmk_logins')")) > 0)
+        throw SqlError(QStringLiteral("The database already holds Quillmark's tables; it was left as it is."));
+    if (count(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname IN "
+                             "('sysop','qmk_owner','qmk_users','qmk_keys','qmk_useradmin')")) > 0)
+        throw SqlError(QStringLiteral("The server has Quillmark's roles already (they belong to the whole server, so "
+                                      "it holds one Quillmark database); nothing was changed."));
+
+    const QString sysopVerifier = QString::fromLatin1(admin.PasswordVerifier(QString::fromLatin1(kMasterUser), sysopPassword));
+    db.ExecuteScript(QStringLiteral("BEGIN"));
+    try {
+        db.ExecuteScript(QStringLiteral(
+            "CREATE ROLE qmk_owner NOLOGIN; CREATE ROLE qmk_users NOLOGIN; CREATE ROLE qmk_keys NOLOGIN;"
+            "CREATE ROLE qmk_useradmin NOLOGIN CREATEROLE;"
+            "CREATE ROLE sysop LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE NOREPLICATION NOBYPASSRLS PASSWORD %1;")
+                             .arg(literal(sysopVerifier)));
+        // Only Quillmark's logins may connect to its database; nobody may make objects in it.
+        db.ExecuteScript(QStringLiteral(
+            "DO $$ BEGIN "
+            "EXECUTE format('REVOKE ALL ON DATABASE %I FROM PUBLIC', current_database());"
+            "EXECUTE format('GRANT CONNECT ON DATABASE %I TO qmk_users, sysop', current_database());"
+            "END $$; REVOKE CREATE ON SCHEMA public FROM PUBLIC;"));
+        db.ExecuteScript(QString::fromLatin1(kServerSchema));
+        db.ExecuteScript(QString::fromLatin1(kServerRights));
+        for (const char *table : kOwnRowsTables)
+            db.ExecuteScript(QStringLiteral(
+                "ALTER TABLE %1 ENABLE ROW LEVEL SECURITY; ALTER TABLE %1 FORCE ROW LEVEL SECURITY;"
+                "CREATE POLICY own_rows ON %1 FOR ALL TO qmk_users USING (UserId = (SELECT qmk_me())) "
+                "WITH CHECK (UserId = (SELECT qmk_me()));"
+                "CREATE POLICY every_key ON %1 FOR SELECT TO qmk_keys USING (true);")
+                                 .arg(QString::fromLatin1(table)));
+        const QStringList names = StatusNames();
+        for (int i = 0; i < names.size(); ++i)
+            db.Execute(QStringLiteral("INSERT INTO tblStatus (StatusID,StatusName) VALUES (%1,%2)")
+                           .arg(i + 1).arg(literal(names[i])));
+        if (sample != Sample::None) {
+            const QString user = sample == Sample::Demo ? QStringLiteral("demo") : QStringLiteral("large");
+            const QString verifier = QString::fromLatin1(admin.PasswordVerifier(user, samplePassword));
+            db.Execute(QStringLiteral("SELECT qmk_add_user(%1, %1, %2)").arg(literal(user), literal(verifier)));
+            if (sample == Sample::Demo)
+                AddDemoData(db, false);
+            else
+                db.ExecuteScript(QString::fromLatin1(kLargeServerData));
+        }
+        db.ExecuteScript(QStringLiteral("COMMIT"));
+    } catch (...) {
+        db.Rollback();
+        throw;
+    }
+}

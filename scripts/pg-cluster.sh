@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# A throwaway PostgreSQL cluster for the tests and benchmarks.
+#   pg-cluster.sh start DIR   makes a new cluster in DIR (clearing one of ours left there),
+#                             listening only on a Unix socket in DIR/socket, and writes DIR/env
+#   pg-cluster.sh stop DIR    stops it and removes DIR
+# The cluster trusts nobody: every login needs a password (SCRAM-SHA-256). Its superuser is
+# qmk_super, with a random password kept in DIR/superuser-password (mode 0600). DIR/env sets
+# PGHOST, PGPORT, PGUSER and PGDATABASE for it, and QMK_PG_SUPERUSER_PASSWORD.
+# initdb refuses to run as root: as root, the cluster runs as the postgres system user.
+set -euo pipefail
+
+cmd=${1:-}
+dir=${2:-}
+if [ -z "$cmd" ] || [ -z "$dir" ]; then
+  echo "usage: pg-cluster.sh start|stop DIR" >&2
+  exit 2
+fi
+bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+if [ -z "$bin" ] || [ ! -x "$bin/initdb" ]; then
+  echo "pg-cluster.sh: PostgreSQL's server programs are not installed (Debian package postgresql)" >&2
+  exit 1
+fi
+
+as_owner() {
+  if [ "$(id -u)" = 0 ]; then
+    runuser -u postgres -- "$@"
+  else
+    "$@"
+  fi
+}
+
+stop_cluster() {
+  if [ -f "$dir/data/postmaster.pid" ]; then
+    as_owner "$bin/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
+  fi
+  # Only a folder this script made is removed.
+  if [ -f "$dir/.qmk-pg-cluster" ]; then
+    rm -rf "$dir"
+  fi
+}
+
+case "$cmd" in
+stop)
+  stop_cluster
+  ;;
+start)
+  stop_cluster
+  if [ -e "$dir" ]; then
+    echo "pg-cluster.sh: $dir exists and is not a cluster of ours" >&2
+    exit 1
+  fi
+  mkdir -p "$dir"
+  touch "$dir/.qmk-pg-cluster"
+  mkdir "$dir/socket" "$dir/data"
+  head -c 24 /dev/urandom | base64 | tr -d '/+=' > "$dir/superuser-password"
+  chmod 0600 "$dir/superuser-password"
+  if [ "$(id -u)" = 0 ]; then
+    chown -R postgres:postgres "$dir"
+    chmod 0711 "$dir"
+  fi
+  as_owner "$bin/initdb" -D "$dir/data" -U qmk_super -A scram-sha-256 --pwfile="$dir/superuser-password" \
+    -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 || { cat "$dir/initdb.log" >&2; exit 1; }
+  # A free port number only names the socket file: nothing listens on TCP.
+  port=$(( 20000 + RANDOM % 20000 ))
+  as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
+    -o "-c listen_addresses='' -c unix_socket_directories='$dir/socket' -p $port -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" \
+    start >/dev/null || { cat "$dir/server.log" >&2; exit 1; }
+  cat > "$dir/env" <<EOF
+PGHOST=$dir/socket
+PGPORT=$port
+PGUSER=qmk_super
+PGDATABASE=postgres
+QMK_PG_SUPERUSER_PASSWORD=$(cat "$dir/superuser-password")
+EOF
+  chmod 0600 "$dir/env"
+  echo "pg-cluster.sh: cluster running on $dir/socket, port $port"
+  ;;
+*)
+  echo "usage: pg-cluster.sh start|stop DIR" >&2
+  exit 2
+  ;;
+esac
