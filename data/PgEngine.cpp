@@ -60,6 +60,32 @@ void noteLost()
     QTimer::singleShot(0, [] { g_lostThisAction = false; });
 }
 
+// True when the text's first statement is empty: only blanks and comments (which nest on this
+// server) stand before a semicolon. The server would skip it and run the statement after it;
+// the program runs one statement at a time, so such a text is refused.
+bool startsWithEmptyStatement(const QString &text)
+{
+    int depth = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
+        if (depth > 0) {
+            if (c == QLatin1Char('*') && next == QLatin1Char('/'))
+                --depth, ++i;
+            else if (c == QLatin1Char('/') && next == QLatin1Char('*'))
+                ++depth, ++i;
+        } else if (c == QLatin1Char('/') && next == QLatin1Char('*')) {
+            ++depth, ++i;
+        } else if (c == QLatin1Char('-') && next == QLatin1Char('-')) {
+            while (i < text.size() && text[i] != QLatin1Char('\n'))
+                ++i;
+        } else if (!c.isSpace()) {
+            return c == QLatin1Char(';');
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 QString ServerKeyStatement(const QString &statement)
@@ -198,12 +224,18 @@ std::shared_ptr<Recordset> PgEngine::Execute(const QString &statement)
 {
     if (statement.contains(QChar(0)))
         throw SqlError(QStringLiteral("The statement holds a NUL character, which the database server cannot store."));
+    if (startsWithEmptyStatement(statement))
+        throw SqlError(QStringLiteral("Characters found before the SQL statement: it starts with an empty statement."));
     const QString key = ServerKeyStatement(statement);
     const QString text = key.isEmpty() ? RewriteDialect(statement) : key;
     ensureConnected();
     const QByteArray name = preparedName(text);
     PGresult *r = PQexecPrepared(m_conn, name.constData(), 0, nullptr, nullptr, nullptr, 0);
     const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (status == PGRES_EMPTY_QUERY) {
+        PQclear(r);
+        throw SqlError(QStringLiteral("The statement is empty."));
+    }
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
         // A statement prepared before the tables changed may need preparing again.
         if (r && qstrcmp(PQresultErrorField(r, PG_DIAG_SQLSTATE), "0A000") == 0 && PQstatus(m_conn) == CONNECTION_OK)

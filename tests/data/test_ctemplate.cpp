@@ -5,13 +5,13 @@
 
 #include "ui/ListItems.h"
 
-using DataReading = OpenFolderTest;
+class DataReading : public OnBothEngines<OpenFolderTest> {};
 
 // LoadList: without criteria no Where clause, whatever the criteria column; criteria without a
 // criteria column choose by the id column; a null name part-way through shows a box, and the items
 // before it stay. CodeDecode and GetResults leave the cursor being walked as it was, and a status
 // that has no row shows one box.
-TEST_F(DataReading, ListsLookUpsAndCursorsComeFromTheComposedStatements)
+TEST_P(DataReading, ListsLookUpsAndCursorsComeFromTheComposedStatements)
 {
     Seed("INSERT INTO defHeads VALUES (2,'Fuel',1,'ann'),(9,'Rent',1,'bob'),(20,'Alpha',0,'cat'),(21,'Beta',0,'cat'),"
          "(22,NULL,0,'cat'),(23,'Delta',0,'cat')");
@@ -58,9 +58,9 @@ TEST_F(DataReading, ListsLookUpsAndCursorsComeFromTheComposedStatements)
     EXPECT_EQ(dao.GetResults("Select * from tblNowhere"), nullptr);
 }
 
-using DataWriters = OpenFolderTest;
+class DataWriters : public OnBothEngines<OpenFolderTest> {};
 
-TEST_F(DataWriters, KeysAreTakenInTurnTheListsPairedAndWhatCannotBeWrittenShowsABox)
+TEST_P(DataWriters, KeysAreTakenInTurnTheListsPairedAndWhatCannotBeWrittenShowsABox)
 {
     const QString D = "<<>>", kHeads = "Heads<<>>PlusMinus<<>>UserId", kAddHead = "Select max(Id) From defHeads";
     const QString tricky = "O'Neil <<>> Sons #1/2/2026#", entry = "'ann'<<>>#5/1/2026#<<>>7<<>>12.5<<>>0<<>>'D'<<>>20";
@@ -115,10 +115,13 @@ TEST_F(DataWriters, KeysAreTakenInTurnTheListsPairedAndWhatCannotBeWrittenShowsA
         "Select max(Id) From tblNowhere"}));
     for (const ui::MessageBoxRequest &box : boxes.Shown())
         EXPECT_TRUE(box.title == "Error" && !box.prompt.isEmpty()) << box.prompt.toStdString();
-    EXPECT_EQ(Rows("Select * from defHeads") + Rows("Select * from tblTasks") +
+    EXPECT_EQ(Rows("Select * from defHeads Order by Id") + Rows("Select * from tblTasks Order by TaskID") +
                   Rows("Select * from tblTransaction Where TransactionDate < #1/2/2026#") +
                   Rows("Select * from tblUsers"),
               QStringList({"6|Diesel|0|bob", "7|Fuel|1|ann", "8|||", "9|Gas|0|", "10|" + tricky + "|1|ann",
                            "32766|Last|1|ann", "32767|Fuel|1|ann", "12|ann|2|New roof|05/01/2026||0|2500.5| ",
                            "21|ann|2|Shed|02/03/2026||||", "1|ann|05/01/2026|7|12.5|0|D|20", "1|ann|x"}));
 }
+
+QMK_ON_BOTH_ENGINES(DataReading);
+QMK_ON_BOTH_ENGINES(DataWriters);

@@ -34,10 +34,14 @@ for f in lib/quillmark/Help/index.html share/applications/quillmark.desktop shar
 mode "$prog/quillmark-setup-data" 755
 link "$p/bin/quillmark" ../lib/quillmark/quillmark && link "$prog/xsl" "$state/xsl"
 link "$prog/qmk.dat" "$state/data/qmk.dat"
+# qmk.server leads to the administrator's file, which no install makes or replaces.
+link "$prog/qmk.server" "$p/etc/quillmark/qmk.server" && [ -d "$p/etc/quillmark" ] || fail "no folder for qmk.server"
+[ ! -e "$p/etc/quillmark/qmk.server" ] || fail "the install made qmk.server"
 layout "$state"
-echo "the users' data" >"$state/data/qmk.dat"
+echo "the users' data" >"$state/data/qmk.dat" && echo "dbname=quillmark" >"$p/etc/quillmark/qmk.server"
 install_into --prefix "$p"
 [ "$(cat "$state/data/qmk.dat")" = "the users' data" ] || fail "the second install replaced the database"
+[ "$(cat "$prog/qmk.server")" = "dbname=quillmark" ] || fail "the second install changed qmk.server"
 # A data file where the link belongs is kept, and the install says why it stops.
 rm "$prog/qmk.dat" && echo "old data" >"$prog/qmk.dat"
 ! cmake --install "$build" --prefix "$p" >"$work/log" 2>&1 || fail "install over a data file succeeded"
@@ -45,6 +49,8 @@ grep -q "is not a link" "$work/log" && [ "$(cat "$prog/qmk.dat")" = "old data" ]
 d=$work/stage
 DESTDIR=$d install_into --prefix /usr --component program
 link "$d/usr/lib/quillmark/qmk.dat" /var/lib/quillmark/data/qmk.dat && link "$d/usr/lib/quillmark/xsl" /var/lib/quillmark/xsl
+link "$d/usr/lib/quillmark/qmk.server" /etc/quillmark/qmk.server
+[ -d "$d/etc/quillmark" ] && [ ! -e "$d/etc/quillmark/qmk.server" ] || fail "the package's part ships qmk.server or no folder for it"
 [ -x "$d/usr/lib/quillmark/quillmark-setup-data" ] || fail "the package's part has no data set-up"
 [ ! -e "$d/var" ] || fail "the package's part carries the data folders"
 

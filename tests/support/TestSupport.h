@@ -2,6 +2,8 @@
 // Shared test fixtures: a program folder with a fresh qmk.dat, scripted message boxes and windows.
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
+#include "data/PgEngine.h"
+#include "data/ServerDatabase.h"
 #include "shell/frmLogin.h"
 #include "shell/frmUser.h"
 #include "ui/ListItems.h"
@@ -63,6 +65,53 @@ private:
     std::vector<ui::MessageBoxRequest> m_shown;
 };
 
+// Which engine a test runs on: the database file, or the tests' own throwaway server.
+enum class EngineKind { File, Server };
+inline std::string EngineName(const ::testing::TestParamInfo<EngineKind> &info)
+{
+    return info.param == EngineKind::File ? "File" : "Server";
+}
+
+// A fresh Quillmark database "qmk_test" on the server that the test command started (its
+// connection details in QMK_PG_DIR/env), with no role of an earlier test left. Roles belong to the
+// whole server: tests on it take turns (a CTest resource lock).
+class ServerScene {
+public:
+    ServerScene()
+    {
+        QFile env(QStringLiteral(QMK_PG_DIR "/env"));
+        if (!env.open(QIODevice::ReadOnly))
+            throw SqlError(QStringLiteral("The tests' database server is not running (no %1).").arg(env.fileName()));
+        QHash<QString, QString> values;
+        for (const QByteArray &line : env.readAll().split('\n'))
+            if (line.contains('='))
+                values.insert(QString::fromUtf8(line.left(line.indexOf('='))), QString::fromUtf8(line.mid(line.indexOf('=') + 1)));
+        superPassword = values.value("QMK_PG_SUPERUSER_PASSWORD");
+        const QString server = QString("host=%1 port=%2 ").arg(values.value("PGHOST"), values.value("PGPORT"));
+        conninfo = server + "dbname=qmk_test";
+        {
+            PgEngine super(server + "dbname=postgres", "qmk_super", superPassword, true);
+            super.Execute("DROP DATABASE IF EXISTS qmk_test WITH (FORCE)");
+            super.ExecuteScript("DO $$ DECLARE r record; BEGIN FOR r IN SELECT rolname FROM pg_roles WHERE rolname "
+                                "NOT LIKE 'pg\\_%' AND rolname <> 'qmk_super' LOOP EXECUTE format('DROP ROLE %I', "
+                                "r.rolname); END LOOP; END $$");
+            super.Execute("CREATE DATABASE qmk_test");
+        }
+        CreateServerDatabase(conninfo, "qmk_super", superPassword, kSysopPassword);
+        admin = std::make_unique<PgEngine>(conninfo, "qmk_super", superPassword, true);
+    }
+    // Adds a user as the master login does; answers the outcome.
+    AddUserOutcome AddUser(const QString &name, const QString &password = kUserPassword)
+    {
+        PgEngine sysop(conninfo, "sysop", kSysopPassword);
+        return AddServerUser(sysop, name, password);
+    }
+    static constexpr const char *kSysopPassword = "sysop-secret";
+    static constexpr const char *kUserPassword = "user-secret";
+    QString conninfo, superPassword;
+    std::unique_ptr<PgEngine> admin;  // the server's superuser: reads and seeds every user's rows
+};
+
 // A temporary program folder with a fresh qmk.dat, the statement log on, scripted message boxes, and
 // what goes to the desktop, the end of the program and the trace channel recorded.
 class ProgramFolderTest : public ::testing::Test {
@@ -88,21 +137,36 @@ protected:
         for (QWidget *w : QApplication::topLevelWidgets())
             w->close();
         ResetProcessState();
+        server.reset();
         StatementLog::Clear();
         StatementLog::SetEnabled(false);
         ui::SetAppPath(QString());
     }
-    // Opens the folder's qmk.dat as start-up does.
+    // The engine of the test: the file unless the test runs on both.
+    virtual EngineKind Kind() const { return EngineKind::File; }
+    // Opens the folder's qmk.dat as start-up does; on the server, connects as its superuser, who
+    // sees every user's rows as the file does.
     void OpenDatabase()
     {
-        DataAccess.dataIntialize(DatabasePath(), QString(), QString::fromLatin1(kDatabasePassword), QString());
+        if (Kind() == EngineKind::Server) {
+            server = std::make_unique<ServerScene>();
+            ServerConnection = server->conninfo;
+            SharedConnection.Use(std::make_unique<PgEngine>(server->conninfo, "qmk_super", server->superPassword, true));
+        } else {
+            DataAccess.dataIntialize(DatabasePath(), QString(), QString::fromLatin1(kDatabasePassword), QString());
+        }
         ASSERT_TRUE(SharedConnection.IsOpen());
         StatementLog::Clear();
     }
-    // Opens it for a logged-in user and inserts rows ("table VALUES (...)" each).
+    // Opens it for a logged-in user and inserts rows ("table VALUES (...)" each). On the server the
+    // user is added as sysop adds users and logged in as their own role.
     void Scene(const QString &user, std::initializer_list<const char *> inserts = {})
     {
         OpenDatabase();
+        if (server) {
+            ASSERT_EQ(server->AddUser(user), AddUserOutcome::Added);
+            SharedConnection.Use(std::make_unique<PgEngine>(server->conninfo, ServerRoleOf(user), ServerScene::kUserPassword));
+        }
         CurrentUserId = user;
         for (const char *rows : inserts)
             Seed(QStringLiteral("INSERT INTO ") + QString::fromUtf8(rows));
@@ -118,17 +182,34 @@ protected:
         return out;
     }
     QString Scalar(const QString &sql) { return Column(sql).value(0); }
+    // Every row, its fields' text forms joined by '|'.
+    QStringList Joined(const QString &sql)
+    {
+        QStringList rows;
+        for (const auto rs = Quietly(sql); !rs->Eof(); rs->MoveNext()) {
+            QStringList fields;
+            for (int i = 0; i < rs->FieldCount(); ++i)
+                fields << rs->Fields(i).toString();
+            rows << fields.join('|');
+        }
+        return rows;
+    }
+    // The first field of the first row as the engine gave it.
+    Variant Value(const QString &sql) { return Quietly(sql)->Fields(0); }
     void Seed(const QString &sql) { Quietly(sql); }
     const QStringList &Statements() const { return StatementLog::Entries(); }
 
+    std::unique_ptr<ServerScene> server;  // on the server engine only
     ScriptedMessageBox boxes;
     QStringList opened;  // what was handed to the desktop
     QList<QByteArray> traces;
     int endProgramCalls = 0;
 
 private:
-    static std::shared_ptr<Recordset> Quietly(const QString &sql)
+    std::shared_ptr<Recordset> Quietly(const QString &sql)
     {
+        if (server)
+            return server->admin->Execute(sql);
         const bool logging = StatementLog::Enabled();
         StatementLog::SetEnabled(false);
         auto rs = SharedConnection.Execute(sql);
@@ -140,6 +221,15 @@ private:
     ui::EndHandler m_prevEnd;
     ui::TraceHandler m_prevTrace;
 };
+
+// A test fixture whose cases run on both engines: the file and the server.
+template <class Base>
+class OnBothEngines : public Base, public ::testing::WithParamInterface<EngineKind> {
+protected:
+    EngineKind Kind() const override { return GetParam(); }
+};
+#define QMK_ON_BOTH_ENGINES(Suite) \
+    INSTANTIATE_TEST_SUITE_P(Engines, Suite, ::testing::Values(EngineKind::File, EngineKind::Server), EngineName)
 
 // Modal windows run the next script in turn instead of waiting; one opened with none left fails the test.
 class ScriptedModals {
