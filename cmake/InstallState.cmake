@@ -9,6 +9,13 @@ if(qm_prefix STREQUAL "/usr")
 else()
   set(qm_state "${qm_prefix}/var/lib/quillmark")
 endif()
+# The settings an administrator writes (qmk.server, which names a database server) go where Debian
+# keeps configuration: /etc for the prefix /usr, below the prefix otherwise.
+if(qm_prefix STREQUAL "/usr")
+  set(qm_config "/etc/quillmark")
+else()
+  set(qm_config "${qm_prefix}/etc/quillmark")
+endif()
 set(qm_root "$ENV{DESTDIR}")
 
 # The shared folders and the database are laid out by the script the package's postinst runs
@@ -43,6 +50,10 @@ if(QM_INSTALL_STEP STREQUAL "links")
   qm_link("${to_program}" "${qm_prefix}/bin/quillmark")
   qm_link("${qm_state}/data/qmk.dat" "${qm_program}/qmk.dat")
   qm_link("${qm_state}/xsl" "${qm_program}/xsl")
+  # Nothing is installed at qmk.server: until the administrator writes it, the link leads nowhere
+  # and the program keeps using qmk.dat.
+  file(MAKE_DIRECTORY "${qm_root}${qm_config}")
+  qm_link("${qm_config}/qmk.server" "${qm_program}/qmk.server")
 elseif(QM_INSTALL_STEP STREQUAL "database")
   # Made only when there is none: an existing database is never touched.
   qm_setup_data("${qm_root}${qm_program}/qmk-initdb")

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -278,7 +279,10 @@ std::shared_ptr<Recordset> PgEngine::Execute(const QString &statement)
                 break;
             case Double:
                 cell->type = Recordset::Cell::Double;
-                cell->real = std::strtod(v, nullptr);  // also reads NaN, Infinity and -Infinity
+                cell->real = 0;
+                // Read with a point whatever the user's locale (which Qt sets for the process);
+                // also reads NaN, Infinity and -Infinity.
+                std::from_chars(v, v + PQgetlength(r, row, c), cell->real);
                 break;
             case Bool:
                 cell->type = Recordset::Cell::Integer;

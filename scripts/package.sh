@@ -20,6 +20,8 @@ cmake --build build-package --parallel "$(nproc)"
 
 deb=$(ls -t build-package/quillmark_*.deb | head -n 1)
 echo "Package: $deb"
+# Without libpq5 the program could not use a database server.
+dpkg-deb -f "$deb" Depends | grep -Eq '(^|, )libpq5( |,|$)' || { echo "package.sh: $deb does not depend on libpq5" >&2; exit 1; }
 if command -v lintian >/dev/null; then
   lintian --info "$deb"
 fi

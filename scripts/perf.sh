@@ -5,6 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 programs=(bench_ledger bench_startup bench_data)
+# The server benchmark starts a throwaway PostgreSQL cluster (scripts/pg-cluster.sh), so it runs
+# only where PostgreSQL's server programs are installed.
+if ls /usr/lib/postgresql/*/bin/initdb >/dev/null 2>&1; then
+  programs+=(bench_server)
+else
+  echo "perf.sh: PostgreSQL's server programs are not installed; the server benchmark is left out" >&2
+fi
 
 [ -f build/CMakeCache.txt ] || bash scripts/setup.sh
 cmake --build build --parallel "$(nproc)" --target "${programs[@]}" >&2

@@ -2,6 +2,7 @@
 # A throwaway PostgreSQL cluster for the tests and benchmarks.
 #   pg-cluster.sh start DIR   makes a new cluster in DIR (clearing one of ours left there),
 #                             listening only on a Unix socket in DIR/socket, and writes DIR/env
+#   pg-cluster.sh restart DIR restarts it (its sessions are cut, as when a server is restarted)
 #   pg-cluster.sh stop DIR    stops it and removes DIR
 # The cluster trusts nobody: every login needs a password (SCRAM-SHA-256). Its superuser is
 # qmk_super, with a random password kept in DIR/superuser-password (mode 0600). DIR/env sets
@@ -12,7 +13,7 @@ set -euo pipefail
 cmd=${1:-}
 dir=${2:-}
 if [ -z "$cmd" ] || [ -z "$dir" ]; then
-  echo "usage: pg-cluster.sh start|stop DIR" >&2
+  echo "usage: pg-cluster.sh start|restart|stop DIR" >&2
   exit 2
 fi
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
@@ -40,6 +41,9 @@ stop_cluster() {
 }
 
 case "$cmd" in
+restart)
+  as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -m fast -w restart >/dev/null
+  ;;
 stop)
   stop_cluster
   ;;

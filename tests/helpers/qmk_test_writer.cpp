@@ -1,7 +1,10 @@
 // qmk-test-writer FOLDER [COUNT [return]]: saves ledger entries in FOLDER/qmk.dat through the record
 // writer, printing 1, 2, ... as each save returns, until killed; or COUNT of them, then ends as Quit
 // does, or with "return" as the program does when its last window closes. A box is a failure.
+// With QMK_SERVER set (a connection text), it saves on that server instead, logged in as the role
+// "ann" with the password in QMK_SERVER_PASSWORD.
 #include "data/MyFun.h"
+#include "data/PgEngine.h"
 #include "ui/Seams.h"
 
 #include <cstdio>
@@ -16,7 +19,11 @@ int main(int argc, char **argv)
     });
     ui::ErrorBox errorBox;  // a failure of the data layer is a box too
     SetErrorReporter(&errorBox);
-    DataAccess.dataIntialize(QString::fromLocal8Bit(argv[1]) + "/qmk.dat", {}, kDatabasePassword);
+    const QString server = qEnvironmentVariable("QMK_SERVER");
+    if (server.isEmpty())
+        DataAccess.dataIntialize(QString::fromLocal8Bit(argv[1]) + "/qmk.dat", {}, kDatabasePassword);
+    else
+        SharedConnection.Use(std::make_unique<PgEngine>(server, "ann", qEnvironmentVariable("QMK_SERVER_PASSWORD")));
     const long count = argc > 2 && *argv[2] ? std::atol(argv[2]) : -1;
     for (long i = 1; count < 0 || i <= count; ++i) {
         DataAccess.AddNew("tblTransaction", "UserId<<>>TransactionDate<<>>HeadId<<>>AmountIn<<>>TaskID",

@@ -1,0 +1,302 @@
+// Speed of the data layer on a PostgreSQL server, at the largest sizes the keys allow, on a
+// throwaway cluster this program starts (scripts/pg-cluster.sh, Unix socket only) and a database
+// laid out by the program's own maker (CreateServerDatabase, the "large" sample: 32,767 projects,
+// 32,766 entries on the first). The program works logged in as the user "large".
+//
+//   ledger CTemplate/raw   the ledger of 32,766 entries through ExecuteSql, every field of every
+//                          row read, against the same statement run with libpq on a second
+//                          connection of the same role, every cell read as libpq hands it out
+//   tasks CTemplate/raw    the task list of 32,767 projects, likewise
+//   Save                   one ledger entry saved as the entry editor saves it (head type read,
+//                          AddNew under its write transaction), then the ledger reloaded as the
+//                          window reloads it (rows, totals, the project's cost written back);
+//                          the new row is deleted between iterations, as the sample leaves one
+//                          key free
+// The loads and the raw reads run five times each; their ratios are of the medians.
+#include "data/CTemplate.h"
+#include "data/MyFun.h"
+#include "data/PgEngine.h"
+#include "data/ServerDatabase.h"
+#include "ui/Seams.h"
+
+#include "BenchSupport.h"
+
+#include <benchmark/benchmark.h>
+#include <libpq-fe.h>
+
+#include <QDate>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kEntries = 32766;
+constexpr int kProjects = 32767;
+constexpr int kFreeKey = 32767;  // the one ledger key the sample leaves free
+const char *const kLedger = "Select * from tblTransaction Where UserId='large' and TaskID =1 Order by TransactionDate,Id";
+const char *const kTasks = "Select * from tblTasks Where UserId='large' Order by StartDate,CostUpToNow";
+const char *const kDatabase = "qmk_bench";
+const char *const kSysopPassword = "bench-sysop-pw";
+const char *const kLargePassword = "bench-large-pw";
+
+std::string g_parent;   // the temporary folder that holds the cluster's folder
+std::string g_cluster;  // the cluster's folder, removed by pg-cluster.sh stop
+std::string g_socket, g_port, g_superPassword;
+pg_conn *g_raw = nullptr;  // a second connection as "large", for the libpq-only runs
+
+std::string quoted(const std::string &s)
+{
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+int clusterScript(const char *command)
+{
+    const std::string script = std::string(QM_SOURCE_DIR) + "/scripts/pg-cluster.sh";
+    return std::system(("bash " + quoted(script) + ' ' + command + ' ' + quoted(g_cluster) + " >&2").c_str());
+}
+
+// Stops the cluster and removes its folders; runs once, at exit, whatever ended the run.
+void stopCluster()
+{
+    static bool stopped = false;
+    if (stopped || g_cluster.empty())
+        return;
+    stopped = true;
+    if (g_raw) {
+        PQfinish(g_raw);
+        g_raw = nullptr;
+    }
+    clusterScript("stop");
+    ::rmdir(g_parent.c_str());
+}
+
+// Interrupted by the user: the cluster goes too.
+void onSignal(int sig) { std::exit(128 + sig); }
+
+[[noreturn]] void fail(const char *what, const std::string &why)
+{
+    std::fprintf(stderr, "bench_server: %s: %s\n", what, why.c_str());
+    std::exit(1);
+}
+
+std::string conninfo(const char *role, const char *password, const char *dbname)
+{
+    return "host=" + g_socket + " port=" + g_port + " dbname=" + dbname + " user=" + role + " password=" + password +
+           " client_encoding=UTF8";
+}
+
+pg_conn *connectRaw(const std::string &info)
+{
+    pg_conn *c = PQconnectdb(info.c_str());
+    if (PQstatus(c) != CONNECTION_OK)
+        fail("connect", PQerrorMessage(c));
+    return c;
+}
+
+void exec(pg_conn *c, const char *sql)
+{
+    PGresult *r = PQexec(c, sql);
+    const ExecStatusType s = PQresultStatus(r);
+    if (s != PGRES_COMMAND_OK && s != PGRES_TUPLES_OK)
+        fail(sql, PQerrorMessage(c));
+    PQclear(r);
+}
+
+// Starts the cluster, makes and lays out the database, and logs the program and the raw
+// connection in as "large".
+void prepare()
+{
+    char pattern[] = "/tmp/qmk-bench-server-XXXXXX";
+    if (!::mkdtemp(pattern))
+        fail("temporary folder", "cannot be made");
+    g_parent = pattern;
+    ::chmod(g_parent.c_str(), 0711);  // the cluster runs as the postgres user when started as root
+    g_cluster = g_parent + "/cluster";
+    std::atexit(stopCluster);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    if (clusterScript("start") != 0)
+        fail("pg-cluster.sh start", "the cluster did not start");
+
+    std::map<std::string, std::string> env;
+    std::ifstream file(g_cluster + "/env");
+    for (std::string line; std::getline(file, line);)
+        if (const auto eq = line.find('='); eq != std::string::npos)
+            env[line.substr(0, eq)] = line.substr(eq + 1);
+    g_socket = env["PGHOST"];
+    g_port = env["PGPORT"];
+    g_superPassword = env["QMK_PG_SUPERUSER_PASSWORD"];
+    if (g_socket.empty() || g_port.empty() || g_superPassword.empty())
+        fail("cluster", "its env file is incomplete");
+
+    pg_conn *super = connectRaw(conninfo("qmk_super", g_superPassword.c_str(), "postgres"));
+    exec(super, (std::string("CREATE DATABASE ") + kDatabase).c_str());
+    PQfinish(super);
+
+    const QString server = QString::fromStdString("host=" + g_socket + " port=" + g_port + " dbname=" + kDatabase);
+    try {
+        CreateServerDatabase(server, QStringLiteral("qmk_super"), QString::fromStdString(g_superPassword),
+                             QString::fromLatin1(kSysopPassword), Sample::Large, QString::fromLatin1(kLargePassword));
+    } catch (const SqlError &e) {
+        fail("CreateServerDatabase", e.description().toStdString());
+    }
+    // Statistics as the server's autovacuum gathers them shortly after a bulk load, so that every
+    // run plans the same way.
+    super = connectRaw(conninfo("qmk_super", g_superPassword.c_str(), kDatabase));
+    exec(super, "VACUUM ANALYZE");
+    PQfinish(super);
+
+    // A failure of the data layer would show a box; here it ends the run instead.
+    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer {
+        fail("data layer", r.prompt.toStdString());
+    });
+    ui::SetTraceHandler([](const QByteArray &) {});
+    try {
+        SharedConnection.Use(std::make_unique<PgEngine>(server, QStringLiteral("large"),
+                                                        QString::fromLatin1(kLargePassword)));
+    } catch (const SqlError &e) {
+        fail("login as large", e.description().toStdString());
+    }
+    CurrentUserId = QStringLiteral("large");
+    g_raw = connectRaw(conninfo("large", kLargePassword, kDatabase));
+}
+
+// Reads every field of every row of the current result, as the grid does; answers the rows.
+std::int64_t readAll()
+{
+    Recordset &rs = *SharedRecordset;
+    const int cols = rs.FieldCount();
+    std::int64_t rows = 0;
+    while (!rs.Eof()) {
+        for (int i = 0; i < cols; ++i) {
+            Variant v = rs.Fields(i);
+            benchmark::DoNotOptimize(v);
+        }
+        rs.MoveNext();
+        ++rows;
+    }
+    return rows;
+}
+
+void loadThroughCTemplate(benchmark::State &state, const char *statement, int expected)
+{
+    CTemplate dao;
+    const QString sql = QString::fromLatin1(statement);
+    std::int64_t rows = 0;
+    for (auto _ : state) {
+        dao.ExecuteSql(sql);
+        rows += readAll();
+    }
+    if (rows != std::int64_t(state.iterations()) * expected)
+        state.SkipWithError("the result did not hold every row");
+    state.SetItemsProcessed(rows);
+}
+
+// The baseline: the statement run with PQexec, every cell taken as libpq hands it out.
+void readRowsRaw(benchmark::State &state, const char *sql, int expected)
+{
+    std::string text;
+    std::int64_t rows = 0;
+    for (auto _ : state) {
+        PGresult *r = PQexec(g_raw, sql);
+        if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+            state.SkipWithError(PQerrorMessage(g_raw));
+            PQclear(r);
+            return;
+        }
+        const int n = PQntuples(r), cols = PQnfields(r);
+        for (int row = 0; row < n; ++row)
+            for (int c = 0; c < cols; ++c) {
+                if (PQgetisnull(r, row, c))
+                    continue;
+                text.assign(PQgetvalue(r, row, c), size_t(PQgetlength(r, row, c)));
+                benchmark::DoNotOptimize(text);
+            }
+        rows += n;
+        PQclear(r);
+    }
+    if (rows != std::int64_t(state.iterations()) * expected)
+        state.SkipWithError("unexpected row count");
+    state.SetItemsProcessed(rows);
+}
+
+void BM_LedgerThroughCTemplate(benchmark::State &state) { loadThroughCTemplate(state, kLedger, kEntries); }
+void BM_LedgerRawLibpq(benchmark::State &state) { readRowsRaw(state, kLedger, kEntries); }
+void BM_TaskListThroughCTemplate(benchmark::State &state) { loadThroughCTemplate(state, kTasks, kProjects); }
+void BM_TaskListRawLibpq(benchmark::State &state) { readRowsRaw(state, kTasks, kProjects); }
+
+// One Save of a new ledger entry on the 32,766-entry project, and the reload that follows it.
+void BM_Save32766(benchmark::State &state)
+{
+    CTemplate dao;
+    const QString fields = QStringLiteral("UserId<<>>TransactionDate<<>>HeadId<<>>AmountIn<<>>AmountOut<<>>Remarks<<>>TaskID");
+    const QString values = JoinList({QuoteSql(CurrentUserId), DateLiteral(QDate(2024, 3, 15)), QStringLiteral("2"),
+                                     FormatNumber(0.0), FormatNumber(12.5), QuoteSql(QStringLiteral("Bench entry")),
+                                     QStringLiteral("1")});
+    const QString headType = QStringLiteral("Select PlusMinus from defHeads Where Id=2");
+    const QString ledger = QString::fromLatin1(kLedger);
+    const QString sums = QStringLiteral("Select sum(amountIn),Sum(amountOut) from tblTransaction Where userid='large' and TaskID =1");
+    const std::string removal = "Delete from tblTransaction Where Id=" + std::to_string(kFreeKey);
+    for (auto _ : state) {
+        dao.ExecuteSql(headType);
+        Variant plusMinus = SharedRecordset->Fields(0);
+        benchmark::DoNotOptimize(plusMinus);
+        dao.AddNew(QStringLiteral("tblTransaction"), fields, values, QStringLiteral("Id"), kListDelimiter);
+        dao.ExecuteSql(ledger);
+        if (readAll() != kEntries + 1) {
+            state.SkipWithError("the new entry is not in the ledger");
+            break;
+        }
+        dao.ExecuteSql(sums);
+        const double balance = SharedRecordset->Fields(0).toDouble() - SharedRecordset->Fields(1).toDouble();
+        dao.ExecuteSql(QStringLiteral("Update tblTasks Set CostUpToNow=") + FormatFixed2(balance) +
+                       QStringLiteral(" Where TaskID =1"));
+        state.PauseTiming();
+        PGresult *r = PQexec(g_raw, removal.c_str());
+        const bool removed = PQresultStatus(r) == PGRES_COMMAND_OK && std::string(PQcmdTuples(r)) == "1";
+        PQclear(r);
+        if (!removed) {
+            state.SkipWithError("the new entry could not be deleted");
+            break;
+        }
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(BM_LedgerThroughCTemplate)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_LedgerRawLibpq)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_TaskListThroughCTemplate)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_TaskListRawLibpq)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Save32766)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    prepare();
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::fflush(stdout);
+    printRatio(reporter, "Server: 32,766-entry ledger read through ExecuteSql / raw libpq read",
+               "BM_LedgerThroughCTemplate", "BM_LedgerRawLibpq", 2);
+    printRatio(reporter, "Server: 32,767-project task list read through ExecuteSql / raw libpq read",
+               "BM_TaskListThroughCTemplate", "BM_TaskListRawLibpq", 2);
+    printTime(reporter, "Server: one Save at 32,766 entries, with the ledger reload", "BM_Save32766", 150);
+    benchmark::Shutdown();
+    ResetProcessState();
+    stopCluster();
+    return 0;
+}
