@@ -128,8 +128,13 @@ void PgEngine::connect()
     const QByteArray info = m_conninfo.toUtf8(), role = m_role.toUtf8(), password = m_password.toUtf8();
     // The typed name and password come after the connection text and so take the place of any
     // it holds; the program's name shows in the server's list of sessions.
-    const char *keys[] = {"dbname", "user", "password", "application_name", "client_encoding", nullptr};
-    const char *values[] = {info.constData(), role.constData(), password.constData(), "Quillmark", "UTF8", nullptr};
+    // A server that cannot be reached, or a connection whose cable was pulled, is given up after
+    // seconds rather than minutes, unless the connection text says otherwise.
+    const char *keys[] = {"connect_timeout", "keepalives_idle", "keepalives_interval", "keepalives_count",
+                          "tcp_user_timeout", "dbname", "user", "password", "application_name",
+                          "client_encoding", nullptr};
+    const char *values[] = {"10", "30", "10", "3", "30000", info.constData(), role.constData(),
+                            password.constData(), "Quillmark", "UTF8", nullptr};
     m_conn = PQconnectdbParams(keys, values, 1);
     if (!m_conn)
         throw SqlError(QStringLiteral("The database server could not be reached: out of memory."));

@@ -3,6 +3,8 @@
 #   pg-cluster.sh start DIR   makes a new cluster in DIR (clearing one of ours left there),
 #                             listening only on a Unix socket in DIR/socket, and writes DIR/env
 #   pg-cluster.sh restart DIR restarts it (its sessions are cut, as when a server is restarted)
+#   pg-cluster.sh pause DIR   stops the server and keeps the cluster, as when it cannot be reached
+#   pg-cluster.sh resume DIR  starts it again
 #   pg-cluster.sh stop DIR    stops it and removes DIR
 # The cluster trusts nobody: every login needs a password (SCRAM-SHA-256). Its superuser is
 # qmk_super, with a random password kept in DIR/superuser-password (mode 0600). DIR/env sets
@@ -13,7 +15,7 @@ set -euo pipefail
 cmd=${1:-}
 dir=${2:-}
 if [ -z "$cmd" ] || [ -z "$dir" ]; then
-  echo "usage: pg-cluster.sh start|restart|stop DIR" >&2
+  echo "usage: pg-cluster.sh start|restart|pause|resume|stop DIR" >&2
   exit 2
 fi
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
@@ -44,6 +46,14 @@ case "$cmd" in
 restart)
   as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -m fast -w restart >/dev/null
   ;;
+pause)
+  as_owner "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null
+  ;;
+resume)
+  # Only with the options it was made with: never on the default port or address.
+  options=$(cat "$dir/options")
+  as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -o "$options" start >/dev/null
+  ;;
 stop)
   stop_cluster
   ;;
@@ -66,9 +76,9 @@ start)
     -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 || { cat "$dir/initdb.log" >&2; exit 1; }
   # A free port number only names the socket file: nothing listens on TCP.
   port=$(( 20000 + RANDOM % 20000 ))
-  as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
-    -o "-c listen_addresses='' -c unix_socket_directories='$dir/socket' -p $port -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" \
-    start >/dev/null || { cat "$dir/server.log" >&2; exit 1; }
+  echo "-c listen_addresses='' -c unix_socket_directories='$dir/socket' -p $port -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" > "$dir/options"
+  as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -o "$(cat "$dir/options")" start >/dev/null ||
+    { cat "$dir/server.log" >&2; exit 1; }
   cat > "$dir/env" <<EOF
 PGHOST=$dir/socket
 PGPORT=$port

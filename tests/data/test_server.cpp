@@ -3,6 +3,7 @@
 #include "DataTest.h"
 
 #include "shell/MyFunMain.h"
+#include "shell/frmAbout.h"
 
 #include <QProcess>
 
@@ -58,7 +59,8 @@ protected:
 TEST_F(ServerTest, TheServerChecksEveryLoginAndMakesUsersOnlyThroughItsFunction)
 {
     ASSERT_EQ(LogIn("sysop", ServerScene::kSysopPassword), "sysop");
-    EXPECT_TRUE(SharedConnection.Where().startsWith("database qmk_test on ")) << SharedConnection.Where().toStdString();
+    EXPECT_EQ(frmAbout().lblDatabase->text(), "Database: database qmk_test on " + server->conninfo.section(' ', 0, 0).mid(5) +
+                                                  ":" + server->conninfo.section(' ', 1, 1).mid(5));
     const QString exists = "User Already Exists !|" + QString::number(int(ui::Icon::Critical));
     const struct { QString name, box; } adds[] = {
         {"Ann", ""}, {"aNN", exists}, {"Élodie", ""}, {"ÉLODIE", exists}, {"sysop", exists},
@@ -162,7 +164,8 @@ TEST_F(ServerTest, FourProgramsSavingAtOnceStoreEveryEntryOnceUnderAKeyOfItsOwn)
 }
 
 // The server restarts between two saves: the save after it says why in one box and stores nothing; the
-// next one connects again with the same login and is stored.
+// next one connects again with the same login and is stored. While it cannot be reached, an action of
+// several statements says so once.
 TEST_F(ServerTest, ASaveAfterARestartSaysWhyOnceAndTheNextConnectsAgain)
 {
     ASSERT_EQ(server->AddUser("ann"), AddUserOutcome::Added);
@@ -179,6 +182,22 @@ TEST_F(ServerTest, ASaveAfterARestartSaysWhyOnceAndTheNextConnectsAgain)
     EXPECT_TRUE(boxes.Last().startsWith("The connection to the database server was lost")) << boxes.Last().toStdString();
     save(3);
     EXPECT_EQ(boxes.Count(), 1);
+    const auto cluster = [](const char *command) {
+        return QProcess::execute("bash", {QMK_PG_CLUSTER_SCRIPT, command, QMK_PG_DIR});
+    };
+    ASSERT_EQ(cluster("pause"), 0);
+    for (int i = 0; i < 3; ++i)
+        boxes.Expect();
+    ui::ListBox list(QStringLiteral("lstHeads"));
+    dao.LoadList(list, "tblStatus", "StatusName", "StatusID");
+    dao.LoadList(list, "defHeads", "Heads", "Id");
+    QApplication::processEvents();
+    save(4);
+    save(5);
+    EXPECT_EQ(boxes.Count(), 4);
+    EXPECT_TRUE(boxes.Shown().at(1).prompt.startsWith("The connection to the database server was lost"));
+    EXPECT_TRUE(boxes.Last().contains("could not be reached")) << boxes.Last().toStdString();
+    ASSERT_EQ(cluster("resume"), 0);
     server->admin = std::make_unique<PgEngine>(server->conninfo, "qmk_super", server->superPassword, true);
     EXPECT_EQ(Joined("Select Id,AmountIn From tblTransaction Order by Id"), (QStringList{"1|1", "2|3"}));
 }

@@ -197,12 +197,13 @@ TEST_F(ShellTest, TheMasterGetsAddUserAndOthersTheLedgerAndTheMenusReachTheirWin
     frame->mnuAboutHelp->trigger();
     frame->mnuAboutVisit->trigger();
     EXPECT_EQ(opened, (QStringList{Folder() + "/Help/index.html", "https://www.quillmark.example/"}));
-    modals.Then([](QDialog &d) {
+    modals.Then([this](QDialog &d) {
         auto &about = static_cast<frmAbout &>(d);
         EXPECT_EQ(QStringList({about.windowTitle(), about.lblTitle->text(), about.lblVersion->text(),
-                               about.lblDescription->text(), about.cmdOK->text()}),
+                               about.lblDescription->text(), about.cmdOK->text(), about.lblDatabase->text()}),
                   QStringList({"About Quillmark v1.0 DEMO", "Quillmark v1.0 DEMO", "Version 1.0.17",
-                               "Designed to controle budget cost of projects...", "OK"}));
+                               "Designed to controle budget cost of projects...", "OK",
+                               "Database: " + QFileInfo(DatabasePath()).canonicalFilePath()}));
         Press(about.cmdOK, Qt::Key_Escape);
         EXPECT_FALSE(about.isVisible());
     });
