@@ -202,4 +202,37 @@ TEST_F(ServerTest, ASaveAfterARestartSaysWhyOnceAndTheNextConnectsAgain)
     EXPECT_EQ(Joined("Select Id,AmountIn From tblTransaction Order by Id"), (QStringList{"1|1", "2|3"}));
 }
 
+// qmk-initdb --server lays out only an empty database on a server without Quillmark's roles, with the
+// passwords it is given; the sample user then logs in with hers.
+TEST_F(ServerTest, TheDatabaseMakerLaysOutOnlyAnEmptyDatabase)
+{
+    const QString passwords = Folder() + "/pw";
+    const QString at = server->conninfo.section(' ', 0, 1) + " dbname=", superPassword = server->superPassword;
+    { QFile f(passwords); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); f.write("Demo pass\n"); }
+    const auto initdb = [&](const QString &database) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PGPASSWORD", superPassword);
+        p.setProcessEnvironment(env);
+        p.start(qEnvironmentVariable("QMK_INITDB"), {"--server", "user=qmk_super " + at + database, "--demo",
+                                                     "--sysop-password-file", passwords, "--user-password-file", passwords});
+        p.waitForFinished(60000);
+        return QString::number(p.exitCode()) + " " + QString::fromLocal8Bit(p.readAllStandardError());
+    };
+    EXPECT_TRUE(initdb("qmk_test").startsWith("1 qmk-initdb: could not lay out the database: The database already holds"));
+    PgEngine super(at + "postgres", "qmk_super", superPassword, true);
+    super.Execute("CREATE DATABASE qmk_other");
+    EXPECT_TRUE(initdb("qmk_other").contains("The server has Quillmark's roles already"));
+    server.reset();
+    ResetProcessState();
+    super.Execute("DROP DATABASE qmk_test WITH (FORCE)");
+    for (const char *role : {"sysop", "qmk_keys", "qmk_useradmin", "qmk_users", "qmk_owner"})
+        super.Execute(QString("DROP ROLE %1").arg(role));
+    EXPECT_EQ(initdb("qmk_other"), "0 ");
+    PgEngine demo(at + "qmk_other", "demo", "Demo pass");
+    EXPECT_EQ(demo.Execute("Select count(*) From tblTasks")->Fields(0).toInt64(), 3);
+    EXPECT_THROW(PgEngine(at + "qmk_other", "sysop", "Demo pass "), LoginRefused);
+    PgEngine(at + "qmk_other", "sysop", "Demo pass");
+}
+
 }  // namespace

@@ -91,7 +91,9 @@ public:
         conninfo = server + "dbname=qmk_test";
         {
             PgEngine super(server + "dbname=postgres", "qmk_super", superPassword, true);
-            super.Execute("DROP DATABASE IF EXISTS qmk_test WITH (FORCE)");
+            for (const auto rs = super.Execute("SELECT datname FROM pg_database WHERE datname LIKE 'qmk\\_%'"); !rs->Eof();
+                 rs->MoveNext())
+                super.Execute("DROP DATABASE " + rs->Fields(0).toString() + " WITH (FORCE)");
             super.ExecuteScript("DO $$ DECLARE r record; BEGIN FOR r IN SELECT rolname FROM pg_roles WHERE rolname "
                                 "NOT LIKE 'pg\\_%' AND rolname <> 'qmk_super' LOOP EXECUTE format('DROP ROLE %I', "
                                 "r.rolname); END LOOP; END $$");
