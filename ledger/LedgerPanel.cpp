@@ -95,4 +95,7 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
         }
     }
     btnAddAction->setEnabled(loaded);
+    // The report is of the ledger on show.
+    btnPrint->setEnabled(loaded);
+    btnSavePdf->setEnabled(loaded);
 }

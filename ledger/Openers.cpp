@@ -1,9 +1,11 @@
-// What the ledger window opens: the task editor, the action heads editor, and the export of the
-// ledger on show. When an editor closes it refills the window's head and status lists; the task
+// What the ledger window opens: the task editor, the action heads editor, the projects overview,
+// and the export and the report of the ledger on show. When an editor closes it refills the window's head and status lists; the task
 // list waits for the next refresh.
 #include "editors/frmHeads.h"
 #include "editors/frmTask.h"
 #include "export/TaskReport.h"
+#include "ledger/LedgerReport.h"
+#include "ledger/frmOverview.h"
 #include "ledger/Steps.h"
 #include "ledger/frmMainMenu.h"
 #include "ui/Seams.h"
@@ -29,4 +31,24 @@ void frmMainMenu::btnExportXSL_Click()
 {
     ExportTaskReport(*gdTansactionsList, lblTaskNo->text(), lblTaskName->text(), zeMoneyReceived->text(),
                      zeMoneySpent->text(), txtCashInWallet->text());
+}
+
+void frmMainMenu::btnOverview_Click()
+{
+    TryStep([&] {
+        frmOverview overview(m_loadedStatus, this);
+        ui::ShowModal(overview);
+    });
+}
+
+void frmMainMenu::btnPrint_Click()
+{
+    if (!lblTaskNo->text().isEmpty())
+        PrintLedger(lblTaskNo->text().toInt(), this);
+}
+
+void frmMainMenu::btnSavePdf_Click()
+{
+    if (!lblTaskNo->text().isEmpty())
+        SaveLedgerPdf(lblTaskNo->text().toInt(), this);
 }

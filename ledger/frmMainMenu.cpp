@@ -123,6 +123,8 @@ void frmMainMenu::buildWindow()
     // Before the first ledger is shown.
     FrameActionManager->setEnabled(false);
     btnAddAction->setEnabled(false);
+    btnPrint->setEnabled(false);
+    btnSavePdf->setEnabled(false);
 }
 
 // The top strip, the task list with its filter on the left and the selected task's number and
@@ -138,12 +140,16 @@ void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxL
                                QStringLiteral("Refresh"), this);
     cmdCancel = captionButton(QStringLiteral("cmdCancel"), QStringLiteral("Quit"), QStyle::SP_DialogCloseButton,
                               QStringLiteral("Close"), this);
+    btnOverview = ui::PictureButton(QStringLiteral("btnOverview"), QStyle::SP_FileDialogInfoView,
+                                    QStringLiteral("Overview"), this);
+    btnOverview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     auto *shape = new QFrame(this);  // a decorative rule under the user's name
     shape->setObjectName(QStringLiteral("Shape1"));
     shape->setFrameShape(QFrame::HLine);
     top->addWidget(Label9);
     top->addWidget(lblUserName);
     top->addWidget(shape, 1);
+    top->addWidget(btnOverview);
     top->addWidget(btnRefresh);
     top->addWidget(cmdCancel);
     root->addLayout(top);
@@ -307,8 +313,17 @@ void frmMainMenu::buildLedger(QVBoxLayout *right)
                                     QStringLiteral("Delete"), FrameActionWindow);
     btnExportXSL = captionButton(QStringLiteral("btnExportXSL"), QStringLiteral("Export"), QStyle::SP_DriveFDIcon,
                                  QStringLiteral("Export to Excel"), FrameActionWindow);
+    btnPrint = ui::PictureButton(QStringLiteral("btnPrint"), QStyle::SP_DialogApplyButton, QStringLiteral("Print"),
+                                 FrameActionWindow);
+    btnPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    btnSavePdf = ui::PictureButton(QStringLiteral("btnSavePdf"), QStyle::SP_DialogSaveButton,
+                                   QStringLiteral("Save as PDF"), FrameActionWindow);
     for (QPushButton *b : {btnAddAction, btnEditAction, btnDeleteAction, btnExportXSL})
         ledgerButtons->addWidget(b);
+    auto *reportButtons = new QHBoxLayout();
+    reportButtons->addWidget(btnPrint);
+    reportButtons->addWidget(btnSavePdf);
+    ledgerButtons->addLayout(reportButtons);
     ledgerButtons->addStretch(1);
     ledger->addLayout(ledgerButtons);
     right->addLayout(ledger, 1);
@@ -350,6 +365,9 @@ void frmMainMenu::connectHandlers()
     connect(btnEditTask, &QPushButton::clicked, this, &frmMainMenu::btnEditTask_Click);
     connect(cmdAddHead, &QPushButton::clicked, this, &frmMainMenu::cmdAddHead_Click);
     connect(btnExportXSL, &QPushButton::clicked, this, &frmMainMenu::btnExportXSL_Click);
+    connect(btnOverview, &QPushButton::clicked, this, &frmMainMenu::btnOverview_Click);
+    connect(btnPrint, &QPushButton::clicked, this, &frmMainMenu::btnPrint_Click);
+    connect(btnSavePdf, &QPushButton::clicked, this, &frmMainMenu::btnSavePdf_Click);
     connect(btnAddAction, &QPushButton::clicked, this, &frmMainMenu::btnAddAction_Click);
     connect(cmdAdd, &QPushButton::clicked, this, &frmMainMenu::cmdAdd_Click);
     connect(btnEditAction, &QPushButton::clicked, this, &frmMainMenu::btnEditAction_Click);
@@ -434,6 +452,7 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
 {
     freshCls();
     m_memo.clear();
+    m_loadedStatus = StatusID;
     QString sql = QStringLiteral("Select * from tblTasks Where UserId=") + QuoteSql(CurrentUserId);
     if (StatusID > 1)
         sql += QStringLiteral(" And StatusID=") + QString::number(StatusID);
@@ -462,6 +481,8 @@ void frmMainMenu::EmptyControls()
     gdTansactionsList->Clear();
     lblTaskNo->setText(QString());
     lblTaskName->setText(QString());
+    btnPrint->setEnabled(false);
+    btnSavePdf->setEnabled(false);
 }
 
 void frmMainMenu::BlockControls(bool bStatus)

@@ -66,6 +66,9 @@ public:
     QLabel *lblCost;
     QLineEdit *txtCashInWallet;
     QPushButton *btnExportXSL;
+    QPushButton *btnPrint;     // prints the ledger on show
+    QPushButton *btnSavePdf;   // writes it to a PDF file
+    QPushButton *btnOverview;  // the projects overview
 
     // ---- Entry editor ----
     QGroupBox *FrameActionManager;
@@ -112,6 +115,9 @@ public:
     void LoadGridHeadTransactions();
     void LoadInGridTransactions(qint32 TaskDisplayByID);
     void btnExportXSL_Click();
+    void btnOverview_Click();
+    void btnPrint_Click();
+    void btnSavePdf_Click();
 
     // ---- Editor procedures and handlers ----
     void ClearControls();
@@ -153,5 +159,6 @@ private:
     void trace(const QString &text);
 
     std::unique_ptr<CTemplate> m_cls;
+    qint32 m_loadedStatus = 0;  // the status the task list was last loaded with
     QHash<QString, Variant> m_memo;
 };

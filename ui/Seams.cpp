@@ -3,9 +3,13 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QUrl>
 #include <cstdio>
@@ -22,6 +26,9 @@ OpenHandler g_open;
 EndHandler g_end;
 TraceHandler g_trace;
 ClockHandler g_clock;
+SaveFileHandler g_saveFile;
+PrintHandler g_print;
+ProgressHandler g_progress;
 QString g_appPath;
 
 template <typename T>
@@ -139,5 +146,50 @@ QString AppPath()
     return QCoreApplication::applicationDirPath();
 }
 void SetAppPath(const QString &folder) { g_appPath = folder; }
+
+QString AskSaveFile(const SaveFileRequest &request, QWidget *parent)
+{
+    if (g_saveFile)
+        return g_saveFile(request);
+    return QFileDialog::getSaveFileName(parent, request.caption, request.suggestedPath, request.filter, nullptr,
+                                        QFileDialog::DontUseNativeDialog);
+}
+
+SaveFileHandler SetSaveFileHandler(SaveFileHandler h) { return exchange(g_saveFile, std::move(h)); }
+
+bool AskPrint(QPrinter &printer, QWidget *parent)
+{
+    if (g_print)
+        return g_print(printer);
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+PrintHandler SetPrintHandler(PrintHandler h) { return exchange(g_print, std::move(h)); }
+
+Progress::Progress(const QString &label, int total, QWidget *parent) : m_total(total)
+{
+    if (g_progress)
+        return;
+    m_dialog = new QProgressDialog(label, QStringLiteral("Cancel"), 0, total, parent);
+    m_dialog->setObjectName(QStringLiteral("dlgProgress"));
+    m_dialog->setWindowModality(Qt::WindowModal);
+    m_dialog->setMinimumDuration(400);
+    m_dialog->setAutoClose(false);
+    m_dialog->setAutoReset(false);
+}
+
+Progress::~Progress() { delete m_dialog; }
+
+bool Progress::Step(int done)
+{
+    if (g_progress)
+        return g_progress(done, m_total);
+    m_dialog->setValue(done);
+    QCoreApplication::processEvents();
+    return !m_dialog->wasCanceled();
+}
+
+ProgressHandler SetProgressHandler(ProgressHandler h) { return exchange(g_progress, std::move(h)); }
 
 }  // namespace ui

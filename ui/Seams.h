@@ -10,6 +10,9 @@
 #include <functional>
 
 class QDialog;
+class QPrinter;
+class QProgressDialog;
+class QWidget;
 
 namespace ui {
 
@@ -65,6 +68,39 @@ TraceHandler SetTraceHandler(TraceHandler handler);
 QDate Today();
 QDateTime Now();
 ClockHandler SetClock(ClockHandler handler);
+
+// A file to save to, asked with Qt's own save dialog (not the desktop's); empty when cancelled.
+struct SaveFileRequest {
+    QString caption;
+    QString suggestedPath;  // the folder and file name the dialog starts with
+    QString filter;         // e.g. "PDF files (*.pdf)"
+};
+using SaveFileHandler = std::function<QString(const SaveFileRequest &)>;
+QString AskSaveFile(const SaveFileRequest &request, QWidget *parent = nullptr);
+SaveFileHandler SetSaveFileHandler(SaveFileHandler handler);
+
+// The platform's print dialog for printer: answers whether the user chose to print (the printer
+// is then set up as chosen).
+using PrintHandler = std::function<bool(QPrinter &)>;
+bool AskPrint(QPrinter &printer, QWidget *parent = nullptr);
+PrintHandler SetPrintHandler(PrintHandler handler);
+
+// Long work's progress, in a dialog with a Cancel button that shows itself when the work lasts.
+// Step answers false once the user has cancelled; the work then stops and undoes what it began.
+using ProgressHandler = std::function<bool(int done, int total)>;
+class Progress {
+public:
+    Progress(const QString &label, int total, QWidget *parent = nullptr);
+    ~Progress();
+    Progress(const Progress &) = delete;
+    Progress &operator=(const Progress &) = delete;
+    bool Step(int done);
+
+private:
+    QProgressDialog *m_dialog = nullptr;
+    int m_total;
+};
+ProgressHandler SetProgressHandler(ProgressHandler handler);
 
 // The program's folder (the folder of the executable, unless a test has set another).
 QString AppPath();
