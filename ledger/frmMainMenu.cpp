@@ -315,9 +315,11 @@ void frmMainMenu::buildLedger(QVBoxLayout *right)
                                  QStringLiteral("Export to Excel"), FrameActionWindow);
     btnPrint = ui::PictureButton(QStringLiteral("btnPrint"), QStyle::SP_DialogApplyButton, QStringLiteral("Print"),
                                  FrameActionWindow);
+    btnPrint->setIcon(ui::DrawnPicture(ui::Drawn::Printer));
     btnPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     btnSavePdf = ui::PictureButton(QStringLiteral("btnSavePdf"), QStyle::SP_DialogSaveButton,
                                    QStringLiteral("Save as PDF"), FrameActionWindow);
+    btnSavePdf->setIcon(ui::DrawnPicture(ui::Drawn::PdfPage));
     for (QPushButton *b : {btnAddAction, btnEditAction, btnDeleteAction, btnExportXSL})
         ledgerButtons->addWidget(b);
     auto *reportButtons = new QHBoxLayout();

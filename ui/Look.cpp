@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QHash>
 #include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygonF>
 
 namespace ui {
 
@@ -87,6 +90,40 @@ QPushButton *CaptionButton(const QString &name, QStyle::StandardPixmap picture, 
     b->setText(caption);
     b->setAccessibleName(caption);
     return b;
+}
+
+QIcon DrawnPicture(Drawn picture)
+{
+    QPixmap pixmap(48, 48);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x30, 0x36, 0x4a), 2.5));
+    if (picture == Drawn::Printer) {
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(14, 5, 20, 14));  // the paper going in
+        p.setBrush(QColor(0x8a, 0x94, 0xb3));
+        p.drawRoundedRect(QRectF(5, 17, 38, 18), 4, 4);  // the body
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(13, 29, 22, 14));  // the printed page
+        p.drawLine(QPointF(17, 35), QPointF(31, 35));
+        p.drawLine(QPointF(17, 39), QPointF(27, 39));
+    } else {
+        p.setBrush(Qt::white);
+        const QPolygonF page({QPointF(10, 4), QPointF(30, 4), QPointF(39, 13), QPointF(39, 44), QPointF(10, 44)});
+        p.drawPolygon(page);
+        p.drawPolyline(QPolygonF({QPointF(30, 4), QPointF(30, 13), QPointF(39, 13)}));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0xc0, 0x20, 0x20));
+        p.drawRect(QRectF(5, 22, 30, 14));
+        QFont font = p.font();
+        font.setBold(true);
+        font.setPixelSize(11);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(QRectF(5, 22, 30, 14), Qt::AlignCenter, QStringLiteral("PDF"));
+    }
+    return QIcon(pixmap);
 }
 
 }  // namespace ui

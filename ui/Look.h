@@ -3,6 +3,7 @@
 // editors, picture buttons with tool tips, and the few control kinds the windows are built from.
 #include <QColor>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,5 +33,9 @@ QPushButton *CaptionButton(const QString &name, QStyle::StandardPixmap picture, 
                            const QString &toolTip, QWidget *parent = nullptr);
 // A group frame: enabling or disabling it covers everything inside.
 QGroupBox *Frame(const QString &name, const QString &caption, QWidget *parent = nullptr);
+
+// Pictures the style has none of, drawn here: a printer, and a page marked PDF.
+enum class Drawn { Printer, PdfPage };
+QIcon DrawnPicture(Drawn picture);
 
 }  // namespace ui

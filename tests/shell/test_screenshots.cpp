@@ -9,6 +9,8 @@
 #include "ui/Grid.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 class Screenshots : public ProgramFolderTest {};
 
@@ -35,5 +37,24 @@ TEST_F(Screenshots, Windows)
         w->show();
         QApplication::processEvents();
         EXPECT_TRUE(w->grab().save(dir + name + ".png")) << name;
+    }
+}
+
+// The user guide shows every window: each picture it names is in the source tree and in the program
+// folder the build lays out (scripts/guide-pictures.sh makes them again from this run's pictures).
+TEST(HelpGuide, EveryPictureTheGuideNamesIsThere)
+{
+    QFile guide(QM_SOURCE_DIR "/resources/Help/index.html");
+    ASSERT_TRUE(guide.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(guide.readAll());
+    QStringList named;
+    static const QRegularExpression picture("src=\"(pictures/[^\"]+)\"");
+    for (auto m = picture.globalMatch(html); m.hasNext();)
+        named << m.next().captured(1);
+    EXPECT_GE(named.size(), 7);
+    const QString programFolder = QCoreApplication::applicationDirPath() + "/../bin/Help/";
+    for (const QString &name : named) {
+        EXPECT_TRUE(QFileInfo(QM_SOURCE_DIR "/resources/Help/" + name).isFile()) << name.toStdString();
+        EXPECT_TRUE(QFileInfo(programFolder + name).isFile()) << name.toStdString() << " is not in the program folder";
     }
 }
