@@ -1,5 +1,188 @@
 #include "ledger/ProjectCharts.h"
 
-QChart *MakePlannedSpentChart(const std::vector<ProjectFigures> &) { return new QChart(); }
-QChart *MakeBalanceChart(const std::vector<BalancePoint> &) { return new QChart(); }
-QChart *MakeSpendingChart(const std::vector<HeadSpending> &) { return new QChart(); }
+#include <QtCharts/QBarCategoryAxis>
+#include <QtCharts/QBarSeries>
+#include <QtCharts/QBarSet>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QHorizontalBarSeries>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+
+#include <QSet>
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+const QColor kPlannedColour{0x54, 0x63, 0x8F};  // the windows' own blue
+const QColor kSpentColour{0xE0, 0x8A, 0x2E};
+const QColor kBalanceColour{0x2E, 0x7D, 0x32};
+
+QChart *newChart(const QString &title)
+{
+    auto *chart = new QChart();
+    chart->setTitle(title);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    chart->legend()->hide();
+    return chart;
+}
+
+// A value axis over [low, high] with 0 always in sight and round tick values.
+QValueAxis *amountAxis(double low, double high)
+{
+    auto *axis = new QValueAxis();
+    axis->setObjectName(QString::fromLatin1(charts::kAmounts));
+    low = std::min(low, 0.0);
+    high = std::max(high, 0.0);
+    if (low == high)
+        high = low + 1;
+    axis->setRange(low, high);
+    axis->setTickCount(5);
+    axis->applyNiceNumbers();
+    axis->setLabelFormat(QStringLiteral("%.0f"));
+    return axis;
+}
+
+// Category names must differ: a repeated one gets its place in brackets.
+QString uniqueName(QString name, QSet<QString> &taken)
+{
+    if (taken.contains(name))
+        for (int n = 2;; ++n)
+            if (!taken.contains(name + QStringLiteral(" (%1)").arg(n))) {
+                name += QStringLiteral(" (%1)").arg(n);
+                break;
+            }
+    taken.insert(name);
+    return name;
+}
+
+// A name short enough for an axis label.
+QString shortened(const QString &name)
+{
+    return name.size() > 28 ? name.left(27) + QChar(0x2026) : name;
+}
+
+}  // namespace
+
+QChart *MakePlannedSpentChart(const std::vector<ProjectFigures> &projects)
+{
+    QChart *chart = newChart(QStringLiteral("Planned and spent"));
+    // The largest planned costs first; equal ones in project order.
+    std::vector<size_t> order(projects.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    const size_t shown = std::min(order.size(), size_t(charts::kShownProjects));
+    std::partial_sort(order.begin(), order.begin() + std::ptrdiff_t(shown), order.end(), [&](size_t a, size_t b) {
+        return projects[a].planned != projects[b].planned ? projects[a].planned > projects[b].planned
+                                                          : projects[a].id < projects[b].id;
+    });
+
+    auto *planned = new QBarSet(QStringLiteral("Planned"));
+    auto *spent = new QBarSet(QStringLiteral("Spent"));
+    planned->setColor(kPlannedColour);
+    spent->setColor(kSpentColour);
+    QStringList categories;
+    double low = 0, high = 0;
+    const auto add = [&](const QString &name, double p, double s) {
+        categories << name;
+        planned->append(p);
+        spent->append(s);
+        low = std::min({low, p, s});
+        high = std::max({high, p, s});
+    };
+    // Horizontal bars are drawn from the bottom up: "Others" first, the largest project last.
+    if (order.size() > shown) {
+        double p = 0, s = 0;
+        for (size_t i = shown; i < order.size(); ++i) {
+            p += projects[order[i]].planned;
+            s += projects[order[i]].spent;
+        }
+        add(QStringLiteral("Others"), p, s);
+    }
+    for (size_t i = shown; i-- > 0;) {
+        const ProjectFigures &f = projects[order[i]];
+        add(shortened(f.name) + QStringLiteral(" (%1)").arg(f.id), f.planned, f.spent);
+    }
+
+    auto *series = new QHorizontalBarSeries();
+    series->setObjectName(QString::fromLatin1(charts::kPlannedSpent));
+    series->append(planned);
+    series->append(spent);
+    chart->addSeries(series);
+    auto *names = new QBarCategoryAxis();
+    names->setObjectName(QString::fromLatin1(charts::kProjects));
+    names->append(categories);
+    chart->addAxis(names, Qt::AlignLeft);
+    QValueAxis *values = amountAxis(low, high);
+    chart->addAxis(values, Qt::AlignBottom);
+    series->attachAxis(names);
+    series->attachAxis(values);
+    chart->legend()->show();
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
+}
+
+QChart *MakeBalanceChart(const std::vector<BalancePoint> &points)
+{
+    QChart *chart = newChart(QStringLiteral("Running balance"));
+    auto *line = new QLineSeries();
+    line->setObjectName(QString::fromLatin1(charts::kBalance));
+    line->setColor(kBalanceColour);
+    line->setPointsVisible(points.size() < 60);  // a lone point or a few stay visible
+    QList<QPointF> xy;
+    xy.reserve(qsizetype(points.size()));
+    double low = 0, high = 0;
+    for (const BalancePoint &p : points) {
+        xy.append(QPointF(double(p.date.startOfDay().toMSecsSinceEpoch()), p.balance));
+        low = std::min(low, p.balance);
+        high = std::max(high, p.balance);
+    }
+    line->replace(xy);
+    chart->addSeries(line);
+
+    auto *dates = new QDateTimeAxis();
+    dates->setObjectName(QString::fromLatin1(charts::kDates));
+    dates->setFormat(QStringLiteral("dd/MM/yyyy"));
+    dates->setTickCount(5);
+    QDate first = points.empty() ? QDate::currentDate() : points.front().date;
+    QDate last = points.empty() ? first : points.back().date;
+    if (first == last) {  // one day only: a day either side
+        first = first.addDays(-1);
+        last = last.addDays(1);
+    }
+    dates->setRange(first.startOfDay(), last.startOfDay());
+    chart->addAxis(dates, Qt::AlignBottom);
+    QValueAxis *values = amountAxis(low, high);
+    chart->addAxis(values, Qt::AlignLeft);
+    line->attachAxis(dates);
+    line->attachAxis(values);
+    return chart;
+}
+
+QChart *MakeSpendingChart(const std::vector<HeadSpending> &heads)
+{
+    QChart *chart = newChart(QStringLiteral("Spent by head"));
+    auto *spent = new QBarSet(QStringLiteral("Spent"));
+    spent->setColor(kSpentColour);
+    QStringList categories;
+    QSet<QString> taken;
+    double high = 0;
+    for (const HeadSpending &h : heads) {
+        categories << uniqueName(shortened(h.head), taken);
+        spent->append(h.spent);
+        high = std::max(high, h.spent);
+    }
+    auto *series = new QBarSeries();
+    series->setObjectName(QString::fromLatin1(charts::kSpending));
+    series->append(spent);
+    chart->addSeries(series);
+    auto *names = new QBarCategoryAxis();
+    names->setObjectName(QString::fromLatin1(charts::kHeads));
+    names->append(categories);
+    chart->addAxis(names, Qt::AlignBottom);
+    QValueAxis *values = amountAxis(0, high);
+    chart->addAxis(values, Qt::AlignLeft);
+    series->attachAxis(names);
+    series->attachAxis(values);
+    return chart;
+}

@@ -1,14 +1,30 @@
 #pragma once
 // The overview's charts, built from figures read from the database. The printed ledger draws the
 // same two charts of its project.
+//
+// What each chart holds can be read back from its objects: the series and axes carry the object
+// names below, the bar sets are labelled "Planned" and "Spent", and the categories are the axis's.
 #include "ledger/ProjectFigures.h"
 
 #include <QtCharts/QChart>
 
-// Planned against spent, as horizontal bars: the 20 projects with the largest planned cost, the
-// rest summed as "Others".
+namespace charts {
+inline constexpr const char *kPlannedSpent = "plannedSpent";  // QHorizontalBarSeries
+inline constexpr const char *kProjects = "projects";          // its QBarCategoryAxis
+inline constexpr const char *kBalance = "balance";            // QLineSeries: x is msecs since epoch
+inline constexpr const char *kDates = "dates";                // its QDateTimeAxis
+inline constexpr const char *kSpending = "spendingByHead";    // QBarSeries
+inline constexpr const char *kHeads = "heads";                // its QBarCategoryAxis
+inline constexpr const char *kAmounts = "amounts";            // the value axis of any of them
+// How many projects the planned-against-spent chart shows by name.
+inline constexpr int kShownProjects = 20;
+}  // namespace charts
+
+// Planned against spent, as horizontal bars: the 20 projects with the largest planned cost (the
+// largest at the top), the rest summed as "Others" (at the bottom). A category reads
+// "name (id)", so that two projects of one name stay two bars.
 QChart *MakePlannedSpentChart(const std::vector<ProjectFigures> &projects);
 // A project's running balance by date, as a line.
 QChart *MakeBalanceChart(const std::vector<BalancePoint> &points);
-// What a project spent by head, as bars, largest first.
+// What a project spent by head, as bars, largest first (from the left).
 QChart *MakeSpendingChart(const std::vector<HeadSpending> &heads);

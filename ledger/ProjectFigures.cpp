@@ -1,5 +1,105 @@
 #include "ledger/ProjectFigures.h"
 
-std::vector<ProjectFigures> LoadProjectFigures(const QString &, qint32) { return {}; }
-std::vector<BalancePoint> LoadRunningBalance(const QString &, qint32) { return {}; }
-std::vector<HeadSpending> LoadSpendingByHead(const QString &, qint32) { return {}; }
+#include "data/CTemplate.h"
+#include "data/MyFun.h"
+
+
+namespace {
+
+// Runs one statement and answers its rows, leaving the current result of the windows as it was.
+// A failure is thrown as SqlError.
+std::shared_ptr<Recordset> rowsOf(const QString &sql)
+{
+    const std::shared_ptr<Recordset> kept = SharedRecordset;
+    CTemplate dao;
+    try {
+        dao.ExecuteSql(sql);
+    } catch (...) {
+        SharedRecordset = kept;
+        throw;
+    }
+    std::shared_ptr<Recordset> rows = SharedRecordset;
+    SharedRecordset = kept;
+    if (!rows || rows->IsClosed())
+        throw SqlError(QStringLiteral("The statement gave no rows."));
+    return rows;
+}
+
+// A sum as the engines give it: null (no rows, or only null amounts) counts as 0.
+double amount(const Variant &v) { return v.isNull() ? 0.0 : v.toDouble(); }
+
+}  // namespace
+
+std::vector<ProjectFigures> LoadProjectFigures(const QString &user, qint32 statusId)
+{
+    // The entries are summed per project once, in a derived table, so that the projects are read in
+    // one pass whatever their number; a project without entries meets no row there and shows zeros.
+    const QString who = QuoteSql(user);
+    QString sql = QStringLiteral("Select k.TaskID, k.TaskName, s.StatusName, k.StartDate, k.CostPlanned, e.Received, "
+                                 "e.Spent From tblTasks k Left Join tblStatus s On s.StatusID = k.StatusID "
+                                 "Left Join (Select TaskID, sum(AmountIn) As Received, sum(AmountOut) As Spent "
+                                 "From tblTransaction Where UserId=") +
+                  who + QStringLiteral(" Group by TaskID) e On e.TaskID = k.TaskID Where k.UserId=") + who;
+    if (statusId > 1)
+        sql += QStringLiteral(" And k.StatusID=") + QString::number(statusId);
+    sql += QStringLiteral(" Order by k.TaskID");
+
+    const std::shared_ptr<Recordset> rs = rowsOf(sql);
+    std::vector<ProjectFigures> out;
+    out.reserve(size_t(rs->RecordCount()));
+    for (int r = 0; r < rs->RecordCount(); ++r) {
+        ProjectFigures p;
+        p.id = qint32(rs->FieldAt(r, 0).toInt64());
+        p.name = rs->FieldAt(r, 1).toString();
+        p.status = rs->FieldAt(r, 2).toString();
+        p.start = rs->FieldAt(r, 3).toDate();
+        p.planned = amount(rs->FieldAt(r, 4));
+        p.received = amount(rs->FieldAt(r, 5));
+        p.spent = amount(rs->FieldAt(r, 6));
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+std::vector<BalancePoint> LoadRunningBalance(const QString &user, qint32 taskId)
+{
+    const QString sql = QStringLiteral("Select TransactionDate, coalesce(sum(AmountIn), 0) - coalesce(sum(AmountOut), 0) "
+                                       "As Net From tblTransaction Where UserId=") +
+                        QuoteSql(user) + QStringLiteral(" And TaskID=") + QString::number(taskId) +
+                        QStringLiteral(" Group by TransactionDate Order by TransactionDate");
+    const std::shared_ptr<Recordset> rs = rowsOf(sql);
+    // Entries without a date (the engines sort them first or last) count from the start, so that
+    // the last point is the project's balance on both engines.
+    double undated = 0, running = 0;
+    std::vector<BalancePoint> out;
+    out.reserve(size_t(rs->RecordCount()));
+    for (int r = 0; r < rs->RecordCount(); ++r) {
+        const QDate date = rs->FieldAt(r, 0).toDate();
+        const double net = amount(rs->FieldAt(r, 1));
+        if (!date.isValid()) {
+            undated += net;
+            continue;
+        }
+        running += net;
+        out.push_back({date, running});
+    }
+    for (BalancePoint &p : out)
+        p.balance += undated;
+    return out;
+}
+
+std::vector<HeadSpending> LoadSpendingByHead(const QString &user, qint32 taskId)
+{
+    // The heads' names come with the sums in one joined statement: no id read from the file is put
+    // into a second one. Equal sums keep the heads' own order on both engines.
+    const QString sql = QStringLiteral("Select h.Heads, sum(t.AmountOut) As Spent From tblTransaction t "
+                                       "Inner Join defHeads h On h.Id = t.HeadId Where t.UserId=") +
+                        QuoteSql(user) + QStringLiteral(" And t.TaskID=") + QString::number(taskId) +
+                        QStringLiteral(" Group by h.Id, h.Heads Having sum(t.AmountOut) > 0 Order by Spent Desc, h.Id");
+    const std::shared_ptr<Recordset> rs = rowsOf(sql);
+    std::vector<HeadSpending> out;
+    out.reserve(size_t(rs->RecordCount()));
+    for (int r = 0; r < rs->RecordCount(); ++r)
+        out.push_back({rs->FieldAt(r, 0).toString(), amount(rs->FieldAt(r, 1))});
+    return out;
+}

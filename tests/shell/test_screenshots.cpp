@@ -1,9 +1,12 @@
-// Pictures of the windows with the demo data, for a person to look at, written to build/shots/.
+// Pictures of the windows with the demo data, and the printed ledger, for a person to look at, written
+// to build/shots/.
 #include "TestSupport.h"
 
 #include "editors/frmHeads.h"
 #include "editors/frmTask.h"
+#include "ledger/LedgerReport.h"
 #include "ledger/frmMainMenu.h"
+#include "ledger/frmOverview.h"
 #include "shell/frmAbout.h"
 #include "shell/frmMain.h"
 #include "ui/Grid.h"
@@ -11,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTableView>
 
 class Screenshots : public ProgramFolderTest {};
 
@@ -29,8 +33,11 @@ TEST_F(Screenshots, Windows)
     frmAbout about;
     frmTask task;
     frmHeads heads;
+    frmOverview overview(0);
+    overview.tblProjects->selectRow(1);
     const std::pair<QWidget *, const char *> shots[] = {{&ledger, "ledger"}, {&task, "frmTask"}, {&heads, "frmHeads"},
-        {&login, "login"}, {frmMain::ShowMainFrame(), "main"}, {&user, "user"}, {&about, "about"}};
+        {&login, "login"}, {frmMain::ShowMainFrame(), "main"}, {&user, "user"}, {&about, "about"},
+        {&overview, "overview"}};
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../shots/");
     QDir().mkpath(dir);
     for (const auto &[w, name] : shots) {
@@ -38,6 +45,12 @@ TEST_F(Screenshots, Windows)
         QApplication::processEvents();
         EXPECT_TRUE(w->grab().save(dir + name + ".png")) << name;
     }
+    // The printed ledger of the project on show, for a person to look at its pages.
+    const ui::SaveFileHandler previous = ui::SetSaveFileHandler([&](const ui::SaveFileRequest &) {
+        return dir + "ledger-report.pdf";
+    });
+    EXPECT_TRUE(SaveLedgerPdf(2));
+    ui::SetSaveFileHandler(previous);
 }
 
 // The user guide shows every window: each picture it names is in the source tree and in the program
@@ -51,7 +64,7 @@ TEST(HelpGuide, EveryPictureTheGuideNamesIsThere)
     static const QRegularExpression picture("src=\"(pictures/[^\"]+)\"");
     for (auto m = picture.globalMatch(html); m.hasNext();)
         named << m.next().captured(1);
-    EXPECT_GE(named.size(), 7);
+    EXPECT_GE(named.size(), 8);
     const QString programFolder = QCoreApplication::applicationDirPath() + "/../bin/Help/";
     for (const QString &name : named) {
         EXPECT_TRUE(QFileInfo(QM_SOURCE_DIR "/resources/Help/" + name).isFile()) << name.toStdString();

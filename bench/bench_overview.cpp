@@ -1,0 +1,184 @@
+// Speed of the projects overview on the largest file the keys allow, made by the program's own
+// maker (qmk-initdb --large: 32,767 projects, 32,766 entries on the first).
+//
+//   Figures / raw     the projects with their sums (32,767 rows) read through the data layer into
+//                     the overview's figures, against the same statement stepped on a raw handle
+//   Balance / raw     the per-date sums of the largest project, likewise
+//   Heads / raw       its spending by head, likewise
+//   OverviewToPaint   the window made, shown and painted: its table and its three charts, with the
+//                     largest project selected
+// The raw reads and the window run five times each; their ratios are of the medians.
+#include "BenchSupport.h"
+
+#include "data/MyFun.h"
+#include "data/NewDatabase.h"
+#include "ledger/frmOverview.h"
+#include "ui/Seams.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtCharts/QChartView>
+
+#include <memory>
+
+namespace {
+
+QTemporaryDir *g_folder = nullptr;
+sqlite3 *g_raw = nullptr;
+// The statements as the overview runs them, and how many rows each gives.
+QByteArray g_figures, g_balance, g_heads;
+int g_figureRows = 0, g_balanceRows = 0, g_headRows = 0;
+
+[[noreturn]] void fail(const char *what, const char *why)
+{
+    std::fprintf(stderr, "bench_overview: %s: %s\n", what, why);
+    std::exit(1);
+}
+
+// Runs one of the overview's reads with the statement log on and answers the statement it ran.
+template <typename Read>
+QByteArray statementOf(Read &&read, int *rows)
+{
+    StatementLog::SetEnabled(true);
+    StatementLog::Clear();
+    *rows = int(read().size());
+    StatementLog::SetEnabled(false);
+    if (StatementLog::Entries().size() != 1)
+        fail("statement log", "one statement expected");
+    return StatementLog::Entries().first().toUtf8();
+}
+
+void prepare()
+{
+    g_folder = new QTemporaryDir();
+    const QString path = g_folder->filePath(QStringLiteral("large.dat"));
+    try {
+        CreateDatabaseFile(path, Sample::Large);
+    } catch (const SqlError &e) {
+        fail("making the file", qPrintable(e.description()));
+    }
+    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", qPrintable(r.prompt)); });
+    const QByteArray file = path.toUtf8(), key(kDatabasePassword);
+    if (sqlite3_open_v2(file.constData(), &g_raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+        fail("open", "raw handle");
+    sqlite3_key(g_raw, key.constData(), key.size());
+    sqlite3_exec(g_raw, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
+    DataAccess.dataIntialize(path, QString(), QString::fromLatin1(kDatabasePassword), QString());
+    if (!SharedConnection.IsOpen())
+        fail("dataIntialize", "the connection did not open");
+    CurrentUserId = QStringLiteral("large");
+    const QString user = CurrentUserId;
+    g_figures = statementOf([&] { return LoadProjectFigures(user, 0); }, &g_figureRows);
+    g_balance = statementOf([&] { return LoadRunningBalance(user, 1); }, &g_balanceRows);
+    g_heads = statementOf([&] { return LoadSpendingByHead(user, 1); }, &g_headRows);
+    if (g_figureRows != 32767 || g_balanceRows < 1000 || g_headRows < 1)
+        fail("the large file", "the overview's reads gave too few rows");
+}
+
+void BM_Figures(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LoadProjectFigures(CurrentUserId, 0));
+}
+void BM_FiguresRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, g_figures.constData(), g_figureRows); }
+void BM_Balance(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LoadRunningBalance(CurrentUserId, 1));
+}
+void BM_BalanceRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, g_balance.constData(), g_balanceRows); }
+void BM_Heads(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LoadSpendingByHead(CurrentUserId, 1));
+}
+void BM_HeadsRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, g_heads.constData(), g_headRows); }
+
+// Processes events until every watched widget has painted once.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(std::initializer_list<QWidget *> widgets)
+    {
+        for (QWidget *w : widgets) {
+            w->installEventFilter(this);
+            m_waiting.insert(w);
+        }
+    }
+    void Wait()
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!m_waiting.isEmpty()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (waited.elapsed() > 20000)
+                fail("paint", "the window never painted");
+        }
+    }
+
+private:
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            m_waiting.remove(o);
+        return false;
+    }
+    QSet<QObject *> m_waiting;
+};
+
+void BM_OverviewToPaint(benchmark::State &state)
+{
+    std::unique_ptr<frmOverview> w;
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        w = std::make_unique<frmOverview>(0);
+        PaintWatch painted({w->tblProjects->viewport(), w->chtPlannedSpent->viewport(), w->chtBalance->viewport(),
+                            w->chtSpending->viewport()});
+        w->show();
+        painted.Wait();
+    }
+    if (w->tblProjects->model()->rowCount() != 32768 || w->SelectedProject() != 1)
+        state.SkipWithError("the overview did not list every project with the first selected");
+}
+
+BENCHMARK(BM_FiguresRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Figures)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_BalanceRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Balance)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_HeadsRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Heads)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_OverviewToPaint)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    prepare();
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::fflush(stdout);
+    printRatio(reporter, "Overview figures (32,767 projects) through the data layer / raw C API read", "BM_Figures",
+               "BM_FiguresRaw", 2);
+    printRatio(reporter, "Running balance of a 32,766-entry project through the data layer / raw C API read",
+               "BM_Balance", "BM_BalanceRaw", 2);
+    printRatio(reporter, "Spending by head of a 32,766-entry project through the data layer / raw C API read",
+               "BM_Heads", "BM_HeadsRaw", 2);
+    printTime(reporter, "Overview of 32,767 projects opened until painted", "BM_OverviewToPaint", 300);
+    benchmark::Shutdown();
+    ResetProcessState();
+    sqlite3_close_v2(g_raw);
+    delete g_folder;
+    return 0;
+}

@@ -1,0 +1,188 @@
+// The projects overview: its figures against sums made independently in SQL, its sorting, its charts'
+// series and saving a chart as PNG.
+#include "TestSupport.h"
+
+#include "ledger/ProjectCharts.h"
+#include "ledger/frmOverview.h"
+
+#include <QHeaderView>
+#include <QImage>
+#include <QTableView>
+#include <QtCharts/QBarCategoryAxis>
+#include <QtCharts/QBarSet>
+#include <QtCharts/QChartView>
+#include <QtCharts/QHorizontalBarSeries>
+#include <QtCharts/QLineSeries>
+
+namespace {
+
+// ann's projects: Garage (entries in and out, a negative amount in, bob's entry on it), Shed (planned
+// 0), Roof (no entries, planned 1200), Porch (planned -50, another status); bob's project and entry.
+class OverviewTest : public OnBothEngines<ProgramFolderTest> {
+protected:
+    void SetUp() override
+    {
+        OnBothEngines::SetUp();
+        Scene("ann", {"defHeads VALUES (1,'Cement',1,'ann'),(2,'Client',0,'ann'),(3,'Wages',1,'ann'),(4,'B',1,'bob')",
+                      "tblTasks VALUES (7,'ann',3,'Garage','2024-03-01',NULL,0,500,' '),"
+                      "(6,'ann',3,'shed','2023-12-01',NULL,0,0,' '),(8,'ann',2,'Roof','2024-02-01',NULL,0,1200,' '),"
+                      "(5,'ann',2,'Porch','2024-01-15',NULL,0,-50,' '),(9,'bob',3,'Bobs','2024-01-01',NULL,0,9,' ')",
+                      "tblTransaction VALUES (1,'ann','2024-03-05',1,0,120,'',7),(2,'ann','2024-03-06',2,500,0,'',7),"
+                      "(3,'ann','2024-03-05',1,0,40,'',7),(4,'bob','2024-03-05',1,0,999,'',7),"
+                      "(5,'ann','2024-03-07',3,-30,600,'',7),(6,'ann','2024-03-05',1,0,70,'',6),"
+                      "(7,'bob','2024-01-02',4,5,10,'',9)"});
+    }
+    void Open(qint32 status = 0) { w = std::make_unique<frmOverview>(status, nullptr); w->show(); }
+    QStringList Rows(int col = -1) const
+    {
+        QStringList out;
+        const QAbstractItemModel *m = w->tblProjects->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            QStringList row;
+            for (int c = 0; c < m->columnCount(); ++c)
+                row << m->index(r, c).data().toString();
+            out << (col < 0 ? row.join('|') : row[col]);
+        }
+        return out;
+    }
+    void ClickHeader(int col)
+    {
+        QHeaderView *h = w->tblProjects->horizontalHeader();
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(col) + 5, 5));
+    }
+    template <class S> static S *Series(QChartView *v) { return qobject_cast<S *>(v->chart()->series().value(0)); }
+    static QStringList Bars(QChartView *v)
+    {
+        QStringList out;
+        auto *series = qobject_cast<QAbstractBarSeries *>(v->chart()->series().value(0));
+        const QStringList names = qobject_cast<QBarCategoryAxis *>(series->attachedAxes().value(0))->categories();
+        for (int i = 0; i < names.size(); ++i) {
+            QStringList values{names[i]};
+            for (QBarSet *set : series->barSets())
+                values << QString::number(set->at(i));
+            out << values.join(':');
+        }
+        return out;
+    }
+    std::unique_ptr<frmOverview> w;
+};
+
+// The table against sums computed apart (entries joined to projects, then grouped), for every status.
+TEST_P(OverviewTest, FiguresAreTheUsersOwnSumsPerProjectUnderTheStatusFilter)
+{
+    Open();
+    EXPECT_EQ(Rows(), (QStringList{"5|Porch|New|15/01/2024|-50.00|0.00|0.00|0.00|\u2014",
+                                   "6|shed|Running|01/12/2023|0.00|0.00|70.00|-70.00|\u2014",
+                                   "7|Garage|Running|01/03/2024|500.00|470.00|760.00|-290.00|152.0 %",
+                                   "8|Roof|New|01/02/2024|1200.00|0.00|0.00|0.00|0.0 %",
+                                   "|Total|||1650.00|470.00|830.00|-360.00|50.3 %"}));
+    EXPECT_FALSE(w->tblProjects->model()->index(0, frmOverview::SpentShare).data(Qt::UserRole).isValid());
+    for (qint32 status : {0, 1, 2, 3, 4}) {
+        Open(status);
+        const QString filter = status > 1 ? QString(" And k.StatusID=%1").arg(status) : QString();
+        QStringList expected = Joined("Select k.TaskID, coalesce(sum(t.AmountIn),0), coalesce(sum(t.AmountOut),0) "
+            "From tblTasks k Left Join tblTransaction t On t.TaskID=k.TaskID And t.UserId='ann' Where k.UserId='ann'" +
+            filter + " Group by k.TaskID Order by k.TaskID");
+        QStringList shown;
+        for (const ProjectFigures &p : w->Projects())
+            shown << QString("%1|%2|%3").arg(p.id).arg(FormatNumber(p.received)).arg(FormatNumber(p.spent));
+        EXPECT_EQ(shown, expected) << status;
+        EXPECT_EQ(Rows(1).last(), "Total");
+    }
+}
+
+// Every column sorts as its values (numbers, dates, texts in any case), both ways; totals stay last
+// and the selected project stays selected.
+TEST_P(OverviewTest, SortingByAnyColumnKeepsTheTotalsRowLast)
+{
+    Open();
+    w->tblProjects->selectRow(2);  // Garage
+    const struct { int col; const char *ids; } cases[] = {
+        {frmOverview::Planned, "5,6,7,8"}, {frmOverview::Planned, "8,7,6,5"}, {frmOverview::Start, "6,5,8,7"},
+        {frmOverview::Start, "7,8,5,6"}, {frmOverview::Name, "7,5,8,6"}, {frmOverview::Balance, "7,6,5,8"},
+        {frmOverview::SpentShare, "5,6,8,7"}, {frmOverview::Id, "5,6,7,8"}};
+    for (const auto &c : cases) {
+        ClickHeader(c.col);
+        QStringList ids = Rows(0);
+        EXPECT_EQ(ids.takeLast() + Rows(1).last(), "Total");
+        EXPECT_EQ(ids.join(','), c.ids) << c.col;
+        EXPECT_EQ(w->SelectedProject(), 7);
+        EXPECT_EQ(Rows(0).value(w->tblProjects->currentIndex().row()), "7");
+    }
+}
+
+// The charts hold the figures: planned and spent per project, the balance after each date (summed
+// apart up to that date), the spending per head without heads of nothing or other users' entries.
+TEST_P(OverviewTest, ChartsHoldTheProjectsAndTheSelectedProjectsFigures)
+{
+    Open();
+    EXPECT_EQ(Bars(w->chtPlannedSpent),
+              (QStringList{"Porch (5):-50:0", "shed (6):0:70", "Garage (7):500:760", "Roof (8):1200:0"}));
+    w->tblProjects->selectRow(2);
+    const auto *line = Series<QLineSeries>(w->chtBalance);
+    QStringList points;
+    for (const QPointF &p : line->points())
+        points << QDateTime::fromMSecsSinceEpoch(qint64(p.x())).date().toString("dd/MM/yyyy") + "=" +
+                      Scalar("Select sum(AmountIn)-sum(AmountOut) From tblTransaction Where UserId='ann' And "
+                             "TaskID=7 And TransactionDate<='" +
+                             QDateTime::fromMSecsSinceEpoch(qint64(p.x())).date().toString(Qt::ISODate) + "'") +
+                      "|" + FormatNumber(p.y());
+    EXPECT_EQ(points, (QStringList{"05/03/2024=-160|-160", "06/03/2024=340|340", "07/03/2024=-290|-290"}));
+    EXPECT_EQ(Bars(w->chtSpending), (QStringList{"Wages:600", "Cement:160"}));
+    w->tblProjects->selectRow(4);  // the totals row: no project
+    EXPECT_EQ(Series<QLineSeries>(w->chtBalance)->count() + w->SelectedProject(), 0);
+    // Beyond 20 projects the smallest planned costs are summed as "Others", at the bottom.
+    std::vector<ProjectFigures> many;
+    for (int i = 1; i <= 23; ++i)
+        many.push_back({i, QString("P%1").arg(i), "", {}, double(i * 10), double(i), 1.5});
+    std::unique_ptr<QChart> chart(MakePlannedSpentChart(many));
+    auto *series = qobject_cast<QHorizontalBarSeries *>(chart->series().value(0));
+    auto *axis = qobject_cast<QBarCategoryAxis *>(series->attachedAxes().value(0));
+    EXPECT_EQ(axis->count(), 21);
+    EXPECT_EQ(axis->categories().first() + axis->categories().last(), "OthersP23 (23)");
+    EXPECT_EQ(series->barSets()[0]->at(0) + series->barSets()[1]->at(0), 60 + 4.5);
+}
+
+// A chart is saved as the PNG file the dialog names, through a temporary file; a cancelled dialog
+// writes nothing, a folder that cannot be written says why. Tab reaches the charts, Escape closes.
+TEST_P(OverviewTest, SavingAChartWritesThePngChosenAndKeyboardReachesEverything)
+{
+    Open();
+    QString answer;
+    QList<ui::SaveFileRequest> asked;
+    const auto previous = ui::SetSaveFileHandler([&](const ui::SaveFileRequest &r) { asked << r; return answer; });
+    answer = Folder() + "/chart";
+    w->btnSaveChart3->click();
+    EXPECT_EQ(QImage(answer + ".png").size(), w->chtSpending->size());
+    EXPECT_EQ(asked.value(0).filter, "PNG images (*.png)");
+    answer.clear();
+    w->btnSaveChart1->click();
+    answer = Folder() + "/missing/chart.png";
+    boxes.Expect();
+    w->btnSaveChart2->click();
+    EXPECT_TRUE(boxes.Last().startsWith("The chart could not be saved as " + QDir::toNativeSeparators(answer)));
+    EXPECT_EQ(QDir(Folder()).entryList({"chart*"}, QDir::Files).join(','), "chart.png");
+    ui::SetSaveFileHandler(previous);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->tblProjects->setFocus();
+    Press(w->tblProjects, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w->chtPlannedSpent);
+    Press(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(w->isVisible());
+}
+
+// A statement that fails is told once in the "Error" box; the window opens with its totals row only.
+TEST_P(OverviewTest, AFailingStatementIsToldOnce)
+{
+    Seed("DROP TABLE tblTransaction");
+    boxes.Expect();
+    Open();
+    EXPECT_EQ(boxes.Count(), 1);
+    EXPECT_EQ(boxes.Shown()[0].title, "Error");
+    EXPECT_EQ(Rows(), QStringList{"|Total|||0.00|0.00|0.00|0.00|\u2014"});
+}
+
+QMK_ON_BOTH_ENGINES(OverviewTest);
+
+}  // namespace
