@@ -98,4 +98,5 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
     // The report is of the ledger on show.
     btnPrint->setEnabled(loaded);
     btnSavePdf->setEnabled(loaded);
+    btnExportAs->setEnabled(loaded);
 }

@@ -3,6 +3,7 @@
 // list waits for the next refresh.
 #include "editors/frmHeads.h"
 #include "editors/frmTask.h"
+#include "export/LedgerExport.h"
 #include "export/TaskReport.h"
 #include "ledger/LedgerReport.h"
 #include "ledger/frmOverview.h"
@@ -31,6 +32,12 @@ void frmMainMenu::btnExportXSL_Click()
 {
     ExportTaskReport(*gdTansactionsList, lblTaskNo->text(), lblTaskName->text(), zeMoneyReceived->text(),
                      zeMoneySpent->text(), txtCashInWallet->text());
+}
+
+void frmMainMenu::btnExportAs_Click()
+{
+    if (!lblTaskNo->text().isEmpty())
+        ExportLedgerAs(lblTaskNo->text().toInt(), this);
 }
 
 void frmMainMenu::btnOverview_Click()

@@ -125,6 +125,7 @@ void frmMainMenu::buildWindow()
     btnAddAction->setEnabled(false);
     btnPrint->setEnabled(false);
     btnSavePdf->setEnabled(false);
+    btnExportAs->setEnabled(false);
 }
 
 // The top strip, the task list with its filter on the left and the selected task's number and
@@ -320,8 +321,16 @@ void frmMainMenu::buildLedger(QVBoxLayout *right)
     btnSavePdf = ui::PictureButton(QStringLiteral("btnSavePdf"), QStyle::SP_DialogSaveButton,
                                    QStringLiteral("Save as PDF"), FrameActionWindow);
     btnSavePdf->setIcon(ui::DrawnPicture(ui::Drawn::PdfPage));
-    for (QPushButton *b : {btnAddAction, btnEditAction, btnDeleteAction, btnExportXSL})
+    btnExportAs = ui::PictureButton(QStringLiteral("btnExportAs"), QStyle::SP_DialogSaveButton,
+                                    QStringLiteral("Export as..."), FrameActionWindow);
+    btnExportAs->setIcon(ui::DrawnPicture(ui::Drawn::Sheet));
+    btnExportAs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    for (QPushButton *b : {btnAddAction, btnEditAction, btnDeleteAction})
         ledgerButtons->addWidget(b);
+    auto *exportButtons = new QHBoxLayout();
+    exportButtons->addWidget(btnExportXSL, 1);
+    exportButtons->addWidget(btnExportAs);
+    ledgerButtons->addLayout(exportButtons);
     auto *reportButtons = new QHBoxLayout();
     reportButtons->addWidget(btnPrint);
     reportButtons->addWidget(btnSavePdf);
@@ -367,6 +376,7 @@ void frmMainMenu::connectHandlers()
     connect(btnEditTask, &QPushButton::clicked, this, &frmMainMenu::btnEditTask_Click);
     connect(cmdAddHead, &QPushButton::clicked, this, &frmMainMenu::cmdAddHead_Click);
     connect(btnExportXSL, &QPushButton::clicked, this, &frmMainMenu::btnExportXSL_Click);
+    connect(btnExportAs, &QPushButton::clicked, this, &frmMainMenu::btnExportAs_Click);
     connect(btnOverview, &QPushButton::clicked, this, &frmMainMenu::btnOverview_Click);
     connect(btnPrint, &QPushButton::clicked, this, &frmMainMenu::btnPrint_Click);
     connect(btnSavePdf, &QPushButton::clicked, this, &frmMainMenu::btnSavePdf_Click);
@@ -485,6 +495,7 @@ void frmMainMenu::EmptyControls()
     lblTaskName->setText(QString());
     btnPrint->setEnabled(false);
     btnSavePdf->setEnabled(false);
+    btnExportAs->setEnabled(false);
 }
 
 void frmMainMenu::BlockControls(bool bStatus)

@@ -66,6 +66,7 @@ public:
     QLabel *lblCost;
     QLineEdit *txtCashInWallet;
     QPushButton *btnExportXSL;
+    QPushButton *btnExportAs;  // the ledger on show as .xlsx, CSV or .xls, to a file the user chooses
     QPushButton *btnPrint;     // prints the ledger on show
     QPushButton *btnSavePdf;   // writes it to a PDF file
     QPushButton *btnOverview;  // the projects overview
@@ -115,6 +116,7 @@ public:
     void LoadGridHeadTransactions();
     void LoadInGridTransactions(qint32 TaskDisplayByID);
     void btnExportXSL_Click();
+    void btnExportAs_Click();
     void btnOverview_Click();
     void btnPrint_Click();
     void btnSavePdf_Click();

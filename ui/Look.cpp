@@ -108,6 +108,17 @@ QIcon DrawnPicture(Drawn picture)
         p.drawRect(QRectF(13, 29, 22, 14));  // the printed page
         p.drawLine(QPointF(17, 35), QPointF(31, 35));
         p.drawLine(QPointF(17, 39), QPointF(27, 39));
+    } else if (picture == Drawn::Sheet) {
+        // A worksheet: a green header row over a grid of cells.
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(5, 7, 38, 34));
+        p.setBrush(QColor(0x21, 0x7a, 0x45));
+        p.drawRect(QRectF(5, 7, 38, 9));
+        p.setPen(QPen(QColor(0x30, 0x36, 0x4a), 1.5));
+        for (const qreal y : {24.5, 32.5})
+            p.drawLine(QPointF(5, y), QPointF(43, y));
+        for (const qreal x : {17.5, 30.5})
+            p.drawLine(QPointF(x, 16), QPointF(x, 41));
     } else {
         p.setBrush(Qt::white);
         const QPolygonF page({QPointF(10, 4), QPointF(30, 4), QPointF(39, 13), QPointF(39, 44), QPointF(10, 44)});

@@ -35,7 +35,7 @@ QPushButton *CaptionButton(const QString &name, QStyle::StandardPixmap picture, 
 QGroupBox *Frame(const QString &name, const QString &caption, QWidget *parent = nullptr);
 
 // Pictures the style has none of, drawn here: a printer, and a page marked PDF.
-enum class Drawn { Printer, PdfPage };
+enum class Drawn { Printer, PdfPage, Sheet };
 QIcon DrawnPicture(Drawn picture);
 
 }  // namespace ui

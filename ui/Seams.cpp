@@ -151,8 +151,8 @@ QString AskSaveFile(const SaveFileRequest &request, QWidget *parent)
 {
     if (g_saveFile)
         return g_saveFile(request);
-    return QFileDialog::getSaveFileName(parent, request.caption, request.suggestedPath, request.filter, nullptr,
-                                        QFileDialog::DontUseNativeDialog);
+    return QFileDialog::getSaveFileName(parent, request.caption, request.suggestedPath, request.filter,
+                                        request.selectedFilter, QFileDialog::DontUseNativeDialog);
 }
 
 SaveFileHandler SetSaveFileHandler(SaveFileHandler h) { return exchange(g_saveFile, std::move(h)); }

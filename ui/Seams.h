@@ -73,7 +73,8 @@ ClockHandler SetClock(ClockHandler handler);
 struct SaveFileRequest {
     QString caption;
     QString suggestedPath;  // the folder and file name the dialog starts with
-    QString filter;         // e.g. "PDF files (*.pdf)"
+    QString filter;         // e.g. "PDF files (*.pdf)", or several joined by ";;"
+    QString *selectedFilter = nullptr;  // when given: the filter shown first, and the one chosen
 };
 using SaveFileHandler = std::function<QString(const SaveFileRequest &)>;
 QString AskSaveFile(const SaveFileRequest &request, QWidget *parent = nullptr);

@@ -1,0 +1,522 @@
+#include "export/LedgerExport.h"
+
+#include "data/CTemplate.h"
+#include "data/MyFun.h"
+#include "data/Variant.h"
+#include "export/clsExcelFile.h"
+#include "ui/Seams.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QUrl>
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The entry's fields in the order of LedgerHeaders.
+enum Field { Head, Remarks, In, Out, Date, FieldCount };
+
+constexpr int kMaxCellText = 32767;  // characters a workbook cell holds
+constexpr double kMaxColumnWidth = 80;
+
+// Runs a query through the data layer and takes its rows, leaving the program's current result as
+// it was: the ledger window may still read it.
+std::shared_ptr<Recordset> rowsOf(const QString &sql)
+{
+    const std::shared_ptr<Recordset> kept = SharedRecordset;
+    CTemplate().ExecuteSql(sql);
+    std::shared_ptr<Recordset> rows = std::move(SharedRecordset);
+    SharedRecordset = kept;
+    if (!rows)
+        throw LedgerExportError(QStringLiteral("the ledger could not be read"));
+    return rows;
+}
+
+int columnOf(const Recordset &rs, const char *name)
+{
+    const int at = rs.FieldIndex(QLatin1String(name));
+    if (at < 0)
+        throw LedgerExportError(QStringLiteral("the ledger has no column %1").arg(QLatin1String(name)));
+    return at;
+}
+
+LedgerValue textValue(const QString &text)
+{
+    LedgerValue v;
+    v.kind = LedgerValue::Kind::Text;
+    v.text = text;
+    return v;
+}
+
+// An amount as a number with its exact value; what holds no finite number stays text.
+LedgerValue amountValue(const Variant &field)
+{
+    LedgerValue v;
+    if (field.isNull() || field.isEmpty())
+        return v;
+    bool ok = false;
+    const double d = field.toDouble(&ok);
+    if (!ok || !std::isfinite(d))
+        return textValue(field.toString());
+    v.kind = LedgerValue::Kind::Number;
+    v.number = d;
+    return v;
+}
+
+LedgerValue dateValue(const Variant &field)
+{
+    LedgerValue v;
+    if (field.isNull() || field.isEmpty())
+        return v;
+    const QDate d = field.toDate();
+    if (!d.isValid())
+        return textValue(field.toString());
+    v.kind = LedgerValue::Kind::Date;
+    v.date = d;
+    return v;
+}
+
+double round2(double value) { return std::round(value * 100.0) / 100.0; }
+
+// The totals of the amount columns, over the numbers only, as the sheet's formulas add them.
+std::pair<double, double> totalsOf(const LedgerTable &table)
+{
+    double in = 0, out = 0;
+    for (const auto &e : table.entries) {
+        in += e[In].kind == LedgerValue::Kind::Number ? e[In].number : 0.0;
+        out += e[Out].kind == LedgerValue::Kind::Number ? e[Out].number : 0.0;
+    }
+    return {in, out};
+}
+
+// The balance's word, as the ledger window puts it beside the balance.
+QString wordOf(double balance)
+{
+    const double shown = round2(balance);
+    return shown < 0 ? QStringLiteral("Debit of") : shown == 0 ? QStringLiteral("Balanced") : QStringLiteral("Credit of");
+}
+
+// A text that fits a workbook cell: a longer one is cut, its end marked with "…".
+QString cellText(const QString &text)
+{
+    if (text.size() <= kMaxCellText)
+        return text;
+    QString cut = text.left(kMaxCellText - 1);
+    if (cut.back().isHighSurrogate())
+        cut.chop(1);
+    return cut + QChar(0x2026);
+}
+
+// A text as a workbook stores it: a run that reads as an escaped character ("_x000D_" is a carriage
+// return, which the library writes so) gets its underscore escaped, so that it comes back as typed.
+QString storedText(const QString &text)
+{
+    static const QRegularExpression escapeLike(QStringLiteral("(_x[0-9A-Fa-f]{4}_)"));
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    return QString(text).replace(escapeLike, QStringLiteral("_x005F\\1"));
+}
+
+// The widest line of a text, in characters.
+double widthOf(const QString &text)
+{
+    qsizetype widest = 0;
+    for (const QStringView line : QStringView(text).split(u'\n'))
+        widest = std::max(widest, line.size());
+    return double(widest);
+}
+
+QString numberText(double value) { return QString::number(value, 'f', QLocale::FloatingPointShortest); }
+
+// ---- .xlsx ----
+
+class Workbook {
+public:
+    explicit Workbook(const QString &path)
+    {
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;  // rows go out as they are written; texts inline
+        m_wb = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+        if (!m_wb)
+            throw LedgerExportError(QStringLiteral("the workbook could not be started"));
+    }
+    ~Workbook()
+    {
+        if (m_wb)
+            workbook_close(m_wb);  // only after a failure: the partial file is removed anyway
+    }
+    Workbook(const Workbook &) = delete;
+    Workbook &operator=(const Workbook &) = delete;
+    lxw_workbook *operator->() const { return m_wb; }
+    lxw_workbook *get() const { return m_wb; }
+    void Close(const QString &shown)
+    {
+        const lxw_error e = workbook_close(m_wb);
+        m_wb = nullptr;
+        if (e != LXW_NO_ERROR)
+            throw LedgerExportError(QStringLiteral("%1 could not be written (%2).").arg(shown, QString::fromUtf8(lxw_strerror(e))));
+    }
+
+private:
+    lxw_workbook *m_wb = nullptr;
+};
+
+void check(lxw_error e)
+{
+    if (e != LXW_NO_ERROR)
+        throw LedgerExportError(QString::fromUtf8(lxw_strerror(e)));
+}
+
+QString cellName(int row, int col) { return QChar(u'A' + col) + QString::number(row + 1); }
+
+void writeXlsx(const LedgerTable &t, const QString &path, const QString &shown)
+{
+    Workbook wb(path);
+    QByteArray user = t.userName.toUtf8(), project = t.projectName.toUtf8();
+    QByteArray title = QStringLiteral("Ledger of project %1").arg(t.taskId).toUtf8();
+    lxw_doc_properties properties{};
+    properties.title = title.data();
+    properties.subject = project.data();
+    properties.author = user.data();
+    properties.created = ui::Now().toSecsSinceEpoch();
+    check(workbook_set_properties(wb.get(), &properties));
+    lxw_worksheet *ws = workbook_add_worksheet(wb.get(), SheetNameFor(t.projectName).toUtf8().constData());
+    if (!ws)
+        throw LedgerExportError(QStringLiteral("the worksheet could not be added"));
+    lxw_format *bold = workbook_add_format(wb.get());
+    format_set_bold(bold);
+    lxw_format *date = workbook_add_format(wb.get());
+    format_set_num_format(date, "dd/mm/yyyy");
+    lxw_format *amount = workbook_add_format(wb.get());
+    format_set_num_format(amount, "0.00");
+    lxw_format *boldAmount = workbook_add_format(wb.get());
+    format_set_num_format(boldAmount, "0.00");
+    format_set_bold(boldAmount);
+
+    const int first = 2, n = int(t.entries.size());
+    const int blank = first + n, totals = blank + 1, balanceRow = totals + 1;
+    const auto [in, out] = totalsOf(t);
+    const double balance = in - out;
+
+    // Column widths first: this library has no fitting of its own.
+    std::vector<double> widths(FieldCount, 0);
+    for (int c = 0; c < FieldCount; ++c)
+        widths[size_t(c)] = widthOf(LedgerHeaders()[c]);
+    for (const auto &e : t.entries)
+        for (int c = 0; c < FieldCount; ++c) {
+            const LedgerValue &v = e[size_t(c)];
+            const double w = v.kind == LedgerValue::Kind::Number ? numberText(round2(v.number)).size() + 3
+                             : v.kind == LedgerValue::Kind::Date ? 10
+                                                                  : widthOf(v.text);
+            widths[size_t(c)] = std::max(widths[size_t(c)], std::min(w, kMaxColumnWidth));
+        }
+    for (double total : {in, out, balance})
+        widths[In] = std::max(widths[In], double(numberText(round2(total)).size() + 3));
+    widths[Remarks] = std::max(widths[Remarks], 9.0);  // the word of the balance
+    for (int c = 0; c < FieldCount; ++c)
+        check(worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), widths[size_t(c)] + 2, nullptr));
+
+    const auto text = [&](int r, int c, const QString &s, lxw_format *f = nullptr) {
+        check(worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c), storedText(cellText(s)).toUtf8().constData(), f));
+    };
+    text(0, 0, QStringLiteral("Project %1").arg(t.taskId), bold);
+    text(0, 1, t.projectName, bold);
+    for (int c = 0; c < FieldCount; ++c)
+        text(1, c, LedgerHeaders()[c], bold);
+    worksheet_freeze_panes(ws, lxw_row_t(first), 0);
+    for (int j = 0; j < n; ++j)
+        for (int c = 0; c < FieldCount; ++c) {
+            const LedgerValue &v = t.entries[size_t(j)][size_t(c)];
+            const int r = first + j;
+            if (v.kind == LedgerValue::Kind::Number) {
+                check(worksheet_write_number(ws, lxw_row_t(r), lxw_col_t(c), v.number, amount));
+            } else if (v.kind == LedgerValue::Kind::Date) {
+                lxw_datetime d{v.date.year(), v.date.month(), v.date.day(), 0, 0, 0};
+                if (v.date.year() >= 1900 && v.date.year() <= 9999)
+                    check(worksheet_write_datetime(ws, lxw_row_t(r), lxw_col_t(c), &d, date));
+                else
+                    text(r, c, FormatDate(v.date));
+            } else if (v.kind == LedgerValue::Kind::Text) {
+                text(r, c, v.text);
+            }
+        }
+    // The totals and the balance as formulas over the amount columns, so that the sheet stays
+    // right when someone edits it; each carries its value for readers that do not calculate.
+    const int last = first + std::max(n, 1) - 1;  // an empty ledger adds up its empty row
+    const auto sum = [&](int col) {
+        return QStringLiteral("=SUM(%1:%2)").arg(cellName(first, col), cellName(last, col)).toUtf8();
+    };
+    text(totals, Remarks, QStringLiteral("Total"), bold);
+    check(worksheet_write_formula_num(ws, lxw_row_t(totals), In, sum(In).constData(), boldAmount, in));
+    check(worksheet_write_formula_num(ws, lxw_row_t(totals), Out, sum(Out).constData(), boldAmount, out));
+    const QString balanceCell = cellName(balanceRow, In);
+    const QByteArray balanceFormula = QStringLiteral("=%1-%2").arg(cellName(totals, In), cellName(totals, Out)).toUtf8();
+    const QByteArray wordFormula = QStringLiteral("=IF(ROUND(%1,2)<0,\"Debit of\",IF(ROUND(%1,2)=0,\"Balanced\",\"Credit of\"))")
+                                       .arg(balanceCell).toUtf8();
+    check(worksheet_write_formula_str(ws, lxw_row_t(balanceRow), Remarks, wordFormula.constData(), bold,
+                                      wordOf(balance).toUtf8().constData()));
+    check(worksheet_write_formula_num(ws, lxw_row_t(balanceRow), In, balanceFormula.constData(), boldAmount, balance));
+    wb.Close(shown);
+}
+
+// ---- CSV ----
+
+void writeCsv(const LedgerTable &t, const QString &path, const QString &shown)
+{
+    QString out;
+    out.reserve(int(t.entries.size()) * 64 + 64);
+    out += QChar(0xFEFF);
+    out += LedgerHeaders().join(QLatin1Char(','));
+    out += QLatin1String("\r\n");
+    for (const auto &e : t.entries) {
+        for (int c = 0; c < FieldCount; ++c) {
+            const LedgerValue &v = e[size_t(c)];
+            if (c)
+                out += QLatin1Char(',');
+            if (v.kind == LedgerValue::Kind::Number)
+                out += numberText(v.number);
+            else if (v.kind == LedgerValue::Kind::Date)
+                out += v.date.toString(Qt::ISODate);
+            else if (v.kind == LedgerValue::Kind::Text)
+                out += CsvText(v.text);
+        }
+        out += QLatin1String("\r\n");
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(out.toUtf8()) < 0 || !file.flush())
+        throw LedgerExportError(QStringLiteral("%1 could not be written (%2).").arg(shown, file.errorString()));
+}
+
+// ---- .xls, in the layout of the Export button ----
+
+void writeXls(const LedgerTable &t, const QString &path)
+{
+    const auto shownText = [](const LedgerValue &v) {
+        return v.kind == LedgerValue::Kind::Number ? FormatNumber(v.number)
+               : v.kind == LedgerValue::Kind::Date ? FormatDate(v.date)
+                                                    : v.text;
+    };
+    const auto [in, out] = totalsOf(t);
+    const int rows = int(t.entries.size()) + 1;  // as the ledger grid counts them, its header included
+    clsExcelFile xl;
+    try {
+        xl.OpenFile(path);
+        xl.EWriteString(1, 1, t.projectName);
+        for (int c = 0; c < FieldCount; ++c)
+            xl.EWriteString(2, c + 2, LedgerHeaders()[c]);
+        for (int j = 1; j < rows; ++j)
+            for (int c = 0; c < FieldCount; ++c)
+                xl.EWriteString(j + 3, c + 2, shownText(t.entries[size_t(j - 1)][size_t(c)]));
+        xl.EWriteString(rows + 4, Remarks + 2, QStringLiteral("Sub Total :"));
+        xl.EWriteString(rows + 4, In + 2, FormatNumber(in));
+        xl.EWriteString(rows + 4, Out + 2, FormatNumber(out));
+        xl.EWriteString(rows + 6, Remarks + 2, QStringLiteral("Final Total :"));
+        xl.EWriteString(rows + 6, Out + 2, FormatNumber(round2(in - out)));
+        xl.CloseFile();
+    } catch (const clsExcelFile::Error &e) {
+        throw LedgerExportError(e.Reason());
+    }
+}
+
+// ---- writing beside the target ----
+
+void replaceTarget(const QString &partial, const QString &target, const QString &shown)
+{
+    // Readable as any new file of the user's; the partial file was made for the user alone.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const QByteArray from = QFile::encodeName(partial);
+    const int fd = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fchmod(fd, 0666 & ~mask) == 0 && ::fsync(fd) == 0;
+    const int why = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!synced)
+        throw LedgerExportError(QStringLiteral("%1 could not be written (%2).").arg(shown, QString::fromLocal8Bit(std::strerror(why))));
+    if (std::rename(from.constData(), QFile::encodeName(target).constData()) != 0)
+        throw LedgerExportError(QStringLiteral("%1 could not be replaced (%2).").arg(shown, QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+const char *suffixOf(LedgerFormat f) { return f == LedgerFormat::Xlsx ? "xlsx" : f == LedgerFormat::Csv ? "csv" : "xls"; }
+
+const QStringList &filters()
+{
+    static const QStringList list{QStringLiteral("Excel workbook (*.xlsx)"), QStringLiteral("CSV (*.csv)"),
+                                  QStringLiteral("Excel 2.1 worksheet (*.xls)")};
+    return list;
+}
+
+// The settings of the current user's exports: the last folder and format.
+QString settingsKey(const char *what)
+{
+    return QStringLiteral("export/") + QString::fromLatin1(QUrl::toPercentEncoding(CurrentUserId)) + QLatin1Char('/') +
+           QLatin1String(what);
+}
+
+QString defaultFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = ui::AppPath() + QStringLiteral("/xsl");
+    return folder;
+}
+
+void tell(const QString &reason)
+{
+    ui::MsgBox(QStringLiteral("The ledger could not be exported: ") + reason, ui::Buttons::OKOnly, ui::Icon::Exclamation,
+               AppTitle);
+}
+
+}  // namespace
+
+const QStringList &LedgerHeaders()
+{
+    static const QStringList headers{QStringLiteral("Action Name"), QStringLiteral("Description"),
+                                     QStringLiteral("Amount In"), QStringLiteral("Amount Out"), QStringLiteral("Date")};
+    return headers;
+}
+
+LedgerTable LoadLedgerTable(qint32 taskId)
+{
+    LedgerTable t;
+    t.taskId = taskId;
+    t.userName = CurrentUserId;
+    const QString task = QString::number(taskId);
+    const std::shared_ptr<Recordset> project = rowsOf(QStringLiteral("Select * from tblTasks where TaskID=") + task);
+    if (project->Eof())
+        throw LedgerExportError(QStringLiteral("project %1 is no longer in the database").arg(taskId));
+    t.projectName = project->Fields(QStringLiteral("TaskName")).toString();
+
+    const std::shared_ptr<Recordset> rows =
+        rowsOf(QStringLiteral("Select * from tblTransaction Where UserId=") + QuoteSql(CurrentUserId) +
+               QStringLiteral(" and TaskID =") + task + QStringLiteral(" Order by TransactionDate,Id"));
+    const Recordset &rs = *rows;
+    const int date = columnOf(rs, "TransactionDate"), head = columnOf(rs, "HeadId"), remarks = columnOf(rs, "Remarks"),
+              in = columnOf(rs, "AmountIn"), out = columnOf(rs, "AmountOut");
+    // Each head's name is looked up once; a code that is no whole number never goes into a statement.
+    QHash<QString, QString> heads;
+    t.entries.reserve(size_t(rs.RecordCount()));
+    for (int row = 0; row < rs.RecordCount(); ++row) {
+        const Variant id = rs.FieldAt(row, head);
+        const QString key = id.toString();
+        auto known = heads.find(key);
+        if (known == heads.end())
+            known = heads.insert(key, IsWholeNumber(id) ? [&] {
+                const auto name = rowsOf(QStringLiteral("Select Heads From defHeads Where Id=") + key);
+                return name->Eof() ? QString() : name->Fields(0).toString();
+            }() : QString());
+        std::vector<LedgerValue> e(FieldCount);
+        e[Head] = textValue(*known);
+        e[Remarks] = textValue(rs.FieldAt(row, remarks).toString());
+        e[In] = amountValue(rs.FieldAt(row, in));
+        e[Out] = amountValue(rs.FieldAt(row, out));
+        e[Date] = dateValue(rs.FieldAt(row, date));
+        t.entries.push_back(std::move(e));
+    }
+    return t;
+}
+
+QString SheetNameFor(const QString &projectName)
+{
+    QString name = projectName;
+    for (QChar &c : name)
+        if (QStringLiteral("[]:*?/\\").contains(c) || c.unicode() < 0x20)
+            c = QLatin1Char('_');
+    if (name.size() > 31) {
+        name.truncate(31);
+        if (name.back().isHighSurrogate())
+            name.chop(1);
+    }
+    if (name.trimmed().isEmpty() || name.startsWith(QLatin1Char('\'')) || name.endsWith(QLatin1Char('\'')) ||
+        name.compare(QLatin1String("History"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Ledger");
+    return name;
+}
+
+QString CsvText(const QString &text)
+{
+    QString field = text;
+    if (!field.isEmpty() && QStringLiteral("=+-@\t\r").contains(field.front()))
+        field.prepend(QLatin1Char('\''));
+    if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) || field.contains(QLatin1Char('\n')) ||
+        field.contains(QLatin1Char('\r')))
+        field = QLatin1Char('"') + field.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    return field;
+}
+
+void WriteLedgerFile(const LedgerTable &table, LedgerFormat format, const QString &target)
+{
+    const QString shown = QDir::toNativeSeparators(target);
+    const QFileInfo info(target);
+    // Beside the target, so that putting it in place is one rename; gone with this object on failure.
+    QTemporaryFile partial(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".part-XXXXXX"));
+    if (!partial.open())
+        throw LedgerExportError(QStringLiteral("%1 cannot be written (%2).").arg(shown, partial.errorString()));
+    const QString path = partial.fileName();
+    partial.close();
+    if (format == LedgerFormat::Xlsx)
+        writeXlsx(table, path, shown);
+    else if (format == LedgerFormat::Csv)
+        writeCsv(table, path, shown);
+    else
+        writeXls(table, path);
+    replaceTarget(path, target, shown);
+    partial.setAutoRemove(false);
+}
+
+bool ExportLedgerAs(qint32 taskId, QWidget *parent)
+{
+    QSettings settings(QStringLiteral("Quillmark"), QStringLiteral("Quillmark"));
+    QString folder = settings.value(settingsKey("folder")).toString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = defaultFolder();
+    const int remembered = std::clamp(settings.value(settingsKey("format"), 0).toInt(), 0, 2);
+    QString filter = filters()[remembered];
+    QString target = ui::AskSaveFile({QStringLiteral("Export as"),
+                                      QDir(folder).filePath(QStringLiteral("Project %1.%2").arg(taskId).arg(
+                                          QLatin1String(suffixOf(LedgerFormat(remembered))))),
+                                      filters().join(QStringLiteral(";;")), &filter},
+                                     parent);
+    if (target.isEmpty())
+        return false;
+    // The name's own suffix decides the format; without one, the filter chosen does and gives it.
+    int chosen = std::max(0, int(filters().indexOf(filter)));
+    const QString suffix = QFileInfo(target).suffix().toLower();
+    if (suffix.isEmpty())
+        target += QLatin1Char('.') + QLatin1String(suffixOf(LedgerFormat(chosen)));
+    for (int f = 0; f < 3; ++f)
+        if (suffix == QLatin1String(suffixOf(LedgerFormat(f))))
+            chosen = f;
+    try {
+        WriteLedgerFile(LoadLedgerTable(taskId), LedgerFormat(chosen), target);
+    } catch (const LedgerExportError &e) {
+        tell(e.Reason());
+        return false;
+    } catch (const SqlError &e) {
+        if (!e.alreadyTold())
+            tell(e.description());
+        return false;
+    }
+    settings.setValue(settingsKey("folder"), QFileInfo(target).absolutePath());
+    settings.setValue(settingsKey("format"), chosen);
+    if (ui::MsgBox(QStringLiteral("Do you want to open it now? "), ui::Buttons::YesNo, ui::Icon::Information, AppTitle) ==
+        ui::Answer::Yes)
+        ui::OpenWithDesktop(target);
+    return true;
+}
