@@ -516,7 +516,11 @@ bool ExportLedgerAs(qint32 taskId, QWidget *parent)
     settings.setValue(settingsKey("folder"), QFileInfo(target).absolutePath());
     settings.setValue(settingsKey("format"), chosen);
     if (ui::MsgBox(QStringLiteral("Do you want to open it now? "), ui::Buttons::YesNo, ui::Icon::Information, AppTitle) ==
-        ui::Answer::Yes)
-        ui::OpenWithDesktop(target);
+            ui::Answer::Yes &&
+        !ui::OpenWithDesktop(target))
+        // Without a program for the file the user still learns where it was saved.
+        ui::MsgBox(QStringLiteral("No program could open the file. It was saved as:\n") +
+                       QDir::toNativeSeparators(QFileInfo(target).absoluteFilePath()),
+                   ui::Buttons::OKOnly, ui::Icon::Information, AppTitle);
     return true;
 }

@@ -8,6 +8,8 @@
 #include "ui/Seams.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -78,9 +80,12 @@ void ExportTaskReport(const ui::Grid &grid, const QString &taskNo, const QString
         }
     }
     if (ui::MsgBox(QStringLiteral("Do you want to open it now in Microsoft Excel? "), ui::Buttons::YesNo,
-                   ui::Icon::Information, AppTitle) == ui::Answer::Yes)
-        ui::OpenWithDesktop(path);
-    else
+                   ui::Icon::Information, AppTitle) != ui::Answer::Yes)
         ui::MsgBox(QStringLiteral("Data has been written in Excel file."), ui::Buttons::OKOnly,
                    ui::Icon::Information, AppTitle);
+    else if (!ui::OpenWithDesktop(path))
+        // Without a program for the file the user still learns where it was saved.
+        ui::MsgBox(QStringLiteral("No program could open the file. It was saved as:\n") +
+                       QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()),
+                   ui::Buttons::OKOnly, ui::Icon::Information, AppTitle);
 }

@@ -113,12 +113,20 @@ void frmMainMenu::cmdSave_Click()
     if (cboTransactionHeads->currentText().isEmpty()) {
         ui::MsgBox(QStringLiteral("Select an action to add from the list."), ui::Buttons::OKOnly,
                    ui::Icon::Exclamation, AppTitle);
+        // A user without any head yet is led to the button that makes one.
+        if (cboTransactionHeads->ListCount() == 0)
+            cmdAddHead->setFocus();
         return;
     }
-    // An amount that is not a finite number of a size the program can show is saved as 0.
+    // Only a finite number of a size the program can show is saved; anything else is refused as
+    // typed, so that no amount is silently taken as another.
     double amount = 0.0;
-    if (!ReadAmount(txtTransactionAmount->text(), &amount))
-        txtTransactionAmount->setText(QStringLiteral("0"));
+    if (!ReadAmount(txtTransactionAmount->text(), &amount)) {
+        ui::MsgBox(QStringLiteral("Amount must be a number."), ui::Buttons::OKOnly, ui::Icon::Exclamation, AppTitle);
+        txtTransactionAmount->setFocus();
+        txtTransactionAmount->selectAll();
+        return;
+    }
 
     qint16 headId = 0;
     TryStep([&] { headId = qint16(cboTransactionHeads->ItemData(cboTransactionHeads->ListIndex())); });
@@ -177,7 +185,7 @@ void frmMainMenu::btnDeleteAction_Click()
         const ui::Answer answer =
             ui::MsgBox(QStringLiteral("Want to delete this action '") + action + QStringLiteral("'\r\nwith comment :'") +
                            description + QStringLiteral("' ?"),
-                       ui::Buttons::YesNo, ui::Icon::Question, AppTitle);
+                       ui::Buttons::YesNo, ui::Icon::Question, AppTitle, 2);
         if (answer == ui::Answer::Yes) {
             sql = QStringLiteral("Delete from tblTransaction Where Id=") + QString::number(id);
             TryWrite([&] { cls().ExecuteSql(sql); });
@@ -192,8 +200,8 @@ void frmMainMenu::cmdDelete_Click()
     // Only the entry that Edit loaded, and only while the ledger on show still lists it.
     if (bNewAction || !ListsEntry(ActionId))
         return;
-    if (ui::MsgBox(QStringLiteral("Want To Delete This Record"), ui::Buttons::YesNo, ui::Icon::Question, AppTitle) ==
-        ui::Answer::Yes)
+    if (ui::MsgBox(QStringLiteral("Want To Delete This Record"), ui::Buttons::YesNo, ui::Icon::Question, AppTitle,
+                   2) == ui::Answer::Yes)
         TryWrite([&] { cls().ExecuteSql(QStringLiteral("Delete from tblTransaction Where Id=") + QString::number(ActionId)); });
     ClearControls();
     // The ledger on show no longer carries the deleted entry, nor do its totals.

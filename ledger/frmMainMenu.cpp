@@ -196,6 +196,8 @@ void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxL
     f1->addLayout(taskButtons);
     gdPreviewList = new ui::Grid(QStringLiteral("gdPreviewList"), Frame1);
     gdPreviewList->SetCols(TaskColumn::Count);
+    for (const int amount : {TaskColumn::Cost, TaskColumn::CostPlanned})
+        gdPreviewList->SetColAlignment(amount, Qt::AlignRight);
     gdPreviewList->setAccessibleName(QStringLiteral("Projects / Tasks"));
     f1->addWidget(gdPreviewList, 1);
     left->addWidget(Frame1, 1);
@@ -303,6 +305,8 @@ void frmMainMenu::buildLedger(QVBoxLayout *right)
     auto *ledger = new QHBoxLayout();
     gdTansactionsList = new ui::Grid(QStringLiteral("gdTansactionsList"), FrameActionWindow);
     gdTansactionsList->SetCols(LedgerColumn::Count);
+    for (const int amount : {LedgerColumn::AmountIn, LedgerColumn::AmountOut})
+        gdTansactionsList->SetColAlignment(amount, Qt::AlignRight);
     gdTansactionsList->setAccessibleName(QStringLiteral("Ledger"));
     ledger->addWidget(gdTansactionsList, 1);
     auto *ledgerButtons = new QVBoxLayout();
@@ -454,8 +458,12 @@ void frmMainMenu::LoadHeads()
                                  QStringLiteral("Id"), QStringLiteral("UserId"), owner); });
     TryStep([&] { cls().LoadList(*cboPreviewHeads, QStringLiteral("defHeads"), QStringLiteral("Heads"),
                                  QStringLiteral("Id"), QStringLiteral("UserId"), owner); });
+    // The status filter keeps its choice when refilled; at first it shows "All", as the list does.
+    const int status = qMax(0, cboPreviewStatus->ListIndex());
     TryStep([&] { cls().LoadList(*cboPreviewStatus, QStringLiteral("tblStatus"), QStringLiteral("StatusName"),
                                  QStringLiteral("StatusID"), QString(), QString()); });
+    if (status < cboPreviewStatus->ListCount())
+        cboPreviewStatus->SetListIndex(status);
 }
 
 void frmMainMenu::LoadGridHead() { WriteHeader(*gdPreviewList, kTaskColumns); }
@@ -547,7 +555,7 @@ void frmMainMenu::btnDelTask_Click()
         TryStep([&] { taskId = ToLong(g.TextMatrix(row, TaskColumn::Id)); });
         const QString taskName = g.TextMatrix(row, TaskColumn::Name);
         const ui::Answer answer = ui::MsgBox(QStringLiteral("Want to delete this action '") + taskName + QStringLiteral("' ?"),
-                                             ui::Buttons::YesNo, ui::Icon::Question, AppTitle);
+                                             ui::Buttons::YesNo, ui::Icon::Question, AppTitle, 2);
         if (answer == ui::Answer::Yes) {
             sql = QStringLiteral("Delete from tblTasks Where TaskID=") + QString::number(taskId);
             // The ledger of a task that is gone can take no more entries: nothing is on show.

@@ -3,6 +3,7 @@
 #include "data/MyFun.h"
 #include "ledger/frmMainMenu.h"
 #include "shell/frmAbout.h"
+#include "shell/frmHelp.h"
 #include "shell/frmLogin.h"
 #include "shell/frmUser.h"
 #include "ui/Look.h"
@@ -67,7 +68,6 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose);
-    ui::ApplyBackground(this);
 
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("menuBar"));
@@ -103,6 +103,9 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("centralWidget"));
+    // The background goes under the content only: the menu bar keeps the platform's own colours,
+    // whose text is readable on it.
+    ui::ApplyBackground(central);
     auto *layout = new QVBoxLayout(central);
     Label2 = ui::Label(QStringLiteral("Label2"), AppTitle, central);
     Label2->setFont(consoleFont());
@@ -177,9 +180,12 @@ void frmMain::mnuAddUser_Click()
 
 void frmMain::mnuQuit_Click() { ui::EndProgram(); }
 
+// The guide opens in the program's own window, whether or not the computer has a web browser.
 void frmMain::mnuAboutHelp_Click()
 {
-    ui::OpenWithDesktop(ui::AppPath() + QStringLiteral("/Help/index.html"));
+    frmHelp help(ui::AppPath() + QStringLiteral("/Help/index.html"), this);
+    ui::ShowModal(help);
+    Form_Activate();
 }
 
 void frmMain::mnuAboutVisit_Click() { ui::OpenWithDesktop(QString::fromLatin1(kMakerWebAddress)); }

@@ -7,6 +7,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QHelpEvent>
+#include <QScreen>
+#include <QToolTip>
 #include <algorithm>
 
 namespace ui {
@@ -23,9 +26,22 @@ public:
 
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
+        if (role == Qt::TextAlignmentRole)
+            return size_t(index.column()) < m_align.size() ? QVariant(int(m_align[size_t(index.column())]))
+                                                           : QVariant(int(Qt::AlignLeft | Qt::AlignVCenter));
+        // The tool tip is the whole text: the view shows it where the cell cuts the text short.
+        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole)
             return {};
         return cell(index.row() + 1, index.column());
+    }
+
+    void setAlignment(int col, Qt::Alignment alignment)
+    {
+        if (col < 0)
+            return;
+        if (m_align.size() <= size_t(col))
+            m_align.resize(size_t(col) + 1, Qt::AlignLeft | Qt::AlignVCenter);
+        m_align[size_t(col)] = alignment | Qt::AlignVCenter;
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
@@ -164,6 +180,7 @@ private:
     int m_dataRows = 0;
     int m_cols = 0;
     std::vector<QString> m_header;
+    std::vector<Qt::Alignment> m_align;
     QHash<quint64, QString> m_set;
     Grid::RowSource m_source;
 };
@@ -243,7 +260,14 @@ int Grid::ColWidth(int col) const
         return 0;
     if (size_t(col) < m_twips.size() && m_twips[size_t(col)] >= 0)
         return m_twips[size_t(col)];
-    return horizontalHeader()->sectionSize(col) * 15;
+    const double dpi = screen() ? screen()->logicalDotsPerInchX() : 96.0;
+    return int(horizontalHeader()->sectionSize(col) * 1440.0 / dpi + 0.5);
+}
+
+int Grid::pixels(int twips) const
+{
+    const double dpi = screen() ? screen()->logicalDotsPerInchX() : 96.0;
+    return int(twips * dpi / 1440.0 + 0.5);
 }
 
 void Grid::SetColWidth(int col, int twips)
@@ -254,12 +278,13 @@ void Grid::SetColWidth(int col, int twips)
     if (m_twips.size() < size_t(Cols()))
         m_twips.resize(size_t(Cols()), -1);
     m_twips[size_t(col)] = twips;
-    // Widths are given for a small 8-point face (digits 5.5 pixels wide); a larger face widens the
-    // column in proportion, and a column is never narrower than its header.
-    const QFontMetrics fm(font());
-    const double scale = std::max(1.0, fm.horizontalAdvance(QLatin1Char('0')) / 5.5);
-    const int header = fm.horizontalAdvance(TextMatrix(0, col)) + 12;
-    horizontalHeader()->resizeSection(col, std::max(int(twips / 15.0 * scale + 0.5), header));
+    layoutColumns();
+}
+
+void Grid::SetColAlignment(int col, Qt::Alignment alignment)
+{
+    m_model->setAlignment(col, alignment);
+    viewport()->update();
 }
 
 void Grid::Clear() { m_model->clearTexts(m_filling == 0); }
@@ -281,7 +306,7 @@ Grid::Fill::~Fill()
 {
     if (--m_grid.m_filling == 0) {
         m_grid.m_model->endFill();
-        m_grid.fitColumns();
+        m_grid.layoutColumns();
         m_grid.showCurrent();
     }
 }
@@ -304,32 +329,71 @@ void Grid::showCurrent()
     m_syncing = false;
 }
 
-// Widens a column whose texts do not fit its set width, looking at the first and the last rows
-// only (a load may hold tens of thousands), up to a sensible size. Columns never become narrower
-// than their set width.
-void Grid::fitColumns()
+// Lays the columns out across the view: each as wide as its set width at the screen's dots per
+// inch. What is left over goes first to columns whose header or texts want more room (their
+// first and last rows are measured, as a load may hold tens of thousands), in proportion to the
+// room they want, so that every column stays in sight; the last column takes the rest.
+void Grid::layoutColumns()
 {
+    if (m_laying || Cols() == 0)
+        return;
+    m_laying = true;
     const QFontMetrics fm(font());
+    const QFontMetrics headerFm(horizontalHeader()->font());
     const int rows = Rows();
+    const size_t cols = size_t(Cols());
+    std::vector<int> base(cols), more(cols);
+    int used = 0, wanted = 0;
     for (int c = 0; c < Cols(); ++c) {
-        int widest = 0;
+        const bool set = size_t(c) < m_twips.size() && m_twips[size_t(c)] >= 0;
+        base[size_t(c)] = set ? pixels(m_twips[size_t(c)]) : 64;
+        int widest = headerFm.horizontalAdvance(TextMatrix(0, c)) + 16;
         // A column repeats its texts (a status, a head, an amount of 0): each is measured once.
         QSet<QString> measured;
         auto measure = [&](int r) {
             const QString text = TextMatrix(r, c);
             if (!text.isEmpty() && !measured.contains(text)) {
                 measured.insert(text);
-                widest = std::max(widest, fm.horizontalAdvance(text));
+                widest = std::max(widest, fm.horizontalAdvance(text) + 12);
             }
         };
         for (int r = 1; r < std::min(rows, 101); ++r)
             measure(r);
         for (int r = std::max(101, rows - 100); r < rows; ++r)
             measure(r);
-        const int wanted = std::min(widest + 12, 320);  // a long remark does not take the whole grid
-        if (wanted > horizontalHeader()->sectionSize(c))
-            horizontalHeader()->resizeSection(c, wanted);
+        more[size_t(c)] = std::max(0, std::min(widest, 320) - base[size_t(c)]);  // a long remark takes no more
+        used += base[size_t(c)];
+        wanted += more[size_t(c)];
     }
+    const int spare = std::max(0, viewport()->width() - used - 2);
+    for (int c = 0; c < Cols(); ++c) {
+        const int extra = wanted <= spare ? more[size_t(c)] : int(qint64(more[size_t(c)]) * spare / std::max(wanted, 1));
+        horizontalHeader()->resizeSection(c, std::max(base[size_t(c)] + extra, 8));
+    }
+    m_laying = false;
+}
+
+void Grid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    if (m_filling == 0)
+        layoutColumns();
+}
+
+// A cell's tool tip shows only where the cell cuts its text short.
+bool Grid::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex i = indexAt(help->pos());
+        const QString text = i.isValid() ? m_model->cell(i.row() + 1, i.column()) : QString();
+        if (text.isEmpty() || fontMetrics().horizontalAdvance(text) + 8 <= columnWidth(i.column())) {
+            QToolTip::hideText();
+            event->ignore();
+            return true;
+        }
+    }
+    return QTableView::viewportEvent(event);
 }
 
 void Grid::currentChanged(const QModelIndex &current, const QModelIndex &previous)

@@ -1,7 +1,9 @@
 #pragma once
 // A grid of texts with one fixed header row, as the ledger window uses it: row and column counts,
 // the current row and column, the text of the current cell and of any cell, column widths in twips
-// (15 twips a pixel) and clearing. Row 0 is the header row; rows 1 and up are the data rows.
+// (1440 an inch, at the screen's dots per inch) and clearing. Row 0 is the header row; rows 1 and
+// up are the data rows. The last column takes the width left over; a text wider than its column
+// ends in an ellipsis and shows whole in its tool tip.
 //
 // The texts live in a model behind the view, so that a load of tens of thousands of rows is one
 // model reset rather than one view update per row (see Fill). Only the user raises Click and
@@ -47,6 +49,9 @@ public:
     int ColWidth(int col) const;
     void SetColWidth(int col, int twips);
 
+    // The alignment of a column's data cells (left unless set); amounts are set to the right.
+    void SetColAlignment(int col, Qt::Alignment alignment);
+
     // Empties every cell, the header row included; the counts stay.
     void Clear();
 
@@ -89,10 +94,13 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     void showCurrent();
-    void fitColumns();
+    void layoutColumns();
+    int pixels(int twips) const;
     void userClick();
 
     GridModel *m_model;
@@ -102,6 +110,7 @@ private:
     int m_filling = 0;
     bool m_syncing = false;
     bool m_pressed = false;
+    bool m_laying = false;
 };
 
 }  // namespace ui

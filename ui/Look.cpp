@@ -5,34 +5,178 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QPolygonF>
+#include <cmath>
 
 namespace ui {
+
+namespace {
+
+// A 2-pixel outline drawn just outside the control that has the keyboard focus, over the window it
+// is in, so that the focus shows on every kind of control whatever the style draws.
+class FocusOutline : public QWidget {
+public:
+    FocusOutline()
+    {
+        setObjectName(QStringLiteral("focusOutline"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+    void follow(QWidget *target)
+    {
+        if (m_target)
+            m_target->removeEventFilter(this);
+        m_target = target;
+        if (!target || target->isWindow() || (target->window()->windowType() & Qt::Popup) == Qt::Popup ||
+            target->focusPolicy() == Qt::NoFocus) {
+            m_target = nullptr;
+            hide();
+            return;
+        }
+        if (parentWidget() != target->window())
+            setParent(target->window());
+        target->installEventFilter(this);
+        place();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::Hide:
+            place();
+            break;
+        default:
+            break;
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setPen(QPen(kFocusOutline, 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+
+private:
+    void place()
+    {
+        if (!m_target || !m_target->isVisible()) {
+            hide();
+            return;
+        }
+        const QPoint at = m_target->mapTo(parentWidget(), QPoint(0, 0));
+        setGeometry(QRect(at, m_target->size()).adjusted(-3, -3, 3, 3));
+        show();
+        raise();
+        update();
+    }
+
+    QPointer<QWidget> m_target;
+};
+
+void followFocus()
+{
+    static bool following = false;
+    if (following || !qApp)
+        return;
+    following = true;
+    static QPointer<FocusOutline> outline;
+    QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget *, QWidget *now) {
+        if (!outline)
+            outline = new FocusOutline();  // its window owns it; a new one follows once that closes
+        outline->follow(now);
+    });
+}
+
+// The colours of an input for its state: yellow while it takes typing, pale grey when it does not.
+void paintInput(QWidget *input)
+{
+    const bool readOnly = input->property("readOnly").toBool();
+    QPalette p = input->palette();
+    for (const QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(g, QPalette::Base, readOnly ? kIdleBackground : kInputBackground);
+        p.setColor(g, QPalette::Button, readOnly ? kIdleBackground : kInputBackground);
+        p.setColor(g, QPalette::Text, kInputText);
+        p.setColor(g, QPalette::ButtonText, kInputText);
+    }
+    p.setColor(QPalette::Disabled, QPalette::Base, kIdleBackground);
+    p.setColor(QPalette::Disabled, QPalette::Button, kIdleBackground);
+    p.setColor(QPalette::Disabled, QPalette::Text, kIdleText);
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, kIdleText);
+    input->setPalette(p);
+}
+
+// Repaints an input whose read-only state changes.
+class ReadOnlyWatch : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ReadOnlyChange && watched->isWidgetType())
+            paintInput(static_cast<QWidget *>(watched));
+        return false;
+    }
+};
+
+double luminance(const QColor &c)
+{
+    const auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+}  // namespace
 
 void ApplyBackground(QWidget *window)
 {
     QPalette p = window->palette();
     p.setColor(QPalette::Window, kWindowBackground);
+    p.setColor(QPalette::Highlight, kSelectionBackground);
+    p.setColor(QPalette::HighlightedText, kSelectionText);
     window->setPalette(p);
     window->setAutoFillBackground(true);
+    followFocus();
 }
 
 void MakeLabelWhite(QLabel *label)
 {
     QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, Qt::white);
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0xC8, 0xCC, 0xD8));
+    p.setColor(QPalette::WindowText, kLabelText);
+    p.setColor(QPalette::Disabled, QPalette::WindowText, kLabelDisabledText);
     label->setPalette(p);
 }
 
 void MakeInputYellow(QWidget *input)
 {
-    QPalette p = input->palette();
-    p.setColor(QPalette::Base, kInputBackground);
-    p.setColor(QPalette::Button, kInputBackground);
-    p.setColor(QPalette::Text, Qt::black);
-    p.setColor(QPalette::ButtonText, Qt::black);
-    input->setPalette(p);
+    paintInput(input);
+    static ReadOnlyWatch *watch = new ReadOnlyWatch(qApp);
+    input->installEventFilter(watch);
+}
+
+std::vector<ColourPair> ColourPairs()
+{
+    return {{"label on the window", kLabelText, kWindowBackground},
+            {"disabled label on the window", kLabelDisabledText, kWindowBackground},
+            {"input", kInputText, kInputBackground},
+            {"disabled or read-only input", kIdleText, kIdleBackground},
+            {"read-only input's text", kInputText, kIdleBackground},
+            {"chosen row", kSelectionText, kSelectionBackground}};
+}
+
+double ContrastRatio(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 QLabel *Label(const QString &name, const QString &text, QWidget *parent)

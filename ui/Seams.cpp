@@ -23,6 +23,7 @@ namespace {
 MessageBoxHandler g_messageBox;
 ModalHandler g_modal;
 OpenHandler g_open;
+OpenCheckedHandler g_openChecked;
 EndHandler g_end;
 TraceHandler g_trace;
 ClockHandler g_clock;
@@ -99,16 +100,19 @@ int ShowModal(QDialog &dialog)
 }
 ModalHandler SetModalHandler(ModalHandler h) { return exchange(g_modal, std::move(h)); }
 
-void OpenWithDesktop(const QString &target)
+bool OpenWithDesktop(const QString &target)
 {
+    if (g_openChecked)
+        return g_openChecked(target);
     if (g_open) {
         g_open(target);
-        return;
+        return true;
     }
     const bool isAddress = target.contains(QLatin1String("://"));
-    QDesktopServices::openUrl(isAddress ? QUrl(target) : QUrl::fromLocalFile(target));
+    return QDesktopServices::openUrl(isAddress ? QUrl(target) : QUrl::fromLocalFile(target));
 }
 OpenHandler SetOpenHandler(OpenHandler h) { return exchange(g_open, std::move(h)); }
+OpenCheckedHandler SetOpenCheckedHandler(OpenCheckedHandler h) { return exchange(g_openChecked, std::move(h)); }
 
 void EndProgram()
 {

@@ -31,6 +31,7 @@ struct MessageBoxRequest {
 using MessageBoxHandler = std::function<Answer(const MessageBoxRequest &)>;
 using ModalHandler = std::function<int(QDialog &)>;
 using OpenHandler = std::function<void(const QString &)>;
+using OpenCheckedHandler = std::function<bool(const QString &)>;
 using EndHandler = std::function<void()>;
 using TraceHandler = std::function<void(const QByteArray &)>;
 using ClockHandler = std::function<QDateTime()>;
@@ -51,9 +52,12 @@ public:
 int ShowModal(QDialog &dialog);
 ModalHandler SetModalHandler(ModalHandler handler);
 
-// Asks the desktop to open a file or an address; the outcome is not looked at.
-void OpenWithDesktop(const QString &pathOrAddress);
+// Asks the desktop to open a file or an address; answers whether a program took it. A handler set
+// with SetOpenHandler counts as opening everything; one set with SetOpenCheckedHandler answers for
+// itself and comes first.
+bool OpenWithDesktop(const QString &pathOrAddress);
 OpenHandler SetOpenHandler(OpenHandler handler);
+OpenCheckedHandler SetOpenCheckedHandler(OpenCheckedHandler handler);
 
 // Ends the program at once: no window's closing handler runs.
 void EndProgram();

@@ -119,7 +119,13 @@ TEST_P(ExportAsTest, EveryReaderSeesTheLedgerExactly)
                       w->gdPreviewList->visualRect(w->gdPreviewList->model()->index(0, 1)).center());
     ASSERT_TRUE(w->btnExportAs->isEnabled());
     Export("book", 0, ui::Answer::Yes);
-    Export("table.csv", 0);
+    // No program for the file: a box says where it is.
+    const ui::OpenCheckedHandler previous = ui::SetOpenCheckedHandler([](const QString &) { return false; });
+    boxes.Expect(ui::Answer::Yes);
+    Export("table.csv", 0, ui::Answer::OK);
+    ui::SetOpenCheckedHandler(previous);
+    EXPECT_EQ(boxes.Last(), "No program could open the file. It was saved as:\n" +
+                                QDir::toNativeSeparators(Folder() + "/table.csv") + "|4|" + AppTitle + "|0|1");
     Export("sheet", 2, ui::Answer::OK);  // the worksheet's texts hold 247 characters at most
     EXPECT_EQ(boxes.Shown().back().prompt,
               "The ledger could not be exported: the text in row 20, column 3 is longer than 247 characters");
@@ -131,7 +137,8 @@ TEST_P(ExportAsTest, EveryReaderSeesTheLedgerExactly)
 
     // The expected sheet, row by row: [type, value] of columns A to E.
     const QStringList remarks = Remarks();
-    QJsonArray rows, csvRows{QJsonArray{"Action Name", "Description", "Amount In", "Amount Out", "Date"}};
+    QJsonArray rows, csvRows;  // appended, not braced: a braced array would be copied, not nested, by some compilers
+    csvRows.append(QJsonArray{"Action Name", "Description", "Amount In", "Amount Out", "Date"});
     double in = 0, out = 0;
     QStringList order;  // ledger order: by date, then Id
     for (int day = 0; day < 5; ++day)

@@ -55,7 +55,8 @@ protected:
     ui::Grid grid{QStringLiteral("gdTansactionsList")};
 };
 
-// No task, no file. No says the data is written; Yes opens the file, written again at the same name.
+// No task, no file. No says the data is written; Yes opens the file, written again at the same name, or
+// says where it is when no program opens it.
 TEST_F(ExportTest, TheLedgerIsWrittenCellByCellAndOpenedOnYes)
 {
     QDir(Folder()).mkdir(QStringLiteral("xsl"));
@@ -72,6 +73,14 @@ TEST_F(ExportTest, TheLedgerIsWrittenCellByCellAndOpenedOnYes)
     boxes.Expect(ui::Answer::Yes);
     EXPECT_EQ(Export("Garage"), std::vector<Box>{kQuestion});
     EXPECT_EQ(opened, QStringList{Path()});
+    // No program for the file: a box says where it is.
+    const ui::OpenCheckedHandler previous = ui::SetOpenCheckedHandler([](const QString &) { return false; });
+    boxes.Expect(ui::Answer::Yes);
+    boxes.Expect(ui::Answer::OK);
+    EXPECT_EQ(Export("Garage"), (std::vector<Box>{kQuestion, {"No program could open the file. It was saved as:\n" +
+                                                                  QDir::toNativeSeparators(Path()),
+                                                              ui::Buttons::OKOnly, ui::Icon::Information}}));
+    ui::SetOpenCheckedHandler(previous);
 }
 
 // LibreOffice Calc reads every cell where the writer put it, rows above 255 and accents included. Its

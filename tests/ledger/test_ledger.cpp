@@ -79,8 +79,9 @@ TEST_P(LedgerTest, OpensWithTheTaskListAndFiltersItByStatus)
         "8|Roof|01/02/2024|0|500|New|", "6|Shed|01/03/2024|1|500|Running|", "7|Garage|01/03/2024|12.5|500|Running|"}));
     EXPECT_EQ(Cells(w->gdTansactionsList, -1, 0), QStringList{"ID|Action Name|Description|Amount In|Amount Out|Date"});
     EXPECT_EQ(w->lblUserName->text() + Screen(), "ann8,6,7|||0.00|0.00|Cost :|0.00 0011 ");
-    EXPECT_EQ(Items(*w->cboTransactionHeads).join(',') + QString(" %1 %2 %3").arg(w->cboTransactionHeads->ListIndex())
-              .arg(w->cboPreviewStatus->ListCount()).arg(w->gdPreviewList->Row()), "Cement,Client -1 6 3");
+    EXPECT_EQ(Items(*w->cboTransactionHeads).join(',') + QString(" %1 %2 %3 %4").arg(w->cboTransactionHeads->ListIndex())
+              .arg(w->cboPreviewStatus->ListCount()).arg(w->cboPreviewStatus->currentText()).arg(w->gdPreviewList->Row()),
+              "Cement,Client -1 6 All 3");
     const struct { int choice; QString ids; } cases[] = {{0, "8,6,7"}, {1, "8"}, {2, "6,7"}, {3, ""}};
     for (const auto &c : cases) {
         w->cboPreviewStatus->SetListIndex(c.choice);
@@ -136,8 +137,8 @@ TEST_P(LedgerTest, SelectingATaskShowsItsLedgerTotalsAndWritesTheBalanceBack)
 }
 
 // Save stores the amount in the column of the head's type and closes the editor, keeping head and
-// date; it refuses without a head. Any remark is stored as held (a blank as one blank); an amount
-// that is no finite number, or above 1e15, as 0.
+// date; it refuses without a head, and an amount that is no finite number or is above 1e15. Any
+// remark is stored as held (a blank as one blank).
 TEST_P(LedgerTest, BookingStoresTheEntryAsTypedInTheHeadsColumnAndRefusesWithoutAHead)
 {
     Click(w->gdPreviewList, 2);
@@ -170,19 +171,36 @@ TEST_P(LedgerTest, BookingStoresTheEntryAsTypedInTheHeadsColumnAndRefusesWithout
     EXPECT_EQ(Screen(), "8,6,7|6|6|150|0|Credit of|150.00 1101 150");
     Press(w.get(), Qt::Key_Escape);  // Escape ends the add; the window stays
     EXPECT_TRUE(!w->FrameActionManager->isEnabled() && w->isVisible());
-    for (const QString &c : kHostile) {
+    // An amount is saved only when it is a finite number up to 1e15, read with a point or in the
+    // user's own number form; any other is refused with the box, nothing saved, the entry kept as
+    // typed and the amount box in focus. Every remark is stored as held.
+    const QHash<QString, double> numbers{{"-12.5", -12.5}, {" 7 ", 7}, {"+3e2", 300}, {"1.5E-3", 0.0015},
+                                         {"+.5", 0.5}, {"7.", 7}, {"1e15", 1e15}, {"12,50@de_DE", 12.5}};
+    const QString refused = "Amount must be a number.|3|" + AppTitle + "|0|1";
+    QStringList cases(std::begin(kHostile), std::end(kHostile));
+    cases << "12,50@en_US" << "12,50@de_DE" << "abc";
+    for (const QString &c : cases) {
+        const QLocale before;
+        QLocale::setDefault(QLocale(c.contains('@') ? c.section('@', 1) : "C"));
         w->btnAddAction->click();
         ChooseHead("Client");
-        const QString held = Put(w->txtTransactionRemarks, c);
-        Put(w->txtTransactionAmount, c);
+        const QString held = Put(w->txtTransactionRemarks, c.section('@', 0, 0));
+        const QString typed = Put(w->txtTransactionAmount, c.section('@', 0, 0));
         const int written = Scalar("Select count(*) From tblTransaction").toInt();
+        if (!numbers.contains(c)) {
+            Ask(Answer::OK, w->cmdSave);
+            EXPECT_EQ(boxes.Last() + QString::number(Scalar("Select count(*) From tblTransaction").toInt() - written),
+                      refused + "0") << qPrintable(c);
+            EXPECT_EQ(w->txtTransactionAmount->text() + w->txtTransactionRemarks->text(), typed + held);
+            EXPECT_EQ(w->focusWidget(), w->txtTransactionAmount) << qPrintable(c);
+            Put(w->txtTransactionAmount, "1");
+        }
         w->cmdSave->click();
+        QLocale::setDefault(before);
         EXPECT_EQ(Scalar("Select count(*) From tblTransaction").toInt() - written, 1) << qPrintable(c);
         EXPECT_EQ(Scalar("Select Remarks From tblTransaction Order by Id Desc"), IsBlank(held) ? " " : held);
-        bool ok = false;
-        const double n = QLocale::c().toDouble(c.trimmed(), &ok);
-        EXPECT_EQ(Value("Select AmountIn From tblTransaction Order by Id Desc").toDouble(),
-                  ok && std::isfinite(n) && std::fabs(n) <= 1e15 ? n : 0);
+        EXPECT_EQ(Value("Select AmountIn From tblTransaction Order by Id Desc").toDouble(), numbers.value(c, 1))
+            << qPrintable(c);
     }
 }
 
@@ -215,12 +233,12 @@ TEST_P(LedgerTest, EditLoadsAtOnceDoubleClickAsksSavingRewritesAndBothDeletesAsk
 
     Ask(Answer::No, w->btnDeleteAction);  // the current row is the last one loaded
     Ask(Answer::Yes, w->btnDeleteAction);
-    EXPECT_EQ(boxes.Last(), "Want to delete this action 'Cement'\r\nwith comment :'refund' ?|2|" + AppTitle + "|2|1");
+    EXPECT_EQ(boxes.Last(), "Want to delete this action 'Cement'\r\nwith comment :'refund' ?|2|" + AppTitle + "|2|2");
     EXPECT_EQ(Screen(), "8,6,7|1,3,2|7|500|160|Credit of|340.00 0100 340");
     Click(w->gdTansactionsList, 2);
     w->btnEditAction->click();
     Ask(Answer::Yes, w->cmdDelete);
-    EXPECT_EQ(boxes.Last(), "Want To Delete This Record|2|Quillmark v1.0 DEMO|2|1");
+    EXPECT_EQ(boxes.Last(), "Want To Delete This Record|2|Quillmark v1.0 DEMO|2|2");
     EXPECT_EQ(Screen(), "8,6,7|1,2|7|500|120|Credit of|380.00 0111 380");  // the task list reload turns NEW on
     EXPECT_EQ(Column("Select Id From tblTransaction Order by Id"), (QStringList{"1", "2", "4", "5"}));
 }
@@ -230,7 +248,7 @@ TEST_P(LedgerTest, DeletingATaskAsksAboutTheCurrentRowAndKeepsItsEntries)
     Click(w->gdPreviewList, 3);
     traces.clear();
     Ask(Answer::No, w->btnDelTask);
-    EXPECT_EQ(boxes.Last(), "Want to delete this action 'Garage' ?|2|Quillmark v1.0 DEMO|2|1");
+    EXPECT_EQ(boxes.Last(), "Want to delete this action 'Garage' ?|2|Quillmark v1.0 DEMO|2|2");
     w->btnAddAction->click();
     Ask(Answer::Yes, w->btnDelTask);  // right after the reload the last row, Garage, is current
     // The task on show is gone: the add is cancelled and no task is on show, so nothing can be booked on it.
@@ -265,6 +283,14 @@ TEST_P(LedgerTest, EditChoosesTheEntrysOwnHead)
     Ask(Answer::OK, w->cmdSave);
     EXPECT_EQ(boxes.Last(), "Select an action to add from the list.|3|Quillmark v1.0 DEMO|0|1");
     EXPECT_EQ(Scalar("Select HeadId From tblTransaction Where Id=6"), "4");
+    EXPECT_NE(w->focusWidget(), w->cmdAddHead);
+    // A user without any head is led to the button that makes one.
+    Seed("DELETE FROM defHeads WHERE UserId='ann'");
+    w->LoadHeads();
+    w->btnAddAction->click();
+    Ask(Answer::OK, w->cmdSave);
+    EXPECT_EQ(boxes.Last().section('|', 0, 0) + " " + w->focusWidget()->objectName(),
+              "Select an action to add from the list. cmdAddHead");
 }
 
 // Once the ledger is emptied its blank rows load nothing, and DELETE leaves alone an entry it no longer lists.
@@ -294,12 +320,14 @@ TEST_P(LedgerTest, ClosingAnEditorRefillsTheListsButNotTheTaskGrid)
     });
     modals.Then([&](QDialog &) { Seed("INSERT INTO tblTasks VALUES (10,'ann',2,'Kiln',NULL,NULL,0,0,' ')"); });
     w->FrameActionManager->setEnabled(true);
+    w->cboPreviewStatus->SetListIndex(2);  // the filter's choice outlives the refill
     w->cmdAddHead->click();
     EXPECT_EQ(Items(*w->cboTransactionHeads) + Items(*w->cboPreviewHeads),
               (QStringList{"Cement", "Client", "Fuel", "Cement", "Client", "Fuel"}));
     w->btnEditTask->click();
-    EXPECT_EQ(Items(*w->cboPreviewStatus).join(',') + " " + QString::number(w->gdPreviewList->Rows()),
-              "All,New,Running,On Hold,Finished,Cancelled 4");  // the task list waits for a refresh
+    EXPECT_EQ(Items(*w->cboPreviewStatus).join(',') + " " + w->cboPreviewStatus->currentText() + " " +
+                  QString::number(w->gdPreviewList->Rows()),
+              "All,New,Running,On Hold,Finished,Cancelled Running 4");  // the task list waits for a refresh
 }
 
 // Another program saving holds the database past the wait: one box says so, nothing is stored, the

@@ -28,6 +28,13 @@ TEST_F(Screenshots, Windows)
     frmMainMenu ledger;
     ledger.gdPreviewList->SetRow(2);
     ledger.gdPreviewList_Click();
+    frmMainMenu booking;  // the entry editor open on a new entry, as the guide's first steps show it
+    booking.gdPreviewList->SetRow(2);
+    booking.gdPreviewList_Click();
+    booking.btnAddAction->click();
+    booking.cboTransactionHeads->setCurrentIndex(0);
+    booking.txtTransactionAmount->setText(QStringLiteral("120"));
+    booking.txtTransactionRemarks->setText(QStringLiteral("Timber for the shelves"));
     frmLogin login;
     frmUser user;
     frmAbout about;
@@ -35,7 +42,7 @@ TEST_F(Screenshots, Windows)
     frmHeads heads;
     frmOverview overview(0);
     overview.tblProjects->selectRow(1);
-    const std::pair<QWidget *, const char *> shots[] = {{&ledger, "ledger"}, {&task, "frmTask"}, {&heads, "frmHeads"},
+    const std::pair<QWidget *, const char *> shots[] = {{&ledger, "ledger"}, {&booking, "ledger-entry"}, {&task, "frmTask"}, {&heads, "frmHeads"},
         {&login, "login"}, {frmMain::ShowMainFrame(), "main"}, {&user, "user"}, {&about, "about"},
         {&overview, "overview"}};
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../shots/");

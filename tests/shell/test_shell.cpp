@@ -3,10 +3,13 @@
 
 #include "shell/MyFunMain.h"
 #include "shell/frmAbout.h"
+#include "shell/frmHelp.h"
 #include "shell/frmMain.h"
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QTextBrowser>
 
 namespace {
 
@@ -194,9 +197,10 @@ TEST_F(ShellTest, TheMasterGetsAddUserAndOthersTheLedgerAndTheMenusReachTheirWin
     EXPECT_EQ(items, (QStringList{"&File:", "&Login New User Ctrl+L", "&Main Application Ctrl+W", "-", "Options ",
                                   ">&Add User", "-", "&Quit Ctrl+Q", "&About:", "&Online Documentation F1",
                                   "&Visit www.quillmark.example F6", "-", "&About... F4"}));
+    modals.Then([](QDialog &d) { EXPECT_EQ(d.objectName(), "frmHelp"); });
     frame->mnuAboutHelp->trigger();
     frame->mnuAboutVisit->trigger();
-    EXPECT_EQ(opened, (QStringList{Folder() + "/Help/index.html", "https://www.quillmark.example/"}));
+    EXPECT_EQ(opened, (QStringList{"https://www.quillmark.example/"}));
     modals.Then([this](QDialog &d) {
         auto &about = static_cast<frmAbout &>(d);
         EXPECT_EQ(QStringList({about.windowTitle(), about.lblTitle->text(), about.lblVersion->text(),
@@ -210,7 +214,62 @@ TEST_F(ShellTest, TheMasterGetsAddUserAndOthersTheLedgerAndTheMenusReachTheirWin
     frame->mnuAboutAbout->trigger();
     EXPECT_EQ(boxes.Count() + endProgramCalls, 0) << "a missing help page is not reported";
     frame->mnuQuit->trigger();
-    EXPECT_EQ(QList<int>({modals.Opened(), endProgramCalls}), QList<int>({8, 1}));  // 3 logins, 3 windows, About
+    EXPECT_EQ(QList<int>({modals.Opened(), endProgramCalls}), QList<int>({9, 1}));  // 3 logins, 3 windows, guide, About
+}
+
+// F1 shows the guide in the program's own window, never through the desktop: its pages and pictures
+// open inside, Back and Forward walk the pages, a web address goes to the desktop, Escape closes; a
+// missing guide says so in the window.
+TEST_F(ShellTest, TheGuideOpensInsideTheProgramWithoutABrowser)
+{
+    QDir(Folder()).mkpath("Help/pictures");
+    const auto write = [&](const char *name, const char *html) {
+        QFile f(Folder() + "/Help/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(html);
+    };
+    write("index.html", "<h1>Guide</h1><p><a href=\"next.html\">next</a> <a href=\"https://example.org/x\">web</a></p>");
+    write("next.html", "<p>Second page</p><img src=\"pictures/dot.png\">");
+    QImage dot(6, 4, QImage::Format_RGB32);
+    dot.fill(Qt::red);
+    ASSERT_TRUE(dot.save(Folder() + "/Help/pictures/dot.png"));
+    frmMain frame;
+    QStringList seen;
+    modals.Then([&](QDialog &d) {
+        auto &help = dynamic_cast<frmHelp &>(d);
+        QTextBrowser *guide = help.txtGuide;
+        const auto page = [&] {
+            return guide->source().fileName() + (help.btnBack->isEnabled() ? " back" : "") +
+                   (help.btnForward->isEnabled() ? " forward" : "");
+        };
+        const auto followLink = [&](int tabs) {  // from the top of the page, as the keyboard does
+            guide->setFocus();
+            guide->moveCursor(QTextCursor::Start);
+            for (int i = 0; i < tabs; ++i)
+                Press(guide, Qt::Key_Tab);
+            Press(guide, Qt::Key_Return);
+        };
+        seen << page() << guide->toPlainText().left(5);
+        followLink(1);
+        const QImage shown = guide->document()->resource(QTextDocument::ImageResource, QUrl("pictures/dot.png")).value<QImage>();
+        seen << page() << guide->toPlainText().left(11) << QString::number(shown.width());
+        QTest::mouseClick(help.btnBack, Qt::LeftButton);
+        seen << page();
+        followLink(2);
+        seen << page() << QString::number(help.isSizeGripEnabled()) + help.btnClose->accessibleName();
+        Press(guide, Qt::Key_Escape);
+        seen << QString::number(help.isVisible());
+    });
+    frame.mnuAboutHelp->trigger();
+    EXPECT_EQ(seen, (QStringList{"index.html", "Guide", "next.html back", "Second page", "6", "index.html forward",
+                                 "index.html forward", "1Close", "0"}));
+    EXPECT_EQ(opened, QStringList{"https://example.org/x"}) << "only the web address goes to the desktop";
+    ASSERT_TRUE(QDir(Folder() + "/Help").removeRecursively());
+    modals.Then([&](QDialog &d) {
+        EXPECT_TRUE(static_cast<frmHelp &>(d).txtGuide->toPlainText().contains(Folder() + "/Help/index.html"));
+    });
+    frame.mnuAboutHelp->trigger();
+    EXPECT_EQ(boxes.Count() + opened.size(), 1);
 }
 
 // A missing database file is reported and never made; only the master can log in then, and no user

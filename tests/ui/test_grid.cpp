@@ -2,8 +2,14 @@
 // made once while loading, texts set on cells in their place, and fewer, more or cleared rows.
 #include "TestSupport.h"
 
+#include "export/GridColumns.h"
 #include "ledger/Steps.h"
+#include "ledger/frmMainMenu.h"
 #include "ui/Grid.h"
+
+#include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
 
 using GridRows = ProgramFolderTest;
 
@@ -36,4 +42,41 @@ TEST_F(GridRows, ShowAResultsRowsAsTheyAreReadAndLetSetTextsReplaceThem)
     EXPECT_EQ(grid.TextMatrix(0, 0) + grid.TextMatrix(2, 0) + grid.TextMatrix(3, 1) + grid.TextMatrix(5, 0), "");
     EXPECT_FALSE(FillRows(grid, nullptr, columns, text, 1));
     EXPECT_EQ(grid.Rows(), 1);
+}
+
+// At the ledger window's default size, with the demo data, every column of both grids is in sight
+// (no scrolling sideways), at widths that follow the screen's dots per inch; amounts stand to the
+// right, and a cut-short text is there whole in its tool tip.
+TEST_F(GridRows, BothLedgerGridsFitTheWindowAtItsDefaultSize)
+{
+    QFile::remove(DatabasePath());
+    CreateDatabaseFile(DatabasePath(), Sample::Demo);
+    Scene("demo");
+    frmMainMenu ledger;
+    ledger.gdPreviewList->SetRow(2);
+    ledger.gdPreviewList_Click();
+    ledger.show();
+    QApplication::processEvents();
+    const double dpi = ledger.screen()->logicalDotsPerInchX();
+    for (ui::Grid *grid : {ledger.gdPreviewList, ledger.gdTansactionsList}) {
+        SCOPED_TRACE(grid->objectName().toStdString());
+        ASSERT_GT(grid->Rows(), 2);
+        QHeaderView *header = grid->horizontalHeader();
+        for (int c = 0; c < grid->Cols(); ++c) {
+            EXPECT_LE(header->sectionViewportPosition(c) + header->sectionSize(c), grid->viewport()->width()) << c;
+            EXPECT_GE(header->sectionSize(c), int(grid->ColWidth(c) * dpi / 1440.0)) << c;
+        }
+        EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
+        const int amount = grid == ledger.gdPreviewList ? TaskColumn::Cost : LedgerColumn::AmountOut;
+        const QModelIndex cell = grid->model()->index(0, amount), name = grid->model()->index(0, 1);
+        EXPECT_TRUE(grid->model()->data(cell, Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+        EXPECT_TRUE(grid->model()->data(name, Qt::TextAlignmentRole).toInt() & Qt::AlignLeft);
+        grid->SetTextMatrix(1, 1, QString(200, 'W'));
+        EXPECT_EQ(grid->model()->data(name, Qt::ToolTipRole).toString(), QString(200, 'W'));
+    }
+    // The last column takes what is left over.
+    QHeaderView *header = ledger.gdTansactionsList->horizontalHeader();
+    const int last = LedgerColumn::Date;
+    EXPECT_NEAR(header->sectionViewportPosition(last) + header->sectionSize(last),
+                ledger.gdTansactionsList->viewport()->width(), 2);
 }
