@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -126,4 +127,22 @@ inline void ReadRowsRaw(benchmark::State &state, sqlite3 *db, const char *sql, i
     if (rows != std::int64_t(state.iterations()) * expected)
         state.SkipWithError("unexpected row count");
     state.SetItemsProcessed(rows);
+}
+
+// The body of a benchmark program: runs the benchmarks the command line asks for once prepare has
+// laid out what they need, then record prints the record lines from their times. Answers the
+// program's exit code; the caller tears down what prepare made.
+inline int RunBenchmarks(int argc, char **argv, const std::function<void()> &prepare,
+                         const std::function<void(const CollectingReporter &)> &record)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    prepare();
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::fflush(stdout);
+    record(reporter);
+    benchmark::Shutdown();
+    return 0;
 }

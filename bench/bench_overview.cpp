@@ -162,23 +162,17 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    prepare();
-    CollectingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::fflush(stdout);
-    printRatio(reporter, "Overview figures (32,767 projects) through the data layer / raw C API read", "BM_Figures",
-               "BM_FiguresRaw", 2);
-    printRatio(reporter, "Running balance of a 32,766-entry project through the data layer / raw C API read",
-               "BM_Balance", "BM_BalanceRaw", 2);
-    printRatio(reporter, "Spending by head of a 32,766-entry project through the data layer / raw C API read",
-               "BM_Heads", "BM_HeadsRaw", 2);
-    printTime(reporter, "Overview of 32,767 projects opened until painted", "BM_OverviewToPaint", 300);
-    benchmark::Shutdown();
+    const int status = RunBenchmarks(argc, argv, prepare, [](const CollectingReporter &r) {
+        printRatio(r, "Overview figures (32,767 projects) through the data layer / raw C API read", "BM_Figures",
+                   "BM_FiguresRaw", 2);
+        printRatio(r, "Running balance of a 32,766-entry project through the data layer / raw C API read",
+                   "BM_Balance", "BM_BalanceRaw", 2);
+        printRatio(r, "Spending by head of a 32,766-entry project through the data layer / raw C API read",
+                   "BM_Heads", "BM_HeadsRaw", 2);
+        printTime(r, "Overview of 32,767 projects opened until painted", "BM_OverviewToPaint", 300);
+    });
     ResetProcessState();
     sqlite3_close_v2(g_raw);
     delete g_folder;
-    return 0;
+    return status;
 }

@@ -84,17 +84,11 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    prepare();
-    CollectingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::fflush(stdout);
-    printTime(reporter, "Ledger of 1,000 entries saved as PDF", "BM_Pdf1000", 1000);
-    printTime(reporter, "Ledger of 32,766 entries saved as PDF", "BM_Pdf32766", 20000);
-    benchmark::Shutdown();
+    const int status = RunBenchmarks(argc, argv, prepare, [](const CollectingReporter &r) {
+        printTime(r, "Ledger of 1,000 entries saved as PDF", "BM_Pdf1000", 1000);
+        printTime(r, "Ledger of 32,766 entries saved as PDF", "BM_Pdf32766", 20000);
+    });
     ResetProcessState();
     delete g_folder;
-    return 0;
+    return status;
 }

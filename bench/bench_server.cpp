@@ -283,20 +283,14 @@ BENCHMARK(BM_Save32766)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    prepare();
-    CollectingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::fflush(stdout);
-    printRatio(reporter, "Server: 32,766-entry ledger read through ExecuteSql / raw libpq read",
-               "BM_LedgerThroughCTemplate", "BM_LedgerRawLibpq", 2);
-    printRatio(reporter, "Server: 32,767-project task list read through ExecuteSql / raw libpq read",
-               "BM_TaskListThroughCTemplate", "BM_TaskListRawLibpq", 2);
-    printTime(reporter, "Server: one Save at 32,766 entries, with the ledger reload", "BM_Save32766", 150);
-    benchmark::Shutdown();
+    const int status = RunBenchmarks(argc, argv, prepare, [](const CollectingReporter &r) {
+        printRatio(r, "Server: 32,766-entry ledger read through ExecuteSql / raw libpq read",
+                   "BM_LedgerThroughCTemplate", "BM_LedgerRawLibpq", 2);
+        printRatio(r, "Server: 32,767-project task list read through ExecuteSql / raw libpq read",
+                   "BM_TaskListThroughCTemplate", "BM_TaskListRawLibpq", 2);
+        printTime(r, "Server: one Save at 32,766 entries, with the ledger reload", "BM_Save32766", 150);
+    });
     ResetProcessState();
     stopCluster();
-    return 0;
+    return status;
 }

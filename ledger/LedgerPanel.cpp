@@ -77,15 +77,7 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
             txtCashInWallet->setText(balanceText);
             zeMoneySpent->setText(FormatNumber(spent));
             zeMoneyReceived->setText(FormatNumber(received));
-            // The word compares the totals as they are shown, after their 15-digit form.
-            const double shownSpent = zeMoneySpent->text().toDouble();
-            const double shownReceived = zeMoneyReceived->text().toDouble();
-            if (shownSpent > shownReceived)
-                lblCost->setText(QStringLiteral("Debit of "));
-            else if (shownSpent == shownReceived)
-                lblCost->setText(QStringLiteral("Balanced"));
-            else
-                lblCost->setText(QStringLiteral("Credit of"));
+            lblCost->setText(BalanceWord(received, spent));
             const QString writeBack = QStringLiteral("Update tblTasks Set CostUpToNow=") + balanceText +
                                       QStringLiteral(" Where TaskID =") + task;
             // A total beyond any number (only a file written by another tool holds one) is shown

@@ -8,6 +8,7 @@
 #include "data/Variant.h"
 #include "ledger/ProjectCharts.h"
 #include "ledger/ProjectFigures.h"
+#include "ledger/Steps.h"
 #include "ui/Seams.h"
 
 #include <QDir>
@@ -154,10 +155,7 @@ LedgerData loadLedger(qint32 taskId)
     d.received = FormatFixed2(received);
     d.spent = FormatFixed2(spent);
     d.balance = FormatFixed2(received - spent);
-    const double shownSpent = FormatNumber(spent).toDouble(), shownReceived = FormatNumber(received).toDouble();
-    d.word = shownSpent > shownReceived    ? QStringLiteral("Debit of ")
-             : shownSpent == shownReceived ? QStringLiteral("Balanced")
-                                           : QStringLiteral("Credit of");
+    d.word = BalanceWord(received, spent);
 
     d.balancePoints = LoadRunningBalance(CurrentUserId, taskId);
     d.spending = LoadSpendingByHead(CurrentUserId, taskId);

@@ -67,7 +67,7 @@ TEST_F(GridRows, BothLedgerGridsFitTheWindowAtItsDefaultSize)
             EXPECT_GE(header->sectionSize(c), int(grid->ColWidth(c) * dpi / 1440.0)) << c;
         }
         EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
-        const int amount = grid == ledger.gdPreviewList ? TaskColumn::Cost : LedgerColumn::AmountOut;
+        const int amount = grid == ledger.gdPreviewList ? int(TaskColumn::Cost) : int(LedgerColumn::AmountOut);
         const QModelIndex cell = grid->model()->index(0, amount), name = grid->model()->index(0, 1);
         EXPECT_TRUE(grid->model()->data(cell, Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
         EXPECT_TRUE(grid->model()->data(name, Qt::TextAlignmentRole).toInt() & Qt::AlignLeft);
