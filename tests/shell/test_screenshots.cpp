@@ -8,6 +8,7 @@
 #include "ledger/frmMainMenu.h"
 #include "ledger/frmOverview.h"
 #include "shell/frmAbout.h"
+#include "shell/frmHelp.h"
 #include "shell/frmMain.h"
 #include "ui/Grid.h"
 
@@ -42,9 +43,10 @@ TEST_F(Screenshots, Windows)
     frmHeads heads;
     frmOverview overview(0);
     overview.tblProjects->selectRow(1);
+    frmHelp help(QCoreApplication::applicationDirPath() + "/../bin/Help/index.html");  // the guide the build lays out
     const std::pair<QWidget *, const char *> shots[] = {{&ledger, "ledger"}, {&booking, "ledger-entry"}, {&task, "frmTask"}, {&heads, "frmHeads"},
         {&login, "login"}, {frmMain::ShowMainFrame(), "main"}, {&user, "user"}, {&about, "about"},
-        {&overview, "overview"}};
+        {&overview, "overview"}, {&help, "frmHelp"}};
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../shots/");
     QDir().mkpath(dir);
     for (const auto &[w, name] : shots) {
