@@ -135,10 +135,10 @@ QString CTemplate::insertRecord(const QString &tblName, const QString &Flist, co
         const QStringList values = SplitList(VList, Delim);
         // The key is read and used under one write lock: another program saving at the same
         // moment waits, and never takes the same key.
+        // A failure thrown here ends the transaction (and frees the lock) before the user is
+        // told: no other program waits on a box left open.
         WriteTransaction transaction(SharedConnection);
-        const std::int16_t key = GetNextId(tblName, idField);
-        if (key == 0)
-            return;  // GetNextId has told the user; a row with key 0 is never written
+        const std::int16_t key = NextKey(tblName, idField);
         if (values.size() < fields.size())
             throw SqlError(QStringLiteral("Subscript out of range: the value list has fewer items than the column list."));
         QString columns = idField;

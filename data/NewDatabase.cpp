@@ -2,14 +2,21 @@
 
 #include "data/Engine.h"
 #include "data/MyFun.h"
+#include "data/Passwords.h"
 
 #include <QDate>
 #include <QFile>
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
+
+#include "version.h"
+
 namespace {
 
+// The first layout of the file (schema version 1, which files of that version record as 0); later
+// versions are reached from it by the steps below, so a new file and an upgraded one are the same.
 // Login and owner names compare without regard to letter case; passwords exactly. A project's
 // entries are found by their index in date order, and their totals are summed from it alone.
 const char *const kSchema = R"SQL(
@@ -54,6 +61,15 @@ CREATE INDEX ixTransactionsByTask ON tblTransaction (TaskID, UserId, Transaction
 CREATE INDEX ixTransactionsByHead ON tblTransaction (HeadId);
 CREATE INDEX ixHeadsByUser ON defHeads (UserId);
 )SQL";
+
+// The steps from one version of the file to the next: the step at index i makes version i + 2.
+// Each runs inside the one transaction that upgrades the file.
+const char *const kFileUpgrades[] = {
+    // 2: settings of the whole file, such as the master login's password (as a hash).
+    "CREATE TABLE tblSettings (Name TEXT COLLATE NOCASE PRIMARY KEY, Value TEXT);",
+};
+static_assert(sizeof kFileUpgrades / sizeof *kFileUpgrades == kFileSchemaVersion - 1,
+              "one upgrade step for each version after the first");
 
 struct DemoHead { const char *name; int plusMinus; };
 const DemoHead kDemoHeads[] = {
@@ -134,7 +150,7 @@ const char *const kEarlierIndexes[] = {
     "CREATE INDEX ixTransactionsByTask ON tblTransaction (TaskID, TransactionDate, Id)",
 };
 
-const char *const kOwnTables[] = {"tblUsers", "tblStatus", "tblTasks", "tblTransaction", "defHeads"};
+const char *const kOwnTables[] = {"tblUsers", "tblStatus", "tblTasks", "tblTransaction", "defHeads", "tblSettings"};
 
 // A statement text with its blanks made uniform and its letters small, so that the same
 // definition compares equal however it was laid out.
@@ -165,6 +181,10 @@ const QSet<QString> &ownDefinitions()
                 set.insert(normalized(statement));
         for (const char *earlier : kEarlierIndexes)
             set.insert(normalized(QString::fromLatin1(earlier)));
+        for (const char *step : kFileUpgrades)
+            for (const QString &statement : QString::fromLatin1(step).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+                if (!statement.trimmed().isEmpty())
+                    set.insert(normalized(statement));
         return set;
     }();
     return definitions;
@@ -199,7 +219,22 @@ QStringList StatusNames()
 
 void CreateDatabaseFile(const QString &path, bool demo) { CreateDatabaseFile(path, demo ? Sample::Demo : Sample::None); }
 
-void CreateDatabaseFile(const QString &path, Sample sample)
+QString QuotedProgramName()
+{
+    return q(QStringLiteral("Quillmark %1.%2.%3").arg(QM_VERSION_MAJOR).arg(QM_VERSION_MINOR).arg(QM_VERSION_REVISION));
+}
+
+QStringList FileUpgradeSteps(int fromVersion)
+{
+    QStringList steps;
+    for (int v = std::max(fromVersion, 1); v < kFileSchemaVersion; ++v)
+        steps << QString::fromLatin1(kFileUpgrades[v - 1]);
+    return steps;
+}
+
+void CreateDatabaseFile(const QString &path, Sample sample) { CreateDatabaseFile(path, sample, kFileSchemaVersion); }
+
+void CreateDatabaseFile(const QString &path, Sample sample, int version)
 {
     std::unique_ptr<Connection> db = Connection::CreateFile(path, QString::fromLatin1(kDatabasePassword));
     try {
@@ -213,6 +248,16 @@ void CreateDatabaseFile(const QString &path, Sample sample)
             AddDemoData(*db, true);
         else if (sample == Sample::Large)
             db->ExecuteScript(QString::fromLatin1(kLargeData));
+        if (version >= 2) {
+            // The sample user's password, known to all, is kept as a hash like any other.
+            if (sample != Sample::None)
+                db->Execute(QStringLiteral("UPDATE tblUsers SET Passwd=%1 WHERE Id=1")
+                                .arg(q(HashPassword(sample == Sample::Demo ? QStringLiteral("demo") : QStringLiteral("large")))));
+            for (const QString &step : FileUpgradeSteps(1).mid(0, version - 1))
+                db->ExecuteScript(step);
+            db->Execute(QStringLiteral("INSERT INTO tblSettings (Name,Value) VALUES ('Program',%1)").arg(QuotedProgramName()));
+            db->ExecuteScript(QStringLiteral("PRAGMA user_version=%1;").arg(version));
+        }
         db->ExecuteScript(QStringLiteral("COMMIT;"));
     } catch (...) {
         db.reset();

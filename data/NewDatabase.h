@@ -13,6 +13,17 @@ void CreateDatabaseFile(const QString &path, bool demo = false);
 // windows at their largest.
 enum class Sample { None, Demo, Large };
 void CreateDatabaseFile(const QString &path, Sample sample);
+// The same, laid out as the given schema version had it (for tests of the upgrade).
+void CreateDatabaseFile(const QString &path, Sample sample, int version);
+
+// The version of the file's tables that this program makes and reads; the file records it as its
+// user_version (files of version 1 record 0).
+inline constexpr int kFileSchemaVersion = 2;
+// The program's name and version as a quoted literal, recorded in the file's settings by the
+// program that lays it out or upgrades it.
+QString QuotedProgramName();
+// The scripts that bring a file of the given version up to kFileSchemaVersion, in order.
+QStringList FileUpgradeSteps(int fromVersion);
 
 class Connection;
 // The demo user's heads, projects and entries (and with withUserRow its row of tblUsers).

@@ -38,6 +38,8 @@ public:
     // The password as the server keeps it (a SCRAM-SHA-256 verifier), made here, so that the
     // password itself never travels to the server when a user is added.
     QByteArray PasswordVerifier(const QString &role, const QString &password);
+    // The password the connection logs in with again after a lost connection, once it has changed.
+    void RememberPassword(const QString &password) { m_password = password; }
     // The role this connection is logged in as.
     QString Role() const { return m_role; }
 

@@ -2,6 +2,7 @@
 
 #include "data/MyFun.h"
 #include "data/PgEngine.h"
+#include "data/ServerUpgrade.h"
 
 #include <QRegularExpression>
 
@@ -211,8 +212,96 @@ AddUserOutcome AddServerUser(PgEngine &sysop, const QString &userName, const QSt
     return AddUserOutcome::Refused;
 }
 
+namespace {
+
+// Brings a database of the given version up to kServerSchemaVersion, inside the caller's transaction.
+void upgradeServerSchema(Connection &db, int from)
+{
+    if (from < 2) {
+        // The version of the layout, which the program reads before it lets anyone log in.
+        db.ExecuteScript(QStringLiteral(
+            "CREATE TABLE qmk_schema (version integer NOT NULL); INSERT INTO qmk_schema VALUES (1);"
+            "ALTER TABLE qmk_schema OWNER TO qmk_owner; GRANT SELECT ON qmk_schema TO qmk_users, sysop;"));
+        UpgradeServerTo2(db);
+    }
+    db.ExecuteScript(QStringLiteral("UPDATE qmk_schema SET version = %1").arg(kServerSchemaVersion));
+}
+
+bool hasQuillmarkTables(Connection &db)
+{
+    return db.Execute(QStringLiteral("SELECT count(*) FROM pg_class WHERE relnamespace = 'public'::regnamespace AND "
+                                     "relname IN ('tblusers','tblstatus','tbltasks','tbltransaction','defheads',"
+                                     "'qmk_logins')"))->Fields(0).toInt64() > 0;
+}
+
+}  // namespace
+
+int ServerSchemaVersion(IEngine &db)
+{
+    if (!db.Execute(QStringLiteral("SELECT to_regclass('public.qmk_schema') IS NOT NULL"))->Fields(0).toInt64())
+        return 1;
+    const auto rs = db.Execute(QStringLiteral("SELECT max(version) FROM qmk_schema"));
+    return int(rs->Fields(0).toInt64());
+}
+
+QString ServerSchemaProblem(IEngine &db, const QString &conninfo)
+{
+    const int version = ServerSchemaVersion(db);
+    if (version < kServerSchemaVersion)
+        return QStringLiteral("The Quillmark database on the server was laid out by an earlier version of Quillmark "
+                              "(its tables are of version %1; this program needs version %2). Nobody can log in "
+                              "until whoever looks after the server brings it up to date with:\n\n"
+                              "qmk-initdb --server \"%3\" --upgrade")
+            .arg(version).arg(kServerSchemaVersion).arg(conninfo);
+    if (version > kServerSchemaVersion)
+        return QStringLiteral("The Quillmark database on the server was laid out by a later version of Quillmark "
+                              "(its tables are of version %1; this program knows versions up to %2). Use that "
+                              "version of Quillmark or a later one.")
+            .arg(version).arg(kServerSchemaVersion);
+    return {};
+}
+
+int UpgradeServerDatabase(const QString &conninfo, const QString &adminRole, const QString &adminPassword)
+{
+    Connection db;
+    db.Use(std::make_unique<PgEngine>(conninfo, adminRole, adminPassword, true));
+    db.ExecuteScript(QStringLiteral("BEGIN"));
+    try {
+        if (!hasQuillmarkTables(db))
+            throw SqlError(QStringLiteral("The database holds no Quillmark tables: lay it out with qmk-initdb --server "
+                                          "first."));
+        // One upgrade at a time: a second one waits here, then finds the work done.
+        if (db.Execute(QStringLiteral("SELECT to_regclass('public.qmk_schema') IS NOT NULL"))->Fields(0).toInt64())
+            db.ExecuteScript(QStringLiteral("LOCK TABLE qmk_schema IN EXCLUSIVE MODE"));
+        else
+            db.ExecuteScript(QStringLiteral("LOCK TABLE tblUsers IN EXCLUSIVE MODE"));
+        const int from = ServerSchemaVersion(*db.Engine());
+        if (from > kServerSchemaVersion)
+            throw SqlError(QStringLiteral("The database was laid out by a later version of Quillmark (its tables are of "
+                                          "version %1; this program knows versions up to %2); it was left as it is.")
+                               .arg(from).arg(kServerSchemaVersion));
+        if (from < kServerSchemaVersion)
+            upgradeServerSchema(db, from);
+        db.ExecuteScript(QStringLiteral("COMMIT"));
+        return from;
+    } catch (...) {
+        db.Rollback();
+        throw;
+    }
+}
+
+void ChangeServerPassword(PgEngine &own, const QString &password)
+{
+    const QString role = own.Role();
+    const QString verifier = QString::fromLatin1(own.PasswordVerifier(role, password));
+    QString ident = role;
+    ident.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    own.ExecuteScript(QStringLiteral("ALTER ROLE \"%1\" PASSWORD %2").arg(ident, literal(verifier)));
+    own.RememberPassword(password);
+}
+
 void CreateServerDatabase(const QString &conninfo, const QString &adminRole, const QString &adminPassword,
-                          const QString &sysopPassword, Sample sample, const QString &samplePassword)
+                          const QString &sysopPassword, Sample sample, const QString &samplePassword, int version)
 {
     Connection db;
     auto engine = std::make_unique<PgEngine>(conninfo, adminRole, adminPassword, true);
@@ -220,8 +309,7 @@ void CreateServerDatabase(const QString &conninfo, const QString &adminRole, con
     db.Use(std::move(engine));
 
     const auto count = [&](const QString &sql) { return db.Execute(sql)->Fields(0).toInt64(); };
-    if (count(QStringLiteral("SELECT count(*) FROM pg_class WHERE relnamespace = 'public'::regnamespace AND relname IN "
-                             "('tblusers','tblstatus','tbltasks','tbltransaction','defheads','qmk_logins')")) > 0)
+    if (hasQuillmarkTables(db))
         throw SqlError(QStringLiteral("The database already holds Quillmark's tables; it was left as it is."));
     if (count(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname IN "
                              "('sysop','qmk_owner','qmk_users','qmk_keys','qmk_useradmin')")) > 0)
@@ -264,6 +352,9 @@ void CreateServerDatabase(const QString &conninfo, const QString &adminRole, con
             else
                 db.ExecuteScript(QString::fromLatin1(kLargeServerData));
         }
+        // The first layout, then every step after it: a new database and an upgraded one are the same.
+        if (version > 1)
+            upgradeServerSchema(db, 1);
         db.ExecuteScript(QStringLiteral("COMMIT"));
     } catch (...) {
         db.Rollback();

@@ -1,5 +1,6 @@
 #include "data/SqlCipherEngine.h"
 
+#include "data/MyFun.h"
 #include "data/NewDatabase.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -362,8 +363,10 @@ void SqlCipherEngine::openFile(const QString &named, const QString &password, bo
     m_db = db;
     m_path = path;
     sqlite3_busy_timeout(db, m_busyTimeout);
-    if (!create)
+    if (!create) {
+        refuseLaterVersion(path);
         refuseForeignSchema(path);
+    }
     // Room for a whole ledger of the largest size in decrypted pages, so that showing the same
     // project again reads no page twice.
     sqlite3_exec(db, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
@@ -380,7 +383,77 @@ void SqlCipherEngine::openFile(const QString &named, const QString &password, bo
     }
     if (!create && !sortNamesAgain(path))
         return;
+    if (!create)
+        upgradeSchema(path);
     useWriteAheadLog();
+}
+
+namespace {
+
+int userVersion(sqlite3 *db)
+{
+    const QList<QStringList> rows = rowsOf(db, QStringLiteral("PRAGMA user_version"));
+    return rows.isEmpty() ? 0 : rows.front().value(0).toInt();
+}
+
+// The program that last laid out the file, as it wrote itself into the file's settings; empty
+// when the settings are not the table Quillmark makes (nothing else is read from a file).
+QString madeBy(sqlite3 *db)
+{
+    const QList<QStringList> table =
+        rowsOf(db, QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE name='tblSettings'"));
+    if (table.size() != 1 || !IsOwnSchemaObject(table[0].value(0), table[0].value(1), table[0].value(2)))
+        return {};
+    const QList<QStringList> rows = rowsOf(db, QStringLiteral("SELECT Value FROM tblSettings WHERE Name='Program'"));
+    return rows.isEmpty() ? QString() : rows.front().value(0);
+}
+
+}  // namespace
+
+// A file laid out by a later version of the program may hold tables this one does not know and
+// must not change: it is closed as it is, saying which version made it.
+void SqlCipherEngine::refuseLaterVersion(const QString &path)
+{
+    const int version = userVersion(m_db);
+    if (version <= kFileSchemaVersion)
+        return;
+    const QString program = madeBy(m_db);
+    m_readOnly = true;
+    Close();
+    throw SqlError(QStringLiteral("The database file '%1' was made by %2 (its tables are of version %3; this "
+                                  "program knows versions up to %4). Open it with that version of Quillmark or a "
+                                  "later one; nothing in the file was changed.")
+                       .arg(path, program.isEmpty() ? QStringLiteral("a later version of Quillmark") : program)
+                       .arg(version).arg(kFileSchemaVersion));
+}
+
+// A file of an earlier version is brought up to date in one transaction before anyone logs in:
+// either every step is made or none.
+void SqlCipherEngine::upgradeSchema(const QString &path)
+{
+    const int version = std::max(userVersion(m_db), 1);
+    if (version >= kFileSchemaVersion)
+        return;
+    QString script = QStringLiteral("BEGIN IMMEDIATE;");
+    for (const QString &step : FileUpgradeSteps(version))
+        script += step;
+    script += QStringLiteral("INSERT OR REPLACE INTO tblSettings (Name,Value) VALUES ('Program',%1);"
+                             "PRAGMA user_version=%2;COMMIT;")
+                  .arg(QuotedProgramName()).arg(kFileSchemaVersion);
+    char *err = nullptr;
+    const int rc = sqlite3_exec(m_db, script.toUtf8().constData(), nullptr, nullptr, &err);
+    if (rc == SQLITE_OK)
+        return;
+    const QString why = QString::fromUtf8(err ? err : sqlite3_errstr(rc));
+    sqlite3_free(err);
+    Rollback();
+    Close();
+    if (isBusy(rc))
+        throw SqlError(QStringLiteral("The database file '%1' must be brought up to this version of Quillmark, but "
+                                      "another program is saving in it. Nothing was changed; start Quillmark again "
+                                      "in a moment.").arg(path));
+    throw SqlError(QStringLiteral("The database file '%1' could not be brought up to this version of Quillmark: "
+                                  "%2. Nothing in it was changed.").arg(path, why));
 }
 
 // Another program may have written names with its own NOCASE, which folds A to Z alone: the

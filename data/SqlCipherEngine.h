@@ -32,6 +32,8 @@ private:
     void openFile(const QString &path, const QString &password, bool create);
     void Close();
     void refuseForeignSchema(const QString &path);
+    void refuseLaterVersion(const QString &path);
+    void upgradeSchema(const QString &path);
     [[noreturn]] void fail(int rc);
     bool sortNamesAgain(const QString &path);
     void useWriteAheadLog();

@@ -1,5 +1,6 @@
 #include "shell/frmLogin.h"
 
+#include "data/Accounts.h"
 #include "data/MyFun.h"
 #include "data/PgEngine.h"
 #include "data/ServerDatabase.h"
@@ -87,25 +88,15 @@ void frmLogin::txtPassword_KeyPress()
         serverLogin(userName, password);
         return;
     }
-    if (userName == QLatin1String(kMasterUser) && password == QLatin1String(kDatabasePassword)) {
+    if (userName == QLatin1String(kMasterUser) && MasterPasswordMatches(password)) {
         LoginSucceeded(QString::fromLatin1(kMasterUser));
         return;
     }
 
-    // A lookup that cannot be run or read counts as no match.
-    bool found = false;
-    QString storedName;
-    TryStep([&] {
-        CTemplate cls;
-        cls.ExecuteSql(QStringLiteral("Select * from tblUsers Where UserId=") + QuoteSql(userName) +
-                       QStringLiteral(" And ") + QStringLiteral("Passwd=") + QuoteSql(password));
-        if (SharedRecordset && !SharedRecordset->Eof()) {
-            found = true;
-            storedName = SharedRecordset->Fields(QStringLiteral("UserId")).toString();
-        }
-    });
-    if (found) {
-        LoginSucceeded(storedName);
+    // The user's row is read by name and the password checked here, against its hash.
+    const FileLogin login = CheckFileLogin(userName, password);
+    if (login.ok) {
+        LoginSucceeded(login.userId);
         return;
     }
 
@@ -130,6 +121,12 @@ void frmLogin::serverLogin(const QString &userName, const QString &password)
     QString storedName = userName;
     try {
         engine = std::make_unique<PgEngine>(ServerConnection, ServerRoleOf(userName), password);
+        // A database of another version is not worked on: the box names the command that upgrades it.
+        const QString problem = ServerSchemaProblem(*engine, ServerConnection);
+        if (!problem.isEmpty()) {
+            ReportDataError(problem);
+            return;
+        }
         if (!master) {
             const QString lookup = QStringLiteral("Select * from tblUsers Where UserId=") + QuoteSql(userName);
             StatementLog::Add(lookup);

@@ -1,10 +1,12 @@
 #include "shell/frmMain.h"
 
+#include "data/Accounts.h"
 #include "data/MyFun.h"
 #include "ledger/frmMainMenu.h"
 #include "shell/frmAbout.h"
 #include "shell/frmHelp.h"
 #include "shell/frmLogin.h"
+#include "shell/frmPassword.h"
 #include "shell/frmUser.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
@@ -81,6 +83,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
     mnuOptions->menuAction()->setObjectName(QStringLiteral("mnuOptionsAction"));
     mnuAddUser = menuItem(mnuOptions, QStringLiteral("mnuAddUser"), QStringLiteral("&Add User"));
+    mnuChangePassword = menuItem(mnuOptions, QStringLiteral("mnuChangePassword"), QStringLiteral("&Change Password"));
     f2 = separator(mnuFile, QStringLiteral("f2"));
     mnuQuit = menuItem(mnuFile, QStringLiteral("mnuQuit"), QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
@@ -96,6 +99,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     connect(mnuLoginUser, &QAction::triggered, this, &frmMain::mnuLoginUser_Click);
     connect(mnuMainApplication, &QAction::triggered, this, &frmMain::mnuMainApplication_Click);
     connect(mnuAddUser, &QAction::triggered, this, &frmMain::mnuAddUser_Click);
+    connect(mnuChangePassword, &QAction::triggered, this, &frmMain::mnuChangePassword_Click);
     connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
     connect(mnuAboutHelp, &QAction::triggered, this, &frmMain::mnuAboutHelp_Click);
     connect(mnuAboutVisit, &QAction::triggered, this, &frmMain::mnuAboutVisit_Click);
@@ -107,6 +111,15 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     // whose text is readable on it.
     ui::ApplyBackground(central);
     auto *layout = new QVBoxLayout(central);
+    lblDefaultPassword = ui::Label(QStringLiteral("lblDefaultPassword"),
+                                   QStringLiteral("The master password is still the one every copy of Quillmark has: "
+                                                  "change it in File > Options > Change Password."),
+                                   central);
+    lblDefaultPassword->setWordWrap(true);
+    lblDefaultPassword->setAlignment(Qt::AlignCenter);
+    ui::MakeLabelWhite(lblDefaultPassword);
+    lblDefaultPassword->hide();
+    layout->addWidget(lblDefaultPassword);
     Label2 = ui::Label(QStringLiteral("Label2"), AppTitle, central);
     Label2->setFont(consoleFont());
     Label2->setAlignment(Qt::AlignCenter);
@@ -136,6 +149,9 @@ void frmMain::Form_Activate()
     const bool master = CurrentUserId == QLatin1String(kMasterUser);
     mnuMainApplication->setEnabled(!master);
     mnuAddUser->setEnabled(master);
+    mnuChangePassword->setEnabled(!CurrentUserId.isEmpty());
+    // Anyone with a copy of the program knows the default master password of a file.
+    lblDefaultPassword->setVisible(ServerConnection.isEmpty() && SharedConnection.IsOpen() && MasterPasswordIsDefault());
     setWindowTitle(AppTitle + QStringLiteral(" :: ") + CurrentUserId);
     Label2->setText(AppTitle);
 }
@@ -175,6 +191,13 @@ void frmMain::mnuAddUser_Click()
 {
     frmUser entry(this);
     ui::ShowModal(entry);
+    Form_Activate();
+}
+
+void frmMain::mnuChangePassword_Click()
+{
+    frmPassword change(this);
+    ui::ShowModal(change);
     Form_Activate();
 }
 

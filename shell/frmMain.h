@@ -26,6 +26,7 @@ public:
     QAction *f1;
     QMenu *mnuOptions;
     QAction *mnuAddUser;
+    QAction *mnuChangePassword;
     QAction *f2;
     QAction *mnuQuit;
     QMenu *mnuAbout;
@@ -34,10 +35,13 @@ public:
     QAction *mnuAboutsep2;
     QAction *mnuAboutAbout;
     QLabel *Label2;
+    // Shown while the master login of the database file has the password every copy has.
+    QLabel *lblDefaultPassword;
 
     void mnuLoginUser_Click();
     void mnuMainApplication_Click();
     void mnuAddUser_Click();
+    void mnuChangePassword_Click();
     void mnuQuit_Click();
     void mnuAboutHelp_Click();
     void mnuAboutVisit_Click();

@@ -1,6 +1,7 @@
 #include "shell/frmUser.h"
 
 #include "data/MyFun.h"
+#include "data/Passwords.h"
 #include "data/PgEngine.h"
 #include "data/ServerDatabase.h"
 #include "shell/CredentialFields.h"
@@ -75,8 +76,12 @@ void frmUser::cmdSave_Click()
         ui::MsgBox(QStringLiteral("User Already Exists !"), ui::Buttons::OKOnly, ui::Icon::Critical, AppTitle);
         return;
     }
+    // The password is kept as a salted hash, never as typed.
+    QString hash;
+    if (!Reported([&] { hash = HashPassword(password); }))
+        return;
     cls().AddNew(QStringLiteral("tblUsers"), JoinList({QStringLiteral("UserID"), QStringLiteral("Passwd")}),
-                 JoinList({QuoteSql(userName), QuoteSql(password)}), QStringLiteral("Id"), kListDelimiter);
+                 JoinList({QuoteSql(userName), QuoteSql(hash)}), QStringLiteral("Id"), kListDelimiter);
     // Another program held the file: the dialog stays open with what was typed, for Save again.
     if (cls().Busy())
         return;

@@ -1,6 +1,7 @@
 // qmk-initdb FILE [--demo | --large]: makes a new Quillmark database file.
 // qmk-initdb --server CONNINFO [--demo | --large] [--sysop-password-file FILE]
 //            [--user-password-file FILE]: lays Quillmark out in an empty server database.
+// qmk-initdb --server CONNINFO --upgrade: brings a server database of an earlier version up to date.
 #include "data/Engine.h"
 #include "data/NewDatabase.h"
 #include "data/ServerDatabase.h"
@@ -23,8 +24,11 @@ int usage()
                  "usage: qmk-initdb FILE [--demo | --large]\n"
                  "       qmk-initdb --server CONNINFO [--demo | --large] [--sysop-password-file FILE]\n"
                  "                  [--user-password-file FILE]\n"
+                 "       qmk-initdb --server CONNINFO --upgrade\n"
                  "Makes a new, encrypted Quillmark database file (an existing file is never touched), or lays\n"
-                 "Quillmark out in an empty database of a PostgreSQL server, connected as its superuser.\n");
+                 "Quillmark out in an empty database of a PostgreSQL server, connected as its superuser, or\n"
+                 "brings such a database of an earlier version of Quillmark up to date (--upgrade).\n"
+                 "A database file of an earlier version is brought up to date when the program opens it.\n");
     return 2;
 }
 
@@ -106,6 +110,22 @@ int makeServerDatabase(const QString &conninfo, Sample sample, const QString &sy
     return 0;
 }
 
+int upgradeServerDatabase(const QString &conninfo)
+{
+    try {
+        const int from = UpgradeServerDatabase(conninfo, QString(), QString());
+        if (from == kServerSchemaVersion)
+            std::printf("qmk-initdb: the server database is up to date already (version %d)\n", from);
+        else
+            std::printf("qmk-initdb: brought the server database from version %d to version %d\n", from,
+                        kServerSchemaVersion);
+    } catch (const SqlError &e) {
+        std::fprintf(stderr, "qmk-initdb: could not upgrade the database: %s\n", qPrintable(e.description()));
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -114,12 +134,18 @@ int main(int argc, char **argv)
     QStringList args = app.arguments().mid(1);
     const bool demo = args.removeAll(QStringLiteral("--demo")) > 0;
     const bool large = args.removeAll(QStringLiteral("--large")) > 0;
+    const bool upgrade = args.removeAll(QStringLiteral("--upgrade")) > 0;
     QString server, sysopFile, userFile;
     if (!takeOption(args, QStringLiteral("--server"), &server) ||
         !takeOption(args, QStringLiteral("--sysop-password-file"), &sysopFile) ||
         !takeOption(args, QStringLiteral("--user-password-file"), &userFile) || (demo && large))
         return usage();
     const Sample sample = large ? Sample::Large : demo ? Sample::Demo : Sample::None;
+    if (upgrade) {
+        if (server.isEmpty() || !args.isEmpty() || demo || large || !sysopFile.isEmpty() || !userFile.isEmpty())
+            return usage();
+        return upgradeServerDatabase(server);
+    }
     if (!server.isEmpty()) {
         if (!args.isEmpty())
             return usage();

@@ -171,7 +171,7 @@ TEST_F(NewDatabase, AnExistingFileIsNeverTouchedAndANewOneIsEncrypted)
     // Each demo task's cost so far is its entries' balance, and each entry books on an existing
     // head of its owner, on the side the head's sign says.
     DataAccess.dataIntialize(made, {}, kDatabasePassword);
-    EXPECT_EQ(Rows("Select UserId,Passwd from tblUsers"), QStringList{"demo|demo"});
+    EXPECT_EQ(Rows("Select UserId,Passwd LIKE '$argon2id$%' from tblUsers"), QStringList{"demo|1"});
     EXPECT_EQ(Rows("Select TaskName,StatusName,abs(CostUpToNow-(Select sum(AmountIn)-sum(AmountOut) from "
                    "tblTransaction e Where e.TaskID=t.TaskID and e.UserId=t.UserId))<0.005 from tblTasks t join "
                    "tblStatus s on s.StatusID=t.StatusID Where t.UserId='demo' Order by TaskID"),

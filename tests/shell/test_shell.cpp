@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTextBrowser>
 
 namespace {
@@ -48,7 +49,19 @@ protected:
         boxes.Forget();
         return seen;
     }
-    QStringList Users() { return Column("Select Id || ':' || UserId || ':' || Passwd From tblUsers Order by Id"); }
+    // Each user as Id:name:password, a password kept as a hash shown as "hash".
+    QStringList Users()
+    {
+        return Column("Select Id || ':' || UserId || ':' || (CASE WHEN Passwd LIKE '$argon2id$%' THEN 'hash' ELSE "
+                      "Passwd END) From tblUsers Order by Id");
+    }
+    // The statements sent, each hash written as <hash>.
+    QStringList Sent() const
+    {
+        QStringList out = Statements();
+        out.replaceInStrings(QRegularExpression("\\$argon2id\\$[^']*"), "<hash>");
+        return out;
+    }
     // Start-up with the login answered by script; the frame's caption and which guarded menu items are on.
     frmMain *Start()
     {
@@ -100,29 +113,33 @@ TEST_F(ShellTest, LoginsAreLookedUpAndAWrongOneIsRefusedWithThePasswordSelected)
     TypeText(login->txtPassword, "Secret");  // typing replaces the selected password
     Press(login->txtPassword, Qt::Key_Return);
     EXPECT_EQ(CurrentUserId, "Ann");
-    const struct { const char *name, *password, *user, *lookup; } good[] = {
-        {"sysop", "quorvandelix", "sysop", nullptr},
-        {"aNN", "Secret", "Ann", "Select * from tblUsers Where UserId='aNN' And Passwd='Secret'"},
-        {"O'Neil", "pw'1", "O'Neil", "Select * from tblUsers Where UserId='O''Neil' And Passwd='pw''1'"}};
+    // A password an earlier version stored as typed is replaced by its hash after the login; the
+    // frame then looks whether the master password is still the default one.
+    const QString master = "Select Value from tblSettings Where Name='Master password'";
+    const struct { const char *name, *password, *user; QStringList sent; } good[] = {
+        {"sysop", "quorvandelix", "sysop", {master, master}},
+        {"aNN", "Secret", "Ann", {"Select * from tblUsers Where UserId='aNN'", master}},
+        {"O'Neil", "pw'1", "O'Neil",
+         {"Select * from tblUsers Where UserId='O''Neil'", "Update tblUsers Set Passwd='<hash>' Where Id=2", master}}};
     for (const auto &c : good) {
         StatementLog::Clear();
         login = Show<frmLogin>();
         Type(login, c.name, c.password);
-        EXPECT_EQ(Statements(), c.lookup ? QStringList{c.lookup} : QStringList()) << c.name;
+        EXPECT_EQ(Sent(), c.sent) << c.name;
         EXPECT_EQ(CurrentUserId + (login->result() == QDialog::Accepted ? "" : " not accepted"), c.user);
         EXPECT_EQ(frmMain::Instance()->windowTitle(), QStringLiteral("Quillmark v1.0 DEMO :: ") + c.user);
     }
 }
 
-// A new user is stored as typed under the next key; a name taken in any letter case is refused and
+// A new user is stored under the next key with the password's hash; a name taken in any letter case is refused and
 // the window keeps what was typed; Close discards.
 TEST_F(ShellTest, NewUsersAreStoredAsTypedUnderTheNextIdAndATakenNameIsRefused)
 {
     EXPECT_EQ(Type(entry, "Cy'a", "it's<<>>mine"), "");
     EXPECT_EQ(entry->result(), QDialog::Accepted);
-    EXPECT_EQ(Statements(), (QStringList{"Select * from tblUsers where UserId='Cy''a'", "Select max(Id) From tblUsers",
-                             "INSERT INTO tblUsers (Id,UserID,Passwd) VALUES (4,'Cy''a','it''s<<>>mine')"}));
-    EXPECT_EQ(Users().last(), "4:Cy'a:it's<<>>mine");
+    EXPECT_EQ(Sent(), (QStringList{"Select * from tblUsers where UserId='Cy''a'", "Select max(Id) From tblUsers",
+                       "INSERT INTO tblUsers (Id,UserID,Passwd) VALUES (4,'Cy''a','<hash>')"}));
+    EXPECT_EQ(Users().last(), "4:Cy'a:hash");
     entry = Show<frmUser>();
     for (const char *again : {"Ann", "ANN", "o'neil"}) {
         boxes.Expect();
@@ -135,15 +152,15 @@ TEST_F(ShellTest, NewUsersAreStoredAsTypedUnderTheNextIdAndATakenNameIsRefused)
     TypeText(entry->txtUserName, "Dee");
     TypeText(entry->txtPassword, "pw");
     Press(entry->txtPassword, Qt::Key_Return);
-    EXPECT_EQ(Users().last(), "5:Dee:pw");
+    EXPECT_EQ(Users().last(), "5:Dee:hash");
     // Escape in the login dialog ends the program.
     login = Show<frmLogin>();
     Press(login->txtUserName, Qt::Key_Escape);
     EXPECT_EQ(endProgramCalls, 1);
 }
 
-// Any text as a new user's name and password is stored as the box holds it, in that one row, and
-// logs in as that user only (a quoting fault would find the first user).
+// Any text as a new user's name is stored as the box holds it, in that one row, the password as a
+// hash, and logs in as that user only (a quoting fault would find the first user).
 TEST_F(ShellTest, AnyTextIsStoredAsTypedAndLogsInAsThatUserOnly)
 {
     for (const QString &c : kHostile) {
@@ -155,7 +172,8 @@ TEST_F(ShellTest, AnyTextIsStoredAsTypedAndLogsInAsThatUserOnly)
         EXPECT_EQ(Scalar("Select total_changes()").toInt() - written, IsBlank(held) ? 0 : 1) << qPrintable(c);
         if (IsBlank(held))
             continue;
-        EXPECT_EQ(Scalar("Select UserId || '|' || Passwd From tblUsers Order by Id Desc"), held + "|" + held);
+        EXPECT_EQ(Scalar("Select UserId || '|' || (Passwd LIKE '$argon2id$%') From tblUsers Order by Id Desc"),
+                  held + "|1");
         login = Show<frmLogin>();
         CurrentUserId.clear();
         Put(login->txtUserName, c);
@@ -195,7 +213,7 @@ TEST_F(ShellTest, TheMasterGetsAddUserAndOthersTheLedgerAndTheMenusReachTheirWin
         }
     }
     EXPECT_EQ(items, (QStringList{"&File:", "&Login New User Ctrl+L", "&Main Application Ctrl+W", "-", "Options ",
-                                  ">&Add User", "-", "&Quit Ctrl+Q", "&About:", "&Online Documentation F1",
+                                  ">&Add User", ">&Change Password", "-", "&Quit Ctrl+Q", "&About:", "&Online Documentation F1",
                                   "&Visit www.quillmark.example F6", "-", "&About... F4"}));
     modals.Then([](QDialog &d) { EXPECT_EQ(d.objectName(), "frmHelp"); });
     frame->mnuAboutHelp->trigger();

@@ -1,0 +1,126 @@
+#include "shell/frmPassword.h"
+
+#include "data/Accounts.h"
+#include "data/MyFun.h"
+#include "data/Passwords.h"
+#include "data/PgEngine.h"
+#include "data/ServerDatabase.h"
+#include "ui/Look.h"
+#include "ui/Seams.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+frmPassword::frmPassword(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmPassword"));
+    setWindowTitle(QStringLiteral("Change Password"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ui::ApplyBackground(this);
+
+    auto *grid = new QGridLayout(this);
+    struct Row { const char *name, *label; };
+    const Row rows[] = {{"txtOldPassword", "Old password"}, {"txtNewPassword", "New password"},
+                        {"txtRepeatPassword", "New password again"}};
+    QLineEdit *boxes[3];
+    for (int i = 0; i < 3; ++i) {
+        boxes[i] = ui::PasswordBox(QString::fromLatin1(rows[i].name), this);
+        boxes[i]->setAccessibleName(QString::fromLatin1(rows[i].label));
+        ui::MakeInputYellow(boxes[i]);
+        QLabel *label = ui::Label(QStringLiteral("lblLabels"), QString::fromLatin1(rows[i].label), this);
+        label->setProperty("index", i);
+        label->setBuddy(boxes[i]);
+        ui::MakeLabelWhite(label);
+        grid->addWidget(label, i, 0);
+        grid->addWidget(boxes[i], i, 1);
+    }
+    txtOldPassword = boxes[0];
+    txtNewPassword = boxes[1];
+    txtRepeatPassword = boxes[2];
+
+    cmdSave = ui::PictureButton(QStringLiteral("cmdSave"), QStyle::SP_DialogSaveButton, QStringLiteral("Save"), this);
+    cmdCancel = ui::PictureButton(QStringLiteral("cmdCancel"), QStyle::SP_DialogCloseButton, QStringLiteral("Close"), this);
+    cmdSave->setDefault(true);  // Enter saves; Escape closes like the Close button
+    auto *buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    buttons->addWidget(cmdSave);
+    buttons->addWidget(cmdCancel);
+    grid->addLayout(buttons, 3, 0, 1, 2);
+    grid->setRowStretch(4, 1);
+    grid->setContentsMargins(18, 18, 18, 14);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(10);
+    grid->setColumnStretch(1, 1);
+    setTabOrder(txtOldPassword, txtNewPassword);
+    setTabOrder(txtNewPassword, txtRepeatPassword);
+    setTabOrder(txtRepeatPassword, cmdSave);
+    setTabOrder(cmdSave, cmdCancel);
+    resize(420, 180);
+
+    connect(cmdSave, &QPushButton::clicked, this, &frmPassword::cmdSave_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmPassword::cmdCancel_Click);
+    txtOldPassword->setFocus();
+}
+
+void frmPassword::refuse(const QString &why, QLineEdit *focus)
+{
+    ui::MsgBox(why, ui::Buttons::OKOnly, ui::Icon::Exclamation, AppTitle);
+    focus->setFocus();
+    focus->selectAll();
+}
+
+void frmPassword::cmdSave_Click()
+{
+    const QString old = txtOldPassword->text();
+    const QString fresh = txtNewPassword->text();
+    if (fresh != txtRepeatPassword->text())
+        return refuse(QStringLiteral("The two new passwords differ: type the same new password twice."),
+                      txtRepeatPassword);
+    if (fresh.toUcs4().size() < kMinPasswordLength)
+        return refuse(QStringLiteral("The new password is too short: it needs at least %1 characters.")
+                          .arg(kMinPasswordLength),
+                      txtNewPassword);
+    if (!oldPasswordMatches(old))
+        return refuse(QStringLiteral("The old password is not right."), txtOldPassword);
+    // A failure has been said in its own box; what was typed stays, for Save again.
+    if (!store(fresh))
+        return;
+    ui::MsgBox(QStringLiteral("The password has been changed."), ui::Buttons::OKOnly, ui::Icon::Information, AppTitle);
+    accept();
+}
+
+bool frmPassword::oldPasswordMatches(const QString &old)
+{
+    const bool master = CurrentUserId == QLatin1String(kMasterUser);
+    if (ServerConnection.isEmpty())
+        return master ? MasterPasswordMatches(old) : CheckFileLogin(CurrentUserId, old).ok;
+    // On a server the server checks it: a login with the old password must succeed.
+    try {
+        PgEngine check(ServerConnection, ServerRoleOf(CurrentUserId), old);
+        return true;
+    } catch (const LoginRefused &) {
+        return false;
+    } catch (const SqlError &e) {
+        ReportDataError(e.description());
+        return false;
+    }
+}
+
+bool frmPassword::store(const QString &password)
+{
+    if (ServerConnection.isEmpty())
+        return StoreFilePassword(CurrentUserId, password);
+    // On a server the user's own role gets a new verifier, made here: the password itself never
+    // travels to the server.
+    return Reported([&] {
+        auto *server = dynamic_cast<PgEngine *>(SharedConnection.Engine());
+        if (!server)
+            throw SqlError(QStringLiteral("The database server is not connected."));
+        ChangeServerPassword(*server, password);
+    });
+}
+
+void frmPassword::cmdCancel_Click() { reject(); }
