@@ -77,7 +77,8 @@ inline std::string EngineName(const ::testing::TestParamInfo<EngineKind> &info)
 // whole server: tests on it take turns (a CTest resource lock).
 class ServerScene {
 public:
-    ServerScene()
+    // The database is laid out as the given version of the program lays it out.
+    explicit ServerScene(int version = kServerSchemaVersion)
     {
         QFile env(QStringLiteral(QMK_PG_DIR "/env"));
         if (!env.open(QIODevice::ReadOnly))
@@ -99,7 +100,7 @@ public:
                                 "r.rolname); END LOOP; END $$");
             super.Execute("CREATE DATABASE qmk_test");
         }
-        CreateServerDatabase(conninfo, "qmk_super", superPassword, kSysopPassword);
+        CreateServerDatabase(conninfo, "qmk_super", superPassword, kSysopPassword, Sample::None, {}, version);
         admin = std::make_unique<PgEngine>(conninfo, "qmk_super", superPassword, true);
     }
     // Adds a user as the master login does; answers the outcome.
