@@ -1,5 +1,7 @@
 #include "data/PgEngine.h"
 
+#include "data/ServerDialect.h"
+
 #include <libpq-fe.h>
 
 #include <QCoreApplication>
@@ -233,7 +235,7 @@ std::shared_ptr<Recordset> PgEngine::Execute(const QString &statement)
     if (startsWithEmptyStatement(statement))
         throw SqlError(QStringLiteral("Characters found before the SQL statement: it starts with an empty statement."));
     const QString key = ServerKeyStatement(statement);
-    const QString text = key.isEmpty() ? RewriteDialect(statement) : key;
+    const QString text = key.isEmpty() ? SortNullsAsTheFile(RewriteDialect(statement)) : key;
     ensureConnected();
     const QByteArray name = preparedName(text);
     PGresult *r = PQexecPrepared(m_conn, name.constData(), 0, nullptr, nullptr, nullptr, 0);

@@ -341,12 +341,14 @@ TEST_P(LedgerTest, ABusyFileKeepsTheEntryTypedAndAHeadCodeThatIsNoNumberRunsNoth
     TypeText(w->txtTransactionAmount, "150");
     TypeText(w->txtTransactionRemarks, "late");
     SharedConnection.SetBusyTimeout(50);
-    // The other program takes the file's write lock, or on the server locks the ledger's table.
+    // The other program takes the file's write lock, or on the server the lock of the ledger's keys
+    // (a Save then waits inside the server's key function) or the ledger's table.
     sqlite3 *other = nullptr;
     std::unique_ptr<PgEngine> otherOnServer;
-    const auto hold = [&](bool on) {
+    const auto hold = [&](bool on, bool keys = true) {
         if (server)
-            otherOnServer->ExecuteScript(on ? "BEGIN; LOCK TABLE tblTransaction IN EXCLUSIVE MODE" : "ROLLBACK");
+            otherOnServer->ExecuteScript(!on ? "ROLLBACK" : keys ? "BEGIN; SELECT qmk_largest_key('tbltransaction', 'id')"
+                                                              : "BEGIN; LOCK TABLE tblTransaction IN EXCLUSIVE MODE");
         else
             ASSERT_EQ(sqlite3_exec(other, on ? "BEGIN IMMEDIATE" : "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
     };
@@ -365,7 +367,7 @@ TEST_P(LedgerTest, ABusyFileKeepsTheEntryTypedAndAHeadCodeThatIsNoNumberRunsNoth
     hold(false);
     w->cmdSave->click();
     EXPECT_EQ(Column("Select Remarks From tblTransaction Where Id=6 And AmountIn=150 And TaskID=6"), QStringList{"late"});
-    hold(true);
+    hold(true, false);
     Click(w->gdTansactionsList, 1);
     boxes.Expect(Answer::Yes);
     Ask(Answer::OK, w->btnDeleteAction);  // a delete that cannot wait says so too
