@@ -117,14 +117,15 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
                                    central);
     lblDefaultPassword->setWordWrap(true);
     lblDefaultPassword->setAlignment(Qt::AlignCenter);
-    ui::MakeLabelWhite(lblDefaultPassword);
+    // A banner right under the menu, dark text on the light yellow of the inputs.
+    lblDefaultPassword->setStyleSheet(QStringLiteral("QLabel { background: #FFFFC0; color: #1A1A1A; padding: 6px; }"));
     lblDefaultPassword->hide();
-    layout->addWidget(lblDefaultPassword);
+    layout->addWidget(lblDefaultPassword, 0, Qt::AlignTop);
     Label2 = ui::Label(QStringLiteral("Label2"), AppTitle, central);
     Label2->setFont(consoleFont());
     Label2->setAlignment(Qt::AlignCenter);
     ui::MakeLabelWhite(Label2);
-    layout->addWidget(Label2);
+    layout->addWidget(Label2, 1);
     setCentralWidget(central);
     resize(800, 560);
 }

@@ -10,6 +10,7 @@
 #include "shell/frmAbout.h"
 #include "shell/frmHelp.h"
 #include "shell/frmMain.h"
+#include "shell/frmPassword.h"
 #include "ui/Grid.h"
 
 #include <QDir>
@@ -38,6 +39,7 @@ TEST_F(Screenshots, Windows)
     booking.txtTransactionRemarks->setText(QStringLiteral("Timber for the shelves"));
     frmLogin login;
     frmUser user;
+    frmPassword password;
     frmAbout about;
     frmTask task;
     frmHeads heads;
@@ -45,7 +47,7 @@ TEST_F(Screenshots, Windows)
     overview.tblProjects->selectRow(1);
     frmHelp help(QCoreApplication::applicationDirPath() + "/../bin/Help/index.html");  // the guide the build lays out
     const std::pair<QWidget *, const char *> shots[] = {{&ledger, "ledger"}, {&booking, "ledger-entry"}, {&task, "frmTask"}, {&heads, "frmHeads"},
-        {&login, "login"}, {frmMain::ShowMainFrame(), "main"}, {&user, "user"}, {&about, "about"},
+        {&login, "login"}, {frmMain::ShowMainFrame(), "main"}, {&user, "user"}, {&password, "password"}, {&about, "about"},
         {&overview, "overview"}, {&help, "frmHelp"}};
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../shots/");
     QDir().mkpath(dir);
