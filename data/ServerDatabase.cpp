@@ -309,6 +309,14 @@ void CreateServerDatabase(const QString &conninfo, const QString &adminRole, con
     db.Use(std::move(engine));
 
     const auto count = [&](const QString &sql) { return db.Execute(sql)->Fields(0).toInt64(); };
+    // Every script users type must fit: a database in another encoding could never store a
+    // Cyrillic or Greek remark, however the program sends it.
+    const QString encoding = db.Execute(QStringLiteral("SELECT pg_encoding_to_char(encoding) FROM pg_database WHERE "
+                                                       "datname = current_database()"))->Fields(0).toString();
+    if (encoding != QLatin1String("UTF8"))
+        throw SqlError(QStringLiteral("The database keeps its texts in %1, which cannot hold every script; Quillmark "
+                                      "needs a UTF8 database. Make one with: createdb -E UTF8 -T template0 NAME")
+                           .arg(encoding));
     if (hasQuillmarkTables(db))
         throw SqlError(QStringLiteral("The database already holds Quillmark's tables; it was left as it is."));
     if (count(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname IN "

@@ -223,6 +223,9 @@ TEST_F(ServerTest, TheDatabaseMakerLaysOutOnlyAnEmptyDatabase)
     PgEngine super(at + "postgres", "qmk_super", superPassword, true);
     super.Execute("CREATE DATABASE qmk_other");
     EXPECT_TRUE(initdb("qmk_other").contains("The server has Quillmark's roles already"));
+    // A database whose encoding cannot hold every script is refused, saying how to make one that can.
+    super.Execute("CREATE DATABASE qmk_latin ENCODING 'LATIN1' TEMPLATE template0 LC_COLLATE 'C' LC_CTYPE 'C'");
+    EXPECT_TRUE(initdb("qmk_latin").contains("needs a UTF8 database. Make one with: createdb -E UTF8 -T template0"));
     server.reset();
     ResetProcessState();
     super.Execute("DROP DATABASE qmk_test WITH (FORCE)");
