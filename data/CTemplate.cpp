@@ -127,16 +127,15 @@ void CTemplate::write(Body &&body)
     });
 }
 
-QString CTemplate::insertRecord(const QString &tblName, const QString &Flist, const QString &VList,
-                                const QString &idField, const QString &Delim)
+QString CTemplate::AddNew(const QString &tblName, const QString &Flist, const QString &VList, const QString &idField,
+                          const QString &Delim)
 {
     write([&] {
         const QStringList fields = SplitList(Flist, Delim);
         const QStringList values = SplitList(VList, Delim);
         // The key is read and used under one write lock: another program saving at the same
-        // moment waits, and never takes the same key.
-        // A failure thrown here ends the transaction (and frees the lock) before the user is
-        // told: no other program waits on a box left open.
+        // moment waits, and never takes the same key. A failure thrown here ends the transaction
+        // (and frees the lock) before the user is told: no other program waits on a box left open.
         WriteTransaction transaction(SharedConnection);
         const std::int16_t key = NextKey(tblName, idField);
         if (values.size() < fields.size())
@@ -155,16 +154,11 @@ QString CTemplate::insertRecord(const QString &tblName, const QString &Flist, co
     return {};
 }
 
-QString CTemplate::AddNew(const QString &tblName, const QString &Flist, const QString &VList, const QString &idField,
-                          const QString &Delim)
-{
-    return insertRecord(tblName, Flist, VList, idField, Delim);
-}
-
+// The task editor's name for the same writer.
 QString CTemplate::AddNewTask(const QString &tblName, const QString &Flist, const QString &VList,
                               const QString &idField, const QString &Delim)
 {
-    return insertRecord(tblName, Flist, VList, idField, Delim);
+    return AddNew(tblName, Flist, VList, idField, Delim);
 }
 
 namespace {

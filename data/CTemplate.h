@@ -51,8 +51,6 @@ public:
     bool Busy() const { return m_busy; }
 
 private:
-    QString insertRecord(const QString &tblName, const QString &Flist, const QString &VList,
-                         const QString &idField, const QString &Delim);
 
     // Runs one writer: reports a failure, and notes whether it was the database being busy.
     template <typename Body>

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <memory>
 
-// The one database connection; opened once at start-up and never closed by the program.
+// The one database connection of the process: the file, opened at start-up, or the server, opened
+// by each login as that user's own role (replacing the one before). It is closed when the
+// program ends, so that the file alone holds every change.
 extern Connection SharedConnection;
 // The current result: the cursor of the most recent ExecuteSql, or nothing.
 extern std::shared_ptr<Recordset> SharedRecordset;
