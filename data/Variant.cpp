@@ -203,3 +203,16 @@ bool Variant::operator==(const Variant &o) const
     }
     return false;
 }
+
+QString BalanceWord(double received, double spent)
+{
+    const double shownSpent = FormatNumber(spent).toDouble(), shownReceived = FormatNumber(received).toDouble();
+    if (shownSpent > shownReceived)
+        return QStringLiteral("Debit of ");
+    return shownSpent == shownReceived ? QStringLiteral("Balanced") : QStringLiteral("Credit of");
+}
+
+QString BalanceWordFormula(const QString &receivedCell, const QString &spentCell)
+{
+    return QStringLiteral("=IF(%2>%1,\"Debit of\",IF(%2=%1,\"Balanced\",\"Credit of\"))").arg(receivedCell, spentCell);
+}

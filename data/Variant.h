@@ -54,6 +54,13 @@ QString FormatNumber(double value);
 // as decimal separator and no grouping, or, unless pointOnly, in the user's locale's own form
 // (grouping included). Answers false, leaving value alone, when the text is no number.
 bool ReadNumber(const QString &text, double *value, bool pointOnly = false);
+// The word beside a project's balance: "Debit of " (with its blank), "Balanced" or "Credit of",
+// comparing the totals as the ledger shows them, after their 15-digit form. The window, the
+// printed ledger and the workbook all say it by this one rule.
+QString BalanceWord(double received, double spent);
+// The same rule as a spreadsheet formula over the cells of the two totals (its words without the
+// trailing blank).
+QString BalanceWordFormula(const QString &receivedCell, const QString &spentCell);
 // A number with exactly two decimals ("0.00"), as totals and balances are shown.
 QString FormatFixed2(double value);
 // A date in the program's short form, DD/MM/YYYY.

@@ -105,13 +105,6 @@ std::pair<double, double> totalsOf(const LedgerTable &table)
     return {in, out};
 }
 
-// The balance's word, as the ledger window puts it beside the balance.
-QString wordOf(double balance)
-{
-    const double shown = round2(balance);
-    return shown < 0 ? QStringLiteral("Debit of") : shown == 0 ? QStringLiteral("Balanced") : QStringLiteral("Credit of");
-}
-
 // A text that fits a workbook cell: a longer one is cut, its end marked with "…".
 QString cellText(const QString &text)
 {
@@ -265,12 +258,10 @@ void writeXlsx(const LedgerTable &t, const QString &path, const QString &shown)
     text(totals, Remarks, QStringLiteral("Total"), bold);
     check(worksheet_write_formula_num(ws, lxw_row_t(totals), In, sum(In).constData(), boldAmount, in));
     check(worksheet_write_formula_num(ws, lxw_row_t(totals), Out, sum(Out).constData(), boldAmount, out));
-    const QString balanceCell = cellName(balanceRow, In);
     const QByteArray balanceFormula = QStringLiteral("=%1-%2").arg(cellName(totals, In), cellName(totals, Out)).toUtf8();
-    const QByteArray wordFormula = QStringLiteral("=IF(ROUND(%1,2)<0,\"Debit of\",IF(ROUND(%1,2)=0,\"Balanced\",\"Credit of\"))")
-                                       .arg(balanceCell).toUtf8();
+    const QByteArray wordFormula = BalanceWordFormula(cellName(totals, In), cellName(totals, Out)).toUtf8();
     check(worksheet_write_formula_str(ws, lxw_row_t(balanceRow), Remarks, wordFormula.constData(), bold,
-                                      wordOf(balance).toUtf8().constData()));
+                                      BalanceWord(in, out).trimmed().toUtf8().constData()));
     check(worksheet_write_formula_num(ws, lxw_row_t(balanceRow), In, balanceFormula.constData(), boldAmount, balance));
     wb.Close(shown);
 }

@@ -295,8 +295,9 @@ private:
         field(0, half, QStringLiteral("Received"), d.received, true);
         field(1, half, QStringLiteral("Spent"), d.spent, true);
         field(2, half, QStringLiteral("Balance"), d.balance, true);
-        // The balance's word stands before its amount, as in the ledger window.
-        field(2, half, QString(), d.word.trimmed(), false);
+        // The balance's word has a field of its own under the amount, so that an amount of any
+        // length never runs into it.
+        field(3, half, QString(), d.word.trimmed(), false);
     }
 
     // The running balance and the spending by head, side by side, each under its caption.

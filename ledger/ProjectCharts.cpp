@@ -8,7 +8,10 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
+#include "ui/Seams.h"
+
 #include <QSet>
+#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <numeric>
 
@@ -57,10 +60,19 @@ QString uniqueName(QString name, QSet<QString> &taken)
     return name;
 }
 
-// A name short enough for an axis label.
+// A name short enough for an axis label: at most 27 whole characters and "…", cut between
+// characters as a reader sees them, never inside an emoji or before a combining accent.
 QString shortened(const QString &name)
 {
-    return name.size() > 28 ? name.left(27) + QChar(0x2026) : name;
+    QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, name);
+    int count = 0, cut = 0;
+    for (int at = clusters.toNextBoundary(); at >= 0; at = clusters.toNextBoundary()) {
+        if (++count == 27)
+            cut = at;
+        if (count > 28)
+            return name.left(cut) + QChar(0x2026);
+    }
+    return name;
 }
 
 }  // namespace
@@ -144,7 +156,7 @@ QChart *MakeBalanceChart(const std::vector<BalancePoint> &points)
     dates->setObjectName(QString::fromLatin1(charts::kDates));
     dates->setFormat(QStringLiteral("dd/MM/yyyy"));
     dates->setTickCount(5);
-    QDate first = points.empty() ? QDate::currentDate() : points.front().date;
+    QDate first = points.empty() ? ui::Today() : points.front().date;
     QDate last = points.empty() ? first : points.back().date;
     if (first == last) {  // one day only: a day either side
         first = first.addDays(-1);

@@ -89,11 +89,3 @@ bool FillRows(ui::Grid &grid, const std::shared_ptr<Recordset> &rs, const std::v
     grid.ShowRows(std::move(source));
     return true;
 }
-
-QString BalanceWord(double received, double spent)
-{
-    const double shownSpent = FormatNumber(spent).toDouble(), shownReceived = FormatNumber(received).toDouble();
-    if (shownSpent > shownReceived)
-        return QStringLiteral("Debit of ");
-    return shownSpent == shownReceived ? QStringLiteral("Balanced") : QStringLiteral("Credit of");
-}

@@ -24,9 +24,6 @@ double ToNumber(const QString &text);
 // 15 digits the program shows, and so that no sum can overflow). Anything else reads as false.
 bool ReadAmount(const QString &text, double *amount);
 
-// The word beside a project's balance: "Debit of ", "Balanced" or "Credit of", comparing the
-// totals as the ledger shows them, after their 15-digit form.
-QString BalanceWord(double received, double spent);
 
 // A grid column as the window lays it out: its header, its width in twips and the column of
 // the query's rows that fills it.

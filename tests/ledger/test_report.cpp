@@ -1,11 +1,15 @@
 // The printed ledger and its PDF, read back as text with poppler's tools.
 #include "TestSupport.h"
 
+#include "export/LedgerExport.h"
 #include "ledger/LedgerReport.h"
+#include "ledger/ProjectCharts.h"
 #include "ledger/frmMainMenu.h"
 #include "ui/Grid.h"
 
 #include <QDir>
+#include <QtCharts/QBarCategoryAxis>
+#include <QtCharts/QChart>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -185,6 +189,47 @@ TEST_F(ReportTest, TheWindowsButtonsPrintAndSaveTheLedgerOnShow)
     int count = 0;
     EXPECT_TRUE(Pages(Path("printed.pdf"), &count).value(0).contains("Ledger of project 7: Garage"));
     EXPECT_EQ(QString::number(count) + " " + steps.join(','), "1 1/1");
+}
+
+// A balance under a cent, and one of 10^12, say the same word in the window, the PDF and the
+// workbook (its cached value and its formula alike); the PDF keeps the word and the amount apart.
+TEST_F(ReportTest, OneBalanceWordInEveryOutputAndTheAmountBesideIt)
+{
+    for (const auto &[in, out, word, amount] : {std::tuple{"10.004", "10", "Credit of", "0.00"},
+                                                {"1000000000000", "0", "Credit of", "1000000000000.00"},
+                                                {"0.1+0.2", "0.3", "Balanced", "0.00"}}) {
+        Seed("DELETE FROM tblTransaction");
+        Seed(QString("INSERT INTO tblTransaction VALUES (1,'ann','2024-03-05',2,%1,0,'in',7),"
+                     "(2,'ann','2024-03-06',1,0,%2,'out',7)").arg(in, out));
+        frmMainMenu w;
+        w.gdPreviewList->SetRow(1);
+        w.gdPreviewList_Click();
+        EXPECT_EQ(w.lblCost->text().trimmed() + " " + w.txtCashInWallet->text(), QString(word) + " " + amount);
+        answer = Path("word.pdf");
+        ASSERT_TRUE(SaveLedgerPdf(7));
+        int count = 0;
+        const QString page = Pages(answer, &count).join('\f');
+        EXPECT_TRUE(page.contains(QRegularExpression(QString("Balance +%1\n").arg(QRegularExpression::escape(amount)))) &&
+                    page.contains(QRegularExpression(QString("Start date .*  +%1\n").arg(word)))) << qPrintable(page);
+        const QString book = Path("word.xlsx");
+        WriteLedgerFile(LoadLedgerTable(7), LedgerFormat::Xlsx, book);
+        const QString sheet = Run("python3", {"-c", "import sys,zipfile; print(zipfile.ZipFile(sys.argv[1]).read("
+                                                    "'xl/worksheets/sheet1.xml').decode())", book});
+        EXPECT_TRUE(sheet.contains(QString("<f>IF(D6&gt;C6,\"Debit of\",IF(D6=C6,\"Balanced\",\"Credit of\"))</f><v>%1</v>").arg(word)))
+            << qPrintable(sheet);
+    }
+}
+
+// A chart's label is cut between whole characters, never inside an emoji.
+TEST(ChartLabels, AreCutBetweenWholeCharacters)
+{
+    const QString name = QString("x").repeated(26) + QStringLiteral(u"👩‍💻😀 tail");
+    std::unique_ptr<QChart> chart(MakeSpendingChart({{name, 5}}));
+    QBarCategoryAxis *axis = nullptr;
+    for (QAbstractAxis *a : chart->axes())
+        axis = axis ? axis : qobject_cast<QBarCategoryAxis *>(a);
+    ASSERT_TRUE(axis);
+    EXPECT_EQ(axis->categories().value(0), QString("x").repeated(26) + QStringLiteral(u"👩‍💻…"));
 }
 
 QMK_ON_BOTH_ENGINES(ReportOnBothTest);
