@@ -295,13 +295,13 @@ QString notInGroupProblem(const QString &path)
     return {};
 }
 
-// Refuses a file the system does not let the user reach: the box of the group when that is why.
-[[noreturn]] void refuseDenied(const QString &path)
+// Why the user may not reach the file: the box of the group when that is why.
+QString deniedProblem(const QString &path)
 {
     const QString problem = notInGroupProblem(path);
     if (!problem.isEmpty())
-        throw SqlError(problem);
-    throw SqlError(QStringLiteral("Cannot open the database file '%1': %2.").arg(path, QString::fromLocal8Bit(std::strerror(EACCES))));
+        return problem;
+    return QStringLiteral("Cannot open the database file '%1': %2.").arg(path, QString::fromLocal8Bit(std::strerror(EACCES)));
 }
 
 QString linkProblem(const QString &path)
@@ -309,6 +309,23 @@ QString linkProblem(const QString &path)
     return QStringLiteral("The database file '%1' was not opened: it is a link to another file, which Quillmark never "
                           "makes. It may have been put there so that Quillmark opens or makes that file. Nothing was "
                           "changed; ask whoever looks after this computer to remove '%1'.").arg(path);
+}
+
+// Why the engine could not open the file, said for the user, when something was put in the way
+// since checkPath (a side file that is not the engine's, a link at the database's name) or the
+// user may not read the file; empty otherwise.
+QString cantOpenProblem(const QString &path, int error)
+{
+    const QString problem = sideFileProblem(path);
+    if (!problem.isEmpty())
+        return problem;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (error == ELOOP || (::lstat(native.constData(), &st) == 0 && S_ISLNK(st.st_mode)))
+        return linkProblem(path);
+    if (::access(native.constData(), R_OK) != 0 && errno == EACCES)
+        return deniedProblem(path);
+    return {};
 }
 
 // Refuses what is no file of ours before the engine sees it: nothing named, a missing file (or
@@ -320,7 +337,7 @@ void checkPath(const QString &path, bool create)
         throw SqlError(QStringLiteral("No database file was named in the connection."));
     struct stat st {};
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0 && errno == EACCES)
-        refuseDenied(path);
+        throw SqlError(deniedProblem(path));
     if (S_ISLNK(st.st_mode))
         throw SqlError(linkProblem(path));
     const QString problem = sideFileProblem(path);
@@ -365,20 +382,14 @@ sqlite3 *openHandle(const QString &path, const QString &password, bool create, b
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = openKeyed(path.toUtf8(), flags, password, &db);
     *asItStands = false;
-    if ((rc & 0xff) == SQLITE_CANTOPEN && (sqlite3_system_errno(db) == EACCES || sqlite3_system_errno(db) == ELOOP)) {
-        const bool denied = sqlite3_system_errno(db) == EACCES;
-        sqlite3_close_v2(db);
-        if (denied)
-            refuseDenied(path);
-        throw SqlError(linkProblem(path));
-    }
-    if ((rc & 0xff) == SQLITE_CANTOPEN && !create) {
-        // A side file put in the way since the check is refused, never read around.
-        const QString problem = sideFileProblem(path);
+    if ((rc & 0xff) == SQLITE_CANTOPEN) {
+        const QString problem = cantOpenProblem(path, sqlite3_system_errno(db));
         if (!problem.isEmpty()) {
             sqlite3_close_v2(db);
             throw SqlError(problem);
         }
+    }
+    if ((rc & 0xff) == SQLITE_CANTOPEN && !create) {
         // A file still in write-ahead-log mode (its program was killed, or another program
         // keeps it so) cannot be read without the log's index, and a read-only folder cannot
         // hold one: read the file as it stands.
