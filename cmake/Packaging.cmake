@@ -3,7 +3,7 @@
 # The program folder is <prefix>/lib/quillmark: the executable, qmk-initdb, quillmark-setup-data
 # and Help/. The program looks for qmk.dat and xsl/ beside itself; there they are links into the
 # folder of variable data (/var/lib/quillmark for the prefix /usr, <prefix>/var/lib/quillmark
-# otherwise): data/qmk.dat and xsl/, both in folders every user may write. It also looks for
+# otherwise): data/qmk.dat and xsl/, both in folders the members of the group quillmark share. It also looks for
 # qmk.server, which names a database server to use instead of qmk.dat; there it is a link to the
 # administrator's file in /etc/quillmark (<prefix>/etc/quillmark otherwise), which no install
 # makes, so that the program uses qmk.dat until one is written. <prefix>/bin/quillmark
@@ -65,8 +65,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.quillmark.example/")
 # Qt, SQLCipher, and libpq5, the client of the database server (scripts/package.sh checks that it
 # is there). Naming one of them here as well would only repeat it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt finds no window system without its platform plugins, which no library links.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt finds no window system without its platform plugins, which no library links; the postinst
+# makes the group quillmark with groupadd, from passwd.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, passwd")
 # The help page, the web site and exported ledgers are opened with the desktop's programs.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 # The long description; CPack puts the summary above it.
@@ -78,8 +79,8 @@ in credit or in debit, and exports a project's ledger as a spreadsheet file.
 
 Several people of one computer share one installation, each with a login of
 their own; a master login adds users. All data lives in one encrypted
-database file, /var/lib/quillmark/data/qmk.dat; exported ledgers are
-written to /var/lib/quillmark/xsl.
+database file, /var/lib/quillmark/data/qmk.dat, which the members of the
+group quillmark share; exported ledgers are written to /var/lib/quillmark/xsl.
 
 Several computers can share the ledgers instead in a PostgreSQL database,
 named in /etc/quillmark/qmk.server; each user then logs in as a login of

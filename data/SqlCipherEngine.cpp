@@ -11,6 +11,8 @@
 #include <QUrl>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,9 +142,9 @@ bool isSideFile(const char *path)
 // The engine's own file-open call, and the one that replaces it. The database's folder may be
 // one that every user of the computer writes: whatever another user has put at a side file's
 // name, a symbolic link (to a file of the user running the program) or a second name of such a
-// file, is not opened, so that it can neither be written nor emptied. The main file's path is
-// resolved before it is opened, so that a link of its own (the package's, from the program
-// folder) has already been followed by then.
+// file, is not opened, so that it can neither be written nor emptied. The main file is opened
+// without following a link too: the one link the program follows, the package's from the program
+// folder, has been followed before (resolvedPath).
 using OpenCall = int (*)(const char *, int, int);
 OpenCall g_engineOpen = nullptr;
 
@@ -254,24 +256,91 @@ int openKeyed(const QByteArray &name, int flags, const QString &password, sqlite
 
 namespace {
 
-// The file's path with every link in it resolved (a new file's folder is resolved).
+// The file to open. The folder it is named in has its links resolved, and a link at the name
+// itself is followed once: the installed program folder's qmk.dat is root's link into the shared
+// folder. The name it leads to is never resolved further: a link found there was put in the shared
+// folder by someone else, and is refused by checkPath (the engine opens nothing through a link).
+// A new file is made at the name given, in its folder resolved.
 QString resolvedPath(const QString &path, bool create)
 {
-    const QFileInfo info(path);
-    if (create) {
-        const QString folder = info.absoluteDir().canonicalPath();
-        return folder.isEmpty() ? path : QDir(folder).filePath(info.fileName());
+    QString named = QFileInfo(path).absoluteFilePath();
+    if (!create) {
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(QFile::encodeName(named).constData(), target, sizeof target - 1);
+        if (n > 0)
+            named = QFileInfo(QFileInfo(named).absoluteDir(), QFile::decodeName(QByteArray(target, int(n)))).absoluteFilePath();
     }
-    const QString real = info.canonicalFilePath();
-    return real.isEmpty() ? path : real;
+    const QFileInfo info(named);
+    const QString folder = info.absoluteDir().canonicalPath();
+    return folder.isEmpty() ? named : QDir(folder).filePath(info.fileName());
+}
+
+// The text for a user whom the system keeps from the shared database because the file or its
+// folder belongs to the group quillmark, which the user is not in; empty otherwise.
+QString notInGroupProblem(const QString &path)
+{
+    const struct group *shared = ::getgrnam("quillmark");
+    if (!shared)
+        return {};
+    const gid_t gid = shared->gr_gid;
+    gid_t groups[NGROUPS_MAX];
+    const int count = ::getgroups(NGROUPS_MAX, groups);
+    if (::getegid() == gid || std::find(groups, groups + std::max(count, 0), gid) != groups + std::max(count, 0))
+        return {};
+    for (const QString &p : {path, QFileInfo(path).absolutePath()}) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(p).constData(), &st) == 0 && st.st_gid == gid)
+            return QStringLiteral("You are not allowed to use the shared Quillmark database: ask whoever looks after "
+                                  "this computer to add you to the group quillmark.");
+    }
+    return {};
+}
+
+// Why the user may not reach the file: the box of the group when that is why.
+QString deniedProblem(const QString &path)
+{
+    const QString problem = notInGroupProblem(path);
+    if (!problem.isEmpty())
+        return problem;
+    return QStringLiteral("Cannot open the database file '%1': %2.").arg(path, QString::fromLocal8Bit(std::strerror(EACCES)));
+}
+
+QString linkProblem(const QString &path)
+{
+    return QStringLiteral("The database file '%1' was not opened: it is a link to another file, which Quillmark never "
+                          "makes. It may have been put there so that Quillmark opens or makes that file. Nothing was "
+                          "changed; ask whoever looks after this computer to remove '%1'.").arg(path);
+}
+
+// Why the engine could not open the file, said for the user, when something was put in the way
+// since checkPath (a side file that is not the engine's, a link at the database's name) or the
+// user may not read the file; empty otherwise.
+QString cantOpenProblem(const QString &path, int error)
+{
+    const QString problem = sideFileProblem(path);
+    if (!problem.isEmpty())
+        return problem;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (error == ELOOP || (::lstat(native.constData(), &st) == 0 && S_ISLNK(st.st_mode)))
+        return linkProblem(path);
+    if (::access(native.constData(), R_OK) != 0 && errno == EACCES)
+        return deniedProblem(path);
+    return {};
 }
 
 // Refuses what is no file of ours before the engine sees it: nothing named, a missing file (or
-// one in the way of a new file), a folder, an empty file, side files that are not the engine's.
+// one in the way of a new file), a link, a folder, an empty file, side files that are not the
+// engine's, and a file the user may not reach.
 void checkPath(const QString &path, bool create)
 {
     if (path.isEmpty())
         throw SqlError(QStringLiteral("No database file was named in the connection."));
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 && errno == EACCES)
+        throw SqlError(deniedProblem(path));
+    if (S_ISLNK(st.st_mode))
+        throw SqlError(linkProblem(path));
     const QString problem = sideFileProblem(path);
     if (!problem.isEmpty())
         throw SqlError(problem);
@@ -314,13 +383,14 @@ sqlite3 *openHandle(const QString &path, const QString &password, bool create, b
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = openKeyed(path.toUtf8(), flags, password, &db);
     *asItStands = false;
-    if ((rc & 0xff) == SQLITE_CANTOPEN && !create) {
-        // A side file put in the way since the check is refused, never read around.
-        const QString problem = sideFileProblem(path);
+    if ((rc & 0xff) == SQLITE_CANTOPEN) {
+        const QString problem = cantOpenProblem(path, sqlite3_system_errno(db));
         if (!problem.isEmpty()) {
             sqlite3_close_v2(db);
             throw SqlError(problem);
         }
+    }
+    if ((rc & 0xff) == SQLITE_CANTOPEN && !create) {
         // A file still in write-ahead-log mode (its program was killed, or another program
         // keeps it so) cannot be read without the log's index, and a read-only folder cannot
         // hold one: read the file as it stands.

@@ -4,6 +4,7 @@
 #include "data/MyFun.h"
 #include "data/Variant.h"
 #include "export/clsExcelFile.h"
+#include "ui/OutputFile.h"
 #include "ui/Seams.h"
 
 #include <QDir>
@@ -13,19 +14,12 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 #include <QUrl>
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -325,25 +319,6 @@ void writeXls(const LedgerTable &t, const QString &path)
     }
 }
 
-// ---- writing beside the target ----
-
-void replaceTarget(const QString &partial, const QString &target, const QString &shown)
-{
-    // Readable as any new file of the user's; the partial file was made for the user alone.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    const QByteArray from = QFile::encodeName(partial);
-    const int fd = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
-    const bool synced = fd >= 0 && ::fchmod(fd, 0666 & ~mask) == 0 && ::fsync(fd) == 0;
-    const int why = errno;
-    if (fd >= 0)
-        ::close(fd);
-    if (!synced)
-        throw LedgerExportError(QStringLiteral("%1 could not be written (%2).").arg(shown, QString::fromLocal8Bit(std::strerror(why))));
-    if (std::rename(from.constData(), QFile::encodeName(target).constData()) != 0)
-        throw LedgerExportError(QStringLiteral("%1 could not be replaced (%2).").arg(shown, QString::fromLocal8Bit(std::strerror(errno))));
-}
-
 const char *suffixOf(LedgerFormat f) { return f == LedgerFormat::Xlsx ? "xlsx" : f == LedgerFormat::Csv ? "csv" : "xls"; }
 
 const QStringList &filters()
@@ -445,8 +420,10 @@ QString CsvText(const QString &text)
     QString field = text;
     if (!field.isEmpty() && QStringLiteral("=+-@\t\r").contains(field.front()))
         field.prepend(QLatin1Char('\''));
-    if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) || field.contains(QLatin1Char('\n')) ||
-        field.contains(QLatin1Char('\r')))
+    // Quoted whenever a reader could split it: spreadsheets set to other languages split on ';'
+    // (or a tab) instead of ','; the line breaks and the quote itself split every reader.
+    static const QString splitters = QStringLiteral(",;\t\"\n\r");
+    if (std::any_of(field.cbegin(), field.cend(), [](QChar c) { return splitters.contains(c); }))
         field = QLatin1Char('"') + field.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
     return field;
 }
@@ -454,21 +431,19 @@ QString CsvText(const QString &text)
 void WriteLedgerFile(const LedgerTable &table, LedgerFormat format, const QString &target)
 {
     const QString shown = QDir::toNativeSeparators(target);
-    const QFileInfo info(target);
-    // Beside the target, so that putting it in place is one rename; gone with this object on failure.
-    QTemporaryFile partial(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".part-XXXXXX"));
-    if (!partial.open())
-        throw LedgerExportError(QStringLiteral("%1 cannot be written (%2).").arg(shown, partial.errorString()));
-    const QString path = partial.fileName();
-    partial.close();
+    ui::OutputFile out(target);
+    QString why;
+    if (!out.Open(&why))
+        throw LedgerExportError(QStringLiteral("%1 cannot be written (%2).").arg(shown, why));
+    const QString path = out.PartialPath();
     if (format == LedgerFormat::Xlsx)
         writeXlsx(table, path, shown);
     else if (format == LedgerFormat::Csv)
         writeCsv(table, path, shown);
     else
         writeXls(table, path);
-    replaceTarget(path, target, shown);
-    partial.setAutoRemove(false);
+    if (!out.Commit(&why))
+        throw LedgerExportError(QStringLiteral("%1 could not be written (%2).").arg(shown, why));
 }
 
 bool ExportLedgerAs(qint32 taskId, QWidget *parent)

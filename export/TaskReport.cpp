@@ -5,6 +5,7 @@
 #include "export/GridColumns.h"
 #include "export/clsExcelFile.h"
 #include "ui/Grid.h"
+#include "ui/OutputFile.h"
 #include "ui/Seams.h"
 
 #include <QDateTime>
@@ -66,12 +67,22 @@ void ExportTaskReport(const ui::Grid &grid, const QString &taskNo, const QString
     if (taskNo.trimmed().isEmpty())
         return;
     const QString path = reportPath(ui::Now());
+    QString why;
     {
+        ui::OutputFile out(path);
         clsExcelFile xl;
         try {
-            xl.OpenFile(path);
+            const QString shown = QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"');
+            const QString folder = QFileInfo(path).absolutePath();
+            if (!QFileInfo(folder).isDir())
+                throw clsExcelFile::Error(QStringLiteral("the folder \"%1\" does not exist").arg(QDir::toNativeSeparators(folder)));
+            if (!out.Open(&why))
+                throw clsExcelFile::Error(QStringLiteral("%1 cannot be written (%2)").arg(shown, why));
+            xl.OpenFile(out.PartialPath());
             writeSheet(xl, grid, taskName, received, spent, balance);
             xl.CloseFile();
+            if (!out.Commit(&why))
+                throw clsExcelFile::Error(QStringLiteral("%1 could not be written (%2)").arg(shown, why));
         } catch (const clsExcelFile::Error &e) {
             xl.Discard();
             ui::MsgBox(QStringLiteral("The ledger could not be exported: ") + e.Reason(), ui::Buttons::OKOnly,

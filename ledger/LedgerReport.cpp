@@ -9,6 +9,7 @@
 #include "ledger/ProjectCharts.h"
 #include "ledger/ProjectFigures.h"
 #include "ledger/Steps.h"
+#include "ui/OutputFile.h"
 #include "ui/Seams.h"
 
 #include <QDir>
@@ -21,12 +22,8 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -443,21 +440,6 @@ QString suggestedPdf(qint32 taskId)
     return folder + QStringLiteral("/Project %1.pdf").arg(taskId);
 }
 
-// Puts the finished file in the target's place in one step, so that the target is never a
-// half-written file.
-bool replaceFile(const QString &from, const QString &to, QString *why)
-{
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return true;
-    *why = QString::fromLocal8Bit(std::strerror(errno));
-#ifdef Q_OS_WIN
-    // There renaming does not replace a file: the old one goes first.
-    if (QFile::exists(to) && QFile::remove(to) && QFile::rename(from, to))
-        return true;
-#endif
-    return false;
-}
-
 void tell(const QString &prompt)
 {
     ui::MsgBox(prompt, ui::Buttons::OKOnly, ui::Icon::Exclamation, AppTitle);
@@ -493,12 +475,12 @@ bool SaveLedgerPdf(qint32 taskId, QWidget *parent)
     try {
         const LedgerData data = loadLedger(taskId);
         // Written beside the target and put in its place only when complete: a cancelled or failed
-        // writing leaves an existing file as it was. The partial file goes with this object.
-        QTemporaryFile partial(target + QStringLiteral(".part-XXXXXX"));
-        if (!partial.open())
-            throw ReportError{QStringLiteral("%1 cannot be written (%2).").arg(shown, partial.errorString())};
-        const QString partialName = partial.fileName();
-        partial.close();
+        // writing leaves an existing file as it was.
+        ui::OutputFile out(target);
+        QString why;
+        if (!out.Open(&why))
+            throw ReportError{QStringLiteral("%1 cannot be written (%2).").arg(shown, why)};
+        const QString partialName = out.PartialPath();
         QPrinter printer(QPrinter::HighResolution);
         setUp(printer, taskId);
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -509,8 +491,7 @@ bool SaveLedgerPdf(qint32 taskId, QWidget *parent)
             return false;
         if (QFileInfo(partialName).size() == 0)
             throw ReportError{QStringLiteral("%1 could not be written.").arg(shown)};
-        QString why;
-        if (!replaceFile(partialName, target, &why))
+        if (!out.Commit(&why))
             throw ReportError{QStringLiteral("%1 could not be replaced (%2).").arg(shown, why)};
         return true;
     } catch (const ReportError &e) {

@@ -6,6 +6,7 @@
 #include "data/MyFun.h"
 #include "ledger/ProjectCharts.h"
 #include "ui/Look.h"
+#include "ui/OutputFile.h"
 #include "ui/Seams.h"
 
 #include <QApplication>
@@ -15,7 +16,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPainter>
-#include <QSaveFile>
+#include <QFile>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -373,20 +374,21 @@ bool frmOverview::SaveChart(QChartView *view)
         return false;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".png");
-    // The picture goes to a temporary file beside the target, which takes its name only once it
+    // The picture goes to a partial file beside the target, which takes its name only once it
     // is complete: a failure leaves any earlier file of that name as it was.
     const QPixmap picture = view->grab();
-    QSaveFile file(path);
+    ui::OutputFile out(path);
     QString why;
-    if (!file.open(QIODevice::WriteOnly)) {
-        why = file.errorString();
-    } else if (!picture.save(&file, "PNG")) {
-        why = file.error() != QFileDevice::NoError ? file.errorString()
-                                                   : QStringLiteral("The picture could not be made.");
-        file.cancelWriting();
-    } else if (!file.commit()) {
-        why = file.errorString();
+    if (out.Open(&why)) {
+        QFile file(out.PartialPath());
+        if (!file.open(QIODevice::WriteOnly))
+            why = file.errorString();
+        else if (!picture.save(&file, "PNG") || !file.flush())
+            why = file.error() != QFileDevice::NoError ? file.errorString()
+                                                       : QStringLiteral("The picture could not be made.");
     }
+    if (why.isEmpty())
+        out.Commit(&why);
     if (why.isEmpty())
         return true;
     ui::MsgBox(QStringLiteral("The chart could not be saved as ") + QDir::toNativeSeparators(path) +

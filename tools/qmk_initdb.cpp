@@ -1,8 +1,10 @@
 // qmk-initdb FILE [--demo | --large]: makes a new Quillmark database file.
+// qmk-initdb --copy FROM TO: copies a database file, its write-ahead log folded in, into a new file.
 // qmk-initdb --server CONNINFO [--demo | --large] [--sysop-password-file FILE]
 //            [--user-password-file FILE]: lays Quillmark out in an empty server database.
 // qmk-initdb --server CONNINFO --upgrade: brings a server database of an earlier version up to date.
 #include "data/Engine.h"
+#include "data/MyFun.h"
 #include "data/NewDatabase.h"
 #include "data/ServerDatabase.h"
 
@@ -10,7 +12,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <sqlcipher/sqlite3.h>
 #include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <iostream>
 #include <string>
 #include <termios.h>
@@ -22,6 +29,7 @@ int usage()
 {
     std::fprintf(stderr,
                  "usage: qmk-initdb FILE [--demo | --large]\n"
+                 "       qmk-initdb --copy FROM TO\n"
                  "       qmk-initdb --server CONNINFO [--demo | --large] [--sysop-password-file FILE]\n"
                  "                  [--user-password-file FILE]\n"
                  "       qmk-initdb --server CONNINFO --upgrade\n"
@@ -110,6 +118,114 @@ int makeServerDatabase(const QString &conninfo, Sample sample, const QString &sy
     return 0;
 }
 
+// The bytes of a regular file, read without following a link or waiting on a pipe; *st is what
+// the file was when opened. Answers false when there is no such file (errno tells why).
+bool readPlain(const QString &path, QByteArray *bytes, struct stat *st)
+{
+    bytes->clear();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = ::fstat(fd, st) == 0 && S_ISREG(st->st_mode);
+    char buffer[65536];
+    for (ssize_t n = 1; ok && n > 0;) {
+        n = ::read(fd, buffer, sizeof buffer);
+        ok = n >= 0;
+        if (n > 0)
+            bytes->append(buffer, n);
+    }
+    ::close(fd);
+    if (!ok && errno == 0)
+        errno = EINVAL;
+    return ok;
+}
+
+bool writeNew(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::NewOnly | QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
+}
+
+// Copies the database FROM, with the logs the engine keeps beside it, into the new file TO, where
+// the engine folds them in. FROM is only read, never opened by the engine, so nothing in it or
+// beside it is written or deleted, whatever is there; the files are read again until they stay
+// the same from start to end, so that a program saving meanwhile does not tear the copy. Answers
+// 0 when copied, 3 when FROM holds no Quillmark database (the key does not fit, or it holds no
+// tables), 1 on any other failure; nothing is left at TO then.
+int copyDatabase(const QString &from, const QString &to)
+{
+    const char *const sides[] = {"-wal", "-journal"};
+    QString why;
+    int status = 1;
+    for (int attempt = 0; attempt < 50 && status == 1 && why.isEmpty(); ++attempt) {
+        struct stat before[3] {}, after[3] {};
+        QByteArray bytes[3];
+        bool same = true;
+        for (int i = 0; i < 3 && why.isEmpty(); ++i) {
+            const QString path = i ? from + QLatin1String(sides[i - 1]) : from;
+            if (!readPlain(path, &bytes[i], &before[i]) && (i == 0 || errno != ENOENT))
+                why = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        for (int i = 0; i < 3 && why.isEmpty(); ++i) {
+            const QString path = i ? from + QLatin1String(sides[i - 1]) : from;
+            if (::lstat(QFile::encodeName(path).constData(), &after[i]) != 0)
+                after[i] = {};
+            same = same && after[i].st_ino == before[i].st_ino && after[i].st_size == before[i].st_size &&
+                   after[i].st_mtim.tv_sec == before[i].st_mtim.tv_sec && after[i].st_mtim.tv_nsec == before[i].st_mtim.tv_nsec;
+        }
+        if (!why.isEmpty())
+            break;
+        if (!same) {
+            ::usleep(100000);
+            continue;
+        }
+        if (bytes[0].isEmpty()) {
+            status = 3;
+            break;
+        }
+        for (int i = 0; i < 3 && why.isEmpty(); ++i) {
+            const QString path = i ? to + QLatin1String(sides[i - 1]) : to;
+            if (i && !before[i].st_ino)
+                continue;
+            if (!writeNew(path, bytes[i]))
+                why = QStringLiteral("%1 cannot be written").arg(path);
+        }
+        if (why.isEmpty())
+            status = 0;
+    }
+    if (status == 0) {
+        sqlite3 *db = nullptr;
+        sqlite3_stmt *count = nullptr;
+        int rc = sqlite3_open_v2(QFile::encodeName(to).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_key(db, kDatabasePassword, int(std::strlen(kDatabasePassword)));
+            rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &count, nullptr);
+        }
+        if (rc == SQLITE_OK)
+            rc = sqlite3_step(count) == SQLITE_ROW && sqlite3_column_int(count, 0) > 0 ? SQLITE_OK : SQLITE_NOTADB;
+        sqlite3_finalize(count);
+        // The copy is one file: its logs are folded in and removed.
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+        status = rc == SQLITE_OK ? 0 : (rc & 0xff) == SQLITE_NOTADB ? 3 : 1;
+        if (status == 1)
+            why = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
+        sqlite3_close_v2(db);
+    } else if (why.isEmpty() && status == 1) {
+        why = QStringLiteral("it kept changing while it was read");
+    }
+    if (status == 0 && !QFileInfo::exists(to + QStringLiteral("-wal"))) {
+        std::printf("qmk-initdb: copied %s to %s\n", qPrintable(from), qPrintable(to));
+        return 0;
+    }
+    for (const QString &made : {to, to + QStringLiteral("-wal"), to + QStringLiteral("-journal"), to + QStringLiteral("-shm")})
+        QFile::remove(made);
+    if (status == 3)
+        why = QStringLiteral("it holds no Quillmark database");
+    std::fprintf(stderr, "qmk-initdb: could not copy %s: %s\n", qPrintable(from), qPrintable(why));
+    return status == 0 ? 1 : status;
+}
+
 int upgradeServerDatabase(const QString &conninfo)
 {
     try {
@@ -132,6 +248,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (args.size() == 3 && args[0] == QLatin1String("--copy"))
+        return copyDatabase(args[1], args[2]);
     const bool demo = args.removeAll(QStringLiteral("--demo")) > 0;
     const bool large = args.removeAll(QStringLiteral("--large")) > 0;
     const bool upgrade = args.removeAll(QStringLiteral("--upgrade")) > 0;

@@ -2,9 +2,14 @@
 #include "DataTest.h"
 
 #include "data/NewDatabase.h"
+#include "data/SqlCipherEngine.h"
 #include "shell/MyFunMain.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <grp.h>
+#include <iostream>
 #include <QLocale>
 #include <limits>
 #include <unistd.h>
@@ -179,4 +184,77 @@ TEST_F(NewDatabase, AnExistingFileIsNeverTouchedAndANewOneIsEncrypted)
     EXPECT_EQ(Scalar("Select count(*) from tblTransaction t Where not exists (Select * from defHeads h Where "
                      "h.Id=t.HeadId and h.UserId=t.UserId and ((h.PlusMinus=0 and t.AmountOut=0) or "
                      "(h.PlusMinus<>0 and t.AmountIn=0)))"), "0");
+}
+
+// The program folder's own link into the shared folder is followed; a link found at the database's name
+// there, to another file or to none, is refused, and nothing is opened or made through it.
+TEST(DataFile, ALinkAtTheDatabasesOwnNameIsRefused)
+{
+    QTemporaryDir dir;
+    const QString prog = dir.filePath("prog/qmk.dat"), data = dir.filePath("data/qmk.dat"), victim = dir.filePath("victim");
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("prog")) && QDir().mkpath(dir.filePath("data")) && QFile::link(data, prog));
+    CreateDatabaseFile(victim);
+    const QByteArray before = BytesOf(victim);
+    for (const QString &planted : {victim, dir.filePath("made")}) {
+        ASSERT_TRUE(QFile::link(planted, data));
+        try {
+            SqlCipherEngine engine(prog, kDatabasePassword, false, 0);
+            ADD_FAILURE() << "opened through " << planted.toStdString();
+        } catch (const SqlError &e) {
+            EXPECT_EQ(e.description(), "The database file '" + data + "' was not opened: it is a link to another file, "
+                      "which Quillmark never makes. It may have been put there so that Quillmark opens or makes "
+                      "that file. Nothing was changed; ask whoever looks after this computer to remove '" + data + "'.");
+        }
+        QFile::remove(data);
+    }
+    EXPECT_EQ(BytesOf(victim), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"victim"});
+    ASSERT_TRUE(QFile::rename(victim, data));
+    EXPECT_NO_THROW(SqlCipherEngine(prog, kDatabasePassword, false, 0));
+}
+
+// Whoever is outside the group quillmark and kept from its file or its folder is told to be added to the
+// group; a member opens the file; a file of another group gets the system's reason. Run as user 65534.
+TEST(DataFile, AUserOutsideTheGroupIsToldToBeAddedToIt)
+{
+    if (const QByteArray path = qgetenv("QMK_OPEN_AS"); !path.isEmpty()) {  // the unprivileged run
+        try {
+            SqlCipherEngine engine(QString::fromLocal8Bit(path), kDatabasePassword, false, 0);
+            std::cout << "opened" << std::endl;
+        } catch (const SqlError &e) {
+            std::cout << e.description().toStdString() << std::endl;
+        }
+        return;
+    }
+    if (::getuid() != 0)
+        GTEST_SKIP() << "only root can give the files to the group quillmark";
+    if (!::getgrnam("quillmark"))
+        ASSERT_EQ(QProcess::execute("groupadd", {"--system", "quillmark"}), 0);
+    const gid_t quillmark = ::getgrnam("quillmark")->gr_gid;
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), dir.filePath("self")));
+    ::chmod(QFile::encodeName(dir.path()), 0755);
+    const QString box = "You are not allowed to use the shared Quillmark database: ask whoever looks after this "
+                        "computer to add you to the group quillmark.";
+    // The folder's mode and group, the file's group, whether the user is a member, what the user is told.
+    const std::tuple<mode_t, gid_t, gid_t, bool, QString> cases[] = {
+        {03770, quillmark, quillmark, false, box}, {0755, 0, quillmark, false, box},
+        {03770, quillmark, quillmark, true, "opened"}, {0755, 0, 0, false, "Permission denied"}};
+    int n = 0;
+    for (const auto &[folderMode, folderGroup, fileGroup, member, told] : cases) {
+        const QString folder = dir.filePath(QString::number(++n)), file = folder + "/qmk.dat";
+        ASSERT_TRUE(QDir().mkpath(folder));
+        CreateDatabaseFile(file);
+        ASSERT_TRUE(::chown(QFile::encodeName(file), 0, fileGroup) == 0 && ::chmod(QFile::encodeName(file), 0660) == 0 &&
+                    ::chown(QFile::encodeName(folder), 0, folderGroup) == 0 && ::chmod(QFile::encodeName(folder), folderMode) == 0);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QMK_OPEN_AS", file);
+        p.setProcessEnvironment(env);
+        p.start("setpriv", {"--reuid=65534", "--regid=65534", member ? "--groups=" + QString::number(quillmark) : "--clear-groups",
+                            "--", dir.filePath("self"), "--gtest_filter=DataFile.AUserOutsideTheGroupIsToldToBeAddedToIt"});
+        ASSERT_TRUE(p.waitForFinished(60000) && p.exitCode() == 0) << p.readAllStandardError().toStdString();
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        EXPECT_TRUE(out.contains(told) && (told == box || !out.contains(box))) << n << out.toStdString();
+    }
 }

@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QUrl>
 #include <sys/stat.h>
+#include <fstream>
 #include <iostream>
 #include <unistd.h>
 
@@ -265,6 +266,27 @@ TEST(ExportAs, AFailedExportLeavesTheOldFileAndNothingElse)
     }
 }
 
+// Every format is the user's alone (0600), whatever the umask, and also the group's (0660) in a folder the
+// group shares, reached directly or through a link; a set-group-id folder of the user's own group is not one.
+TEST(ExportAs, FilesAreTheUsersAloneOrTheSharingGroups)
+{
+    QTemporaryDir dir;
+    const QString plain = dir.filePath("plain"), own = dir.filePath("own"), shared = dir.filePath("shared");
+    ASSERT_TRUE(QDir().mkpath(plain) && QDir().mkpath(own) && QDir().mkpath(shared) && SharedFolder(shared));
+    ASSERT_TRUE(::chmod(QFile::encodeName(own), 02770) == 0 && QFile::link(shared, dir.filePath("link")));
+    const mode_t mask = ::umask(0);
+    for (const auto &[folder, mode] : {std::pair{plain, 0600}, {own, 0600}, {shared, 0660}, {dir.filePath("link"), 0660}})
+        for (int format = 0; format < 3; ++format) {
+            const QString target = folder + "/ledger" + QString::number(format);
+            std::ofstream(QFile::encodeName(target).constData()) << "old";  // made 0666 by the umask of 0
+            WriteLedgerFile({}, LedgerFormat(format), target);
+            struct stat st {};
+            EXPECT_TRUE(::stat(QFile::encodeName(target), &st) == 0 && st.st_size > 3) << target.toStdString();
+            EXPECT_EQ(st.st_mode & 07777, mode_t(mode)) << target.toStdString();
+        }
+    ::umask(mask);
+}
+
 TEST(ExportAs, SheetNamesAndCsvFieldsAreWhatSpreadsheetsAccept)
 {
     const std::pair<QString, QString> names[] = {
@@ -274,7 +296,7 @@ TEST(ExportAs, SheetNamesAndCsvFieldsAreWhatSpreadsheetsAccept)
     for (const auto &[name, sheet] : names)
         EXPECT_EQ(SheetNameFor(name), sheet);
     const std::pair<QString, QString> fields[] = {{"plain", "plain"}, {"=1+1", "'=1+1"}, {"-2", "'-2"}, {"+x", "'+x"},
-        {"@x", "'@x"}, {"\tx", "'\tx"}, {"\rx", "\"'\rx\""}, {"a,b", "\"a,b\""}, {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"@x", "'@x"}, {"\tx", "\"'\tx\""}, {"x;=2*3;", "\"x;=2*3;\""}, {"=1;2", "\"'=1;2\""}, {"a\tb", "\"a\tb\""}, {"\rx", "\"'\rx\""}, {"a,b", "\"a,b\""}, {"say \"hi\"", "\"say \"\"hi\"\"\""},
         {"one\ntwo", "\"one\ntwo\""}, {"a=b", "a=b"}, {"", ""}};
     for (const auto &[text, field] : fields)
         EXPECT_EQ(CsvText(text), field);

@@ -114,30 +114,42 @@ TEST_F(ExportTest, LibreOfficeReadsEveryCell)
 }
 
 // A failed export leaves no file of its own and says why; whatever was at the name stays as it was.
+// A link or a pipe at the name is replaced by the finished file, never written through. The file is
+// the user's alone, or also its group's in a folder the group shares.
 TEST_F(ExportTest, FailureRemovesThePartialFileAndSaysWhy)
 {
     const QString xsl = Folder() + "/xsl", mine = Folder() + "/mine.txt", at = "\"" + Path() + "\" ";
     const QByteArray path = QFile::encodeName(Path()), target = QFile::encodeName(mine);
     std::ofstream(target.constData()) << "keep";
     Rows rows;
-    const std::pair<std::function<bool()>, QString> cases[] = {
-        {[&] { return QDir(xsl).removeRecursively(); }, "the folder \"" + xsl + "\" does not exist"},
-        {[&] { return ::symlink(target, path) == 0; }, at + "is a symbolic link"},
-        {[&] { return ::link(target, path) == 0; }, at + "has other names linked to it"},
-        {[&] { return ::mkdir(path, 0700) == 0; }, at + "is not a regular file"},
-        {[&] { return ::mkfifo(path, 0600) == 0; }, at + "cannot be written (" + std::strerror(ENXIO) + ")"},
-        {[&] { return rows[1][3] = "", true; }, "the amount \"\" in ledger row 2 is not a number"},
+    const std::tuple<std::function<bool()>, QString, mode_t> cases[] = {
+        {[&] { return QDir(xsl).removeRecursively(); }, "the folder \"" + xsl + "\" does not exist", 0},
+        {[&] { return ::symlink(target, path) == 0; }, "", 0600},
+        {[&] { return ::link(target, path) == 0; }, "", 0600},
+        {[&] { return ::mkfifo(path, 0666) == 0; }, "", 0600},
+        {[&] { return SharedFolder(xsl); }, "", 0660},
+        {[&] { return ::mkdir(path, 0700) == 0; }, at + "could not be written (Is a directory)", 0},
+        {[&] { return rows[1][3] = "", true; }, "the amount \"\" in ledger row 2 is not a number", 0},
         {[&] { return rows[0][1] = QString(248, 'r'), true; }, "the text in row 4, column 3 is longer than 247 "
-                                                               "characters"}};
-    for (const auto &[plant, reason] : cases) {
+                                                               "characters", 0}};
+    for (const auto &[plant, reason, mode] : cases) {
         QDir(Folder()).mkdir(QStringLiteral("xsl"));
         rows = kGarage;
         ASSERT_TRUE(plant());
         const QStringList before = Exports();
-        boxes.Expect(ui::Answer::OK);
-        EXPECT_EQ(Export("Garage", rows), (std::vector<Box>{{"The ledger could not be exported: " + reason,
-                                                              ui::Buttons::OKOnly, ui::Icon::Exclamation}}));
-        EXPECT_EQ(Exports(), before);
+        boxes.Expect(reason.isEmpty() ? ui::Answer::No : ui::Answer::OK);
+        if (reason.isEmpty()) {
+            boxes.Expect(ui::Answer::OK);
+            EXPECT_EQ(Export("Garage", rows).size(), 2u);
+            EXPECT_EQ(Exports(), QStringList{QFileInfo(Path()).fileName()});
+            struct stat st {};
+            EXPECT_TRUE(::lstat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1);
+            EXPECT_EQ(st.st_mode & 07777, mode) << reason.toStdString();
+        } else {
+            EXPECT_EQ(Export("Garage", rows), (std::vector<Box>{{"The ledger could not be exported: " + reason,
+                                                                  ui::Buttons::OKOnly, ui::Icon::Exclamation}}));
+            EXPECT_EQ(Exports(), before);
+        }
         EXPECT_EQ(BytesOf(mine), "keep");
         ::unlink(path) == 0 || ::rmdir(path);
     }

@@ -17,12 +17,17 @@ mode() { [ "$(stat -c %a "$1")" = "$2" ] || fail "$1 has mode $(stat -c %a "$1")
 me=$(id -u)
 # What is at a path, a link not followed: owner, mode, type (and with a third argument, links).
 is() { local f="%u %a${3:+ %h} %F"; [ "$(stat -c "$f" "$1" 2>&1)" = "$2" ] || fail "$1 is $(stat -c "$f" "$1" 2>&1), expected $2"; }
-# The shared layout: folder 0755, sticky folders data/ and xsl/, one database file every user writes.
+# The shared layout: folder 0755, set-group-id sticky folders data/ and xsl/ and one database file, all
+# open to the group quillmark alone (as root; otherwise the running user's group).
 layout() {
-  is "$1" "$me 755 directory" && is "$1/data" "$me 1777 directory" && is "$1/xsl" "$me 1777 directory"
+  is "$1" "$me 755 directory" && is "$1/data" "$me 3770 directory" && is "$1/xsl" "$me 3770 directory"
   # Empty when a user had put an empty file in place of an old database before the upgrade.
-  is "$1/data/qmk.dat" "$me 666 1 regular$(test -s "$1/data/qmk.dat" || echo " empty") file" links
+  is "$1/data/qmk.dat" "$me 660 1 regular$(test -s "$1/data/qmk.dat" || echo " empty") file" links
+  [ "$me" != 0 ] || [ "$(stat -c %G "$1/data" "$1/xsl" "$1/data/qmk.dat" | sort -u)" = quillmark ] ||
+    fail "$1: the shared folders and the database are not the group quillmark's"
 }
+# What the encrypted database answers to a statement, through the sqlcipher client.
+query() { printf "PRAGMA key='quorvandelix';\n%s;\n" "$2" | sqlcipher "$1" 2>&1; }
 
 p=$work/prefix
 prog=$p/lib/quillmark state=$p/var/lib/quillmark
@@ -93,6 +98,22 @@ set_up "$s" && layout "$s" && stand_ins "names in data/" && said "was a folder o
 [ ! -e "$s/data/qmk.dat-journal" ] || fail "a stale journal stayed beside a new database"
 rm "$s/data/qmk.dat" && ln "$secret" "$s/data/qmk.dat"
 set_up "$s" && layout "$s" && stand_ins "hard link at the database's name" && said "a file with other names"
+# An upgrade from the layout open to every user (1777, 0666), where someone made a second name of the
+# database, and its log holds a save not yet folded in: the file is copied with the save into a file
+# of one name; the second name keeps the old file.
+s=$work/linked && mkdir -m 0755 "$s" && mkdir -m 1777 "$s/data" "$s/xsl" && db=$s/data/qmk.dat
+"$initdb" "$db" --demo >/dev/null && chmod 0666 "$db" && rows=$(query "$db" "SELECT count(*) FROM tblTransaction")
+# The client is killed after its save, so the save stays in the log.
+sqlcipher "$db" < <(echo "PRAGMA key='quorvandelix'; PRAGMA journal_mode=WAL; INSERT INTO tblStatus VALUES (99,'kept');"
+  sleep 30) >/dev/null &
+writer=$!
+for _ in $(seq 100); do [ ! -s "$db-wal" ] || break; sleep 0.05; done
+sleep 0.5 && kill -9 "$writer" && { wait "$writer" 2>/dev/null || true; } && ln "$db" "$work/second-name"
+[ -s "$db-wal" ] || fail "no log to fold in"
+set_up "$s" && layout "$s" && said "copied the database"
+[ "$rows" -gt 0 ] && [ "$(query "$db" "SELECT count(*) FROM tblTransaction")" = "$rows" ] || fail "the copy lost rows"
+[ "$(query "$db" "SELECT StatusName FROM tblStatus WHERE StatusID=99")" = kept ] || fail "the copy lost the log's save"
+[ "$(stat -c %i "$work/second-name")" != "$(stat -c %i "$db")" ] && [ -s "$work/second-name" ] || fail "the second name"
 # A folder of shared data that is a link is refused.
 ln -s "$folder" "$work/state-link"
 ! "$setup" "$work/state-link" "$initdb" >"$work/log" 2>&1 || fail "the set-up went through a link"
@@ -142,6 +163,12 @@ for how in = "~"; do
   attack $(names "$s" "$how") && set_up "$s" && stop
   layout "$s" && stand_ins "set-up under attack ($how)"
 done
+# Someone outside the group reaches nothing in the shared folders: no pipe can be put where the engine
+# keeps its log, and the database cannot be read.
+for f in "$state/data/qmk.dat-wal" "$state/xsl/a.xls"; do
+  ! setpriv --reuid=65534 --regid=65534 --clear-groups mkfifo "$f" 2>/dev/null && [ ! -e "$f" ] || fail "a non-member made $f"
+done
+! setpriv --reuid=65534 --regid=65534 --clear-groups cat "$state/data/qmk.dat" >/dev/null 2>&1 || fail "a non-member read it"
 # cmake --install over an empty folder of the earlier layout: a new database is made.
 p=$work/prefix2 && mkdir -p "$p/var/lib" && old_layout "$p/var/lib/quillmark"
 attack $(names "$p/var/lib/quillmark" -) && install_into --prefix "$p" && stop

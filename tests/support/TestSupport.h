@@ -20,6 +20,8 @@
 #include <QTest>
 #include <deque>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Records every message box and answers from a queue; a box with no answer queued fails the test.
 class ScriptedMessageBox {
@@ -284,6 +286,18 @@ inline QByteArray BytesOf(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+// Makes a folder one that a group shares, as the installed xsl/ is: set-group-id, of a group that is
+// not the user's primary one (root gives it nogroup; others one of their other groups).
+inline bool SharedFolder(const QString &dir)
+{
+    gid_t groups[64];
+    const int n = ::getuid() == 0 ? 0 : ::getgroups(64, groups);
+    gid_t other = ::getuid() == 0 ? 65534 : ::getgid();
+    for (int i = 0; i < n; ++i)
+        other = groups[i] != ::getgid() ? groups[i] : other;
+    const QByteArray d = QFile::encodeName(dir);
+    return other != ::getgid() && ::chown(d, uid_t(-1), other) == 0 && ::chmod(d, 02770) == 0;
 }
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
