@@ -2,6 +2,7 @@
 
 #include "data/MyFun.h"
 #include "data/PgEngine.h"
+#include "data/ServerUpgrade.h"
 
 #include <QRegularExpression>
 
@@ -182,9 +183,14 @@ QString ServerNameProblem(const QString &userName)
     const QString role = ServerRoleOf(userName);
     if (role.toUtf8().size() > 63)
         return QStringLiteral("The name is too long for the database server: at most 63 bytes.");
-    if (role == QLatin1String("public") || role == QLatin1String("none") || role.startsWith(QLatin1String("pg_")) ||
-        role.startsWith(QLatin1String("qmk_")))
-        return QStringLiteral("The database server keeps the name \"%1\" for itself: choose another name.").arg(role);
+    // As the server's qmk_add_user refuses them, in any letter case.
+    static const QStringList reserved{QStringLiteral("postgres"),     QStringLiteral("public"),
+                                      QStringLiteral("none"),         QStringLiteral("current_user"),
+                                      QStringLiteral("session_user"), QStringLiteral("current_role"),
+                                      QString::fromLatin1(kMasterUser)};
+    const QString lower = userName.toLower();
+    if (reserved.contains(lower) || lower.startsWith(QLatin1String("pg_")) || lower.startsWith(QLatin1String("qmk_")))
+        return QStringLiteral("The database server keeps the name \"%1\" for itself: choose another name.").arg(lower);
     return {};
 }
 
@@ -211,7 +217,7 @@ AddUserOutcome AddServerUser(PgEngine &sysop, const QString &userName, const QSt
     return AddUserOutcome::Refused;
 }
 
-void CreateServerDatabase(const QString &conninfo, const QString &adminRole, const QString &adminPassword,
+QString CreateServerDatabase(const QString &conninfo, const QString &adminRole, const QString &adminPassword,
                           const QString &sysopPassword, Sample sample, const QString &samplePassword)
 {
     Connection db;
@@ -224,7 +230,7 @@ void CreateServerDatabase(const QString &conninfo, const QString &adminRole, con
                              "('tblusers','tblstatus','tbltasks','tbltransaction','defheads','qmk_logins')")) > 0)
         throw SqlError(QStringLiteral("The database already holds Quillmark's tables; it was left as it is."));
     if (count(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname IN "
-                             "('sysop','qmk_owner','qmk_users','qmk_keys','qmk_useradmin')")) > 0)
+                             "('sysop','qmk_owner','qmk_users','qmk_keys','qmk_useradmin','qmk_reaper')")) > 0)
         throw SqlError(QStringLiteral("The server has Quillmark's roles already (they belong to the whole server, so "
                                       "it holds one Quillmark database); nothing was changed."));
 
@@ -264,9 +270,11 @@ void CreateServerDatabase(const QString &conninfo, const QString &adminRole, con
             else
                 db.ExecuteScript(QString::fromLatin1(kLargeServerData));
         }
+        UpgradeServerTo2(db);
         db.ExecuteScript(QStringLiteral("COMMIT"));
     } catch (...) {
         db.Rollback();
         throw;
     }
+    return db.Where();
 }
