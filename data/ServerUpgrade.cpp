@@ -230,7 +230,8 @@ END $$;
 )SQL";
 
 // Statistics of the values in amount, date, name and remark columns would let a member read other
-// users' values from the planner's estimates (EXPLAIN): none are kept, and those kept are dropped.
+// users' values from the planner's estimates (EXPLAIN): none are kept, those kept are dropped, and
+// the tables analyzed before are analyzed again for the columns whose statistics stay.
 const char *const kStatistics = R"SQL(
 ALTER TABLE tblTasks ALTER COLUMN TaskName SET STATISTICS 0, ALTER COLUMN StartDate SET STATISTICS 0,
     ALTER COLUMN EndDate SET STATISTICS 0, ALTER COLUMN CostUpToNow SET STATISTICS 0,
@@ -241,7 +242,16 @@ ALTER TABLE defHeads ALTER COLUMN Heads SET STATISTICS 0;
 DELETE FROM pg_statistic s USING pg_attribute a
 WHERE a.attrelid = s.starelid AND a.attnum = s.staattnum AND a.attstattarget = 0
   AND s.starelid IN ('tbltasks'::regclass, 'tbltransaction'::regclass, 'defheads'::regclass);
-ANALYZE tblTasks, tblTransaction, defHeads;
+DO $$
+DECLARE
+    t regclass;
+BEGIN
+    -- Tables never analyzed yet have nothing to refresh: the server gathers what is left in time.
+    FOR t IN SELECT oid FROM pg_class WHERE oid IN ('tbltasks'::regclass, 'tbltransaction'::regclass,
+                                                     'defheads'::regclass) AND reltuples >= 0 LOOP
+        EXECUTE format('ANALYZE %s', t);
+    END LOOP;
+END $$;
 )SQL";
 
 }  // namespace
