@@ -1,5 +1,7 @@
 // The database server as gatekeeper: logins it checks, users added only through its function, each
-// user's rows kept apart for any client, keys that several programs take at once, and a restart.
+// user's rows kept apart for any client, keys that several programs take at once, and a restart; keys
+// only its key function chooses, a key lock nobody can jam, estimates that tell nothing of others'
+// values, and a password that never travels in clear.
 #include "DataTest.h"
 
 #include "shell/MyFunMain.h"
@@ -300,7 +302,7 @@ TEST_F(ServerTest, NoMemberCanJamTheKeyLock)
     Seed("INSERT INTO tblTasks (TaskID,UserId) VALUES (1,'ann')");
     Seed("ALTER DATABASE qmk_test SET idle_in_transaction_session_timeout = '1s'");
     const auto bob = Client("bob");
-    EXPECT_TRUE(Refused(*bob, "Select * From qmk_key_locks For Update"));
+    EXPECT_TRUE(Refused(*bob, "Select * From qmk_key_locks For Update") && Refused(*bob, "Select qmk_end_stuck_holder(1)"));
     bob->Execute("Select pg_advisory_lock(hashtext('quillmark key tbltransaction'))");
     bob->ExecuteScript("SET idle_in_transaction_session_timeout = 0; SET statement_timeout = 0; BEGIN");
     bob->Execute("Select max(Id) From tblTransaction");
