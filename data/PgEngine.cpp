@@ -91,6 +91,33 @@ bool startsWithEmptyStatement(const QString &text)
 
 }  // namespace
 
+bool ServerOverNetwork(const QString &conninfo)
+{
+    char *error = nullptr;
+    PQconninfoOption *options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    if (!options) {
+        PQfreemem(error);
+        return true;  // unreadable: the connection fails anyway, and never without the checks
+    }
+    QString host, hostaddr;
+    for (const PQconninfoOption *o = options; o->keyword; ++o) {
+        if (o->val && qstrcmp(o->keyword, "host") == 0)
+            host = QString::fromUtf8(o->val);
+        else if (o->val && qstrcmp(o->keyword, "hostaddr") == 0)
+            hostaddr = QString::fromUtf8(o->val);
+    }
+    PQconninfoFree(options);
+    if (!hostaddr.isEmpty())
+        return true;
+    if (host.isEmpty())
+        host = qEnvironmentVariable("PGHOST");
+    // libpq's own default, and a folder or an abstract name, is a Unix socket of this computer.
+    for (const QString &one : host.split(QLatin1Char(',')))
+        if (!one.isEmpty() && !one.startsWith(QLatin1Char('/')) && !one.startsWith(QLatin1Char('@')))
+            return true;
+    return false;
+}
+
 QString ServerKeyStatement(const QString &statement)
 {
     static const QRegularExpression keyQuery(QStringLiteral("^Select max\\((\\w+)\\) From (\\w+)$"),
@@ -132,10 +159,15 @@ void PgEngine::connect()
     // it holds; the program's name shows in the server's list of sessions.
     // A server that cannot be reached, or a connection whose cable was pulled, is given up after
     // seconds rather than minutes, unless the connection text says otherwise.
+    // Over the network the password is sent only to the server the certificate names, through
+    // TLS bound to the login (a server that asks for the password in clear gets nothing), unless
+    // the connection text says otherwise; a Unix socket never leaves this computer.
+    const bool network = ServerOverNetwork(m_conninfo);
     const char *keys[] = {"connect_timeout", "keepalives_idle", "keepalives_interval", "keepalives_count",
-                          "tcp_user_timeout", "dbname", "user", "password", "application_name",
-                          "client_encoding", nullptr};
-    const char *values[] = {"10", "30", "10", "3", "30000", info.constData(), role.constData(),
+                          "tcp_user_timeout", "sslmode", "channel_binding", "dbname", "user", "password",
+                          "application_name", "client_encoding", nullptr};
+    const char *values[] = {"10", "30", "10", "3", "30000", network ? "verify-full" : nullptr,
+                            network ? "require" : nullptr, info.constData(), role.constData(),
                             password.constData(), "Quillmark", "UTF8", nullptr};
     m_conn = PQconnectdbParams(keys, values, 1);
     if (!m_conn)
@@ -159,6 +191,14 @@ void PgEngine::connect()
     m_where = QStringLiteral("database %1 on %2").arg(QString::fromUtf8(PQdb(m_conn)), QString::fromUtf8(host ? host : ""));
     if (port && *port && qstrcmp(port, "5432") != 0)
         m_where += QLatin1Char(':') + QString::fromUtf8(port);
+    if (PQsslInUse(m_conn)) {
+        const char *protocol = PQsslAttribute(m_conn, "protocol");
+        m_where += QStringLiteral(", encrypted (%1)").arg(QString::fromUtf8(protocol ? protocol : "TLS"));
+    } else if (host && *host != '/' && *host != '@') {
+        m_where += QStringLiteral(", not encrypted");
+    } else {
+        m_where += QStringLiteral(", through a socket of this computer (not encrypted, never on the network)");
+    }
     SetBusyTimeout(m_busyTimeout);
 }
 

@@ -21,6 +21,9 @@ public:
     // password. Throws LoginRefused when the server refuses them or the role is a superuser (the
     // program never works as one), SqlError with the server's reason when it cannot be reached.
     // asAdministrator admits any role: the database maker lays out a new database with it.
+    // A server reached over the network is reached with sslmode=verify-full and
+    // channel_binding=require unless the connection text sets them; Where() says whether the
+    // connection is encrypted.
     PgEngine(const QString &conninfo, const QString &role, const QString &password, bool asAdministrator = false);
     ~PgEngine() override;
     PgEngine(const PgEngine &) = delete;
@@ -59,6 +62,10 @@ private:
     int m_nextName = 0;
     QHash<QString, QByteArray> m_cache;  // statement text -> name of its prepared statement
 };
+
+// True when the connection text names a server reached over the network (a host name or
+// address; without a host, PGHOST), false for a Unix socket of this computer.
+bool ServerOverNetwork(const QString &conninfo);
 
 // The server's key statement for "Select max(col) From table", which must see every user's keys
 // and hold off other programs' allocations of that table until the transaction ends; empty for

@@ -183,9 +183,14 @@ QString ServerNameProblem(const QString &userName)
     const QString role = ServerRoleOf(userName);
     if (role.toUtf8().size() > 63)
         return QStringLiteral("The name is too long for the database server: at most 63 bytes.");
-    if (role == QLatin1String("public") || role == QLatin1String("none") || role.startsWith(QLatin1String("pg_")) ||
-        role.startsWith(QLatin1String("qmk_")))
-        return QStringLiteral("The database server keeps the name \"%1\" for itself: choose another name.").arg(role);
+    // As the server's qmk_add_user refuses them, in any letter case.
+    static const QStringList reserved{QStringLiteral("postgres"),     QStringLiteral("public"),
+                                      QStringLiteral("none"),         QStringLiteral("current_user"),
+                                      QStringLiteral("session_user"), QStringLiteral("current_role"),
+                                      QString::fromLatin1(kMasterUser)};
+    const QString lower = userName.toLower();
+    if (reserved.contains(lower) || lower.startsWith(QLatin1String("pg_")) || lower.startsWith(QLatin1String("qmk_")))
+        return QStringLiteral("The database server keeps the name \"%1\" for itself: choose another name.").arg(lower);
     return {};
 }
 
@@ -300,8 +305,8 @@ void ChangeServerPassword(PgEngine &own, const QString &password)
     own.RememberPassword(password);
 }
 
-void CreateServerDatabase(const QString &conninfo, const QString &adminRole, const QString &adminPassword,
-                          const QString &sysopPassword, Sample sample, const QString &samplePassword, int version)
+QString CreateServerDatabase(const QString &conninfo, const QString &adminRole, const QString &adminPassword,
+                             const QString &sysopPassword, Sample sample, const QString &samplePassword, int version)
 {
     Connection db;
     auto engine = std::make_unique<PgEngine>(conninfo, adminRole, adminPassword, true);
@@ -320,7 +325,7 @@ void CreateServerDatabase(const QString &conninfo, const QString &adminRole, con
     if (hasQuillmarkTables(db))
         throw SqlError(QStringLiteral("The database already holds Quillmark's tables; it was left as it is."));
     if (count(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname IN "
-                             "('sysop','qmk_owner','qmk_users','qmk_keys','qmk_useradmin')")) > 0)
+                             "('sysop','qmk_owner','qmk_users','qmk_keys','qmk_useradmin','qmk_reaper')")) > 0)
         throw SqlError(QStringLiteral("The server has Quillmark's roles already (they belong to the whole server, so "
                                       "it holds one Quillmark database); nothing was changed."));
 
@@ -368,4 +373,5 @@ void CreateServerDatabase(const QString &conninfo, const QString &adminRole, con
         db.Rollback();
         throw;
     }
+    return db.Where();
 }

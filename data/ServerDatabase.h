@@ -17,16 +17,17 @@ inline constexpr int kServerSchemaVersion = 2;
 // as for a local superuser). Makes the tables, indexes, statuses, roles, functions and row
 // policies, and the master role "sysop" with sysopPassword. A sample user ("demo" or "large")
 // gets samplePassword. A database that holds Quillmark's tables, or a server that has its
-// roles already, is refused and left as it is. Throws SqlError.
-void CreateServerDatabase(const QString &conninfo, const QString &adminRole, const QString &adminPassword,
+// roles already, is refused and left as it is. Answers where it was laid out, said for the user
+// (with whether the connection was encrypted). Throws SqlError.
+QString CreateServerDatabase(const QString &conninfo, const QString &adminRole, const QString &adminPassword,
                           const QString &sysopPassword, Sample sample = Sample::None,
                           const QString &samplePassword = QString(), int version = kServerSchemaVersion);
 
 // The server role a Quillmark user logs in as: the master login's own, else the name in small letters.
 QString ServerRoleOf(const QString &userName);
 
-// Why the server cannot have a user of this name (empty when it can): names it reserves, and
-// names longer than it allows.
+// Why the server cannot have a user of this name (empty when it can): names it or Quillmark
+// reserves, in any letter case, and names longer than it allows.
 QString ServerNameProblem(const QString &userName);
 
 // What adding a user on the server came to.

@@ -2,4 +2,262 @@
 
 #include "data/Engine.h"
 
-void UpgradeServerTo2(Connection &) {}
+namespace {
+
+// Keys. Only the key function chooses them: it records the key it answers for a table in
+// qmk_key_grants, under the session's process and transaction, and a row written to tblTasks,
+// tblTransaction or defHeads by a member must carry that key, which it then uses up. A key and a
+// row's user never change; an entry moves only to another project of its own user. Nobody logs
+// in as qmk_keys, which owns the grants, the lock rows and the check; the server's superuser
+// (loading samples, upgrading) is not held to it.
+//
+// The key lock is a row of qmk_key_locks, which only qmk_keys reaches, locked until the
+// transaction ends: no member can take it but by calling the key function. A member's session
+// may still call it and then sit idle (having turned its own timeouts off): a key function that
+// cannot get the lock within a moment ends a member's session that holds a key lock, through
+// qmk_end_stuck_holder, once it has been idle in its transaction for longer than the database's
+// idle timeout, or has run one statement for longer than members' statement timeout.
+const char *const kKeys = R"SQL(
+CREATE ROLE qmk_reaper NOLOGIN;
+GRANT pg_signal_backend, pg_read_all_stats TO qmk_reaper;
+
+CREATE TABLE qmk_key_locks (tbl text PRIMARY KEY);
+INSERT INTO qmk_key_locks VALUES ('tblusers'), ('tbltasks'), ('tbltransaction'), ('defheads');
+CREATE TABLE qmk_key_grants (
+    pid integer NOT NULL,
+    xid xid8 NOT NULL,
+    tbl text NOT NULL,
+    key bigint NOT NULL,
+    PRIMARY KEY (pid, xid, tbl)
+);
+REVOKE ALL ON qmk_key_locks, qmk_key_grants FROM PUBLIC;
+ALTER TABLE qmk_key_locks OWNER TO qmk_keys;
+ALTER TABLE qmk_key_grants OWNER TO qmk_keys;
+
+CREATE FUNCTION qmk_end_stuck_holder(p_pid integer) RETURNS boolean LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+    configured text;
+    idle interval := interval '30 s';
+    running interval := interval '60 s';
+BEGIN
+    -- The idle timeout the database is set to (a session may have turned its own off).
+    SELECT substr(c, length('idle_in_transaction_session_timeout=') + 1) INTO configured
+    FROM pg_db_role_setting, unnest(setconfig) AS c
+    WHERE setrole = 0 AND setdatabase = (SELECT oid FROM pg_database WHERE datname = current_database())
+      AND c LIKE 'idle\_in\_transaction\_session\_timeout=%';
+    IF configured ~ '^[0-9]{1,9}$' THEN
+        idle := configured::bigint * interval '1 ms';
+    ELSIF configured ~ '^[0-9.]+ ?[a-z]+$' THEN
+        idle := configured::interval;
+    END IF;
+    IF idle <= interval '0' THEN
+        idle := interval '30 s';
+    END IF;
+    RETURN coalesce((
+        SELECT pg_terminate_backend(a.pid, 2000)
+        FROM pg_stat_activity a JOIN pg_roles r ON r.oid = a.usesysid
+        WHERE a.pid = p_pid AND a.pid <> pg_backend_pid() AND a.datname = current_database()
+          AND NOT r.rolsuper AND pg_has_role(r.oid, 'qmk_users', 'MEMBER')
+          AND ((a.state LIKE 'idle in transaction%' AND a.state_change < clock_timestamp() - idle)
+               OR (a.state = 'active' AND a.query_start < clock_timestamp() - running))), false);
+END $$;
+
+CREATE OR REPLACE FUNCTION qmk_largest_key(p_table text, p_column text) RETURNS bigint LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    largest bigint;
+    waited_ms bigint;
+    started timestamptz := clock_timestamp();
+BEGIN
+    IF p_table || '.' || p_column NOT IN ('tblusers.id', 'tbltasks.taskid', 'tbltransaction.id',
+                                          'tbltransaction.taskid', 'defheads.id') THEN
+        RAISE EXCEPTION 'No key is given from %.%', p_table, p_column;
+    END IF;
+    IF p_table = 'tbltransaction' AND p_column = 'taskid' THEN
+        -- Read beside tblTasks' own, which the project allocator already holds.
+        SELECT max(taskid) INTO largest FROM tbltransaction;
+        RETURN largest;
+    END IF;
+    -- One allocator of a table at a time, until its transaction ends: the next one then reads
+    -- the key this one wrote. It waits as long as the caller's lock_timeout, a moment at a time.
+    SELECT setting::bigint INTO waited_ms FROM pg_settings WHERE name = 'lock_timeout';
+    LOOP
+        BEGIN
+            PERFORM set_config('lock_timeout', '200ms', true);
+            PERFORM 1 FROM qmk_key_locks WHERE tbl = p_table FOR UPDATE;
+            PERFORM set_config('lock_timeout', waited_ms || 'ms', true);
+            EXIT;
+        EXCEPTION WHEN lock_not_available THEN
+            NULL;
+        END;
+        -- Whoever holds a key lock holds qmk_key_locks itself until its transaction ends.
+        PERFORM qmk_end_stuck_holder(l.pid) FROM pg_locks l
+        WHERE l.locktype = 'relation' AND l.relation = 'qmk_key_locks'::regclass AND l.granted
+          AND l.database = (SELECT oid FROM pg_database WHERE datname = current_database())
+          AND l.pid <> pg_backend_pid();
+        IF waited_ms > 0 AND clock_timestamp() - started >= waited_ms * interval '1 ms' THEN
+            RAISE EXCEPTION 'Another program is saving in %.', p_table USING ERRCODE = 'lock_not_available';
+        END IF;
+    END LOOP;
+    -- A new project's number is above every number entries still name, as the program computes it.
+    IF p_table = 'tbltasks' THEN
+        largest := greatest((SELECT max(taskid) FROM tbltasks), (SELECT max(taskid) FROM tbltransaction));
+    ELSE
+        EXECUTE format('SELECT max(%I) FROM %I', p_column, p_table) INTO largest;
+    END IF;
+    IF p_table <> 'tblusers' THEN
+        DELETE FROM qmk_key_grants WHERE pid = pg_backend_pid() AND xid <> pg_current_xact_id();
+        INSERT INTO qmk_key_grants (pid, xid, tbl, key)
+        VALUES (pg_backend_pid(), pg_current_xact_id(), p_table, coalesce(largest, 0) + 1)
+        ON CONFLICT (pid, xid, tbl) DO UPDATE SET key = EXCLUDED.key;
+    END IF;
+    RETURN largest;
+END $$;
+
+CREATE FUNCTION qmk_check_keys() RETURNS trigger LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    new_key bigint;
+    old_key bigint;
+BEGIN
+    IF TG_TABLE_NAME = 'tbltasks' THEN
+        new_key := NEW.taskid;
+    ELSE
+        new_key := NEW.id;
+    END IF;
+    IF TG_OP = 'INSERT' THEN
+        DELETE FROM qmk_key_grants WHERE pid = pg_backend_pid() AND xid = pg_current_xact_id()
+                                     AND tbl = TG_TABLE_NAME AND key = new_key;
+        IF NOT FOUND THEN
+            RAISE EXCEPTION 'The key % of % was not given by the server''s key function.', new_key, TG_TABLE_NAME
+                USING ERRCODE = 'insufficient_privilege';
+        END IF;
+    ELSE
+        IF TG_TABLE_NAME = 'tbltasks' THEN
+            old_key := OLD.taskid;
+        ELSE
+            old_key := OLD.id;
+        END IF;
+        IF new_key IS DISTINCT FROM old_key OR NEW.userid IS DISTINCT FROM OLD.userid THEN
+            RAISE EXCEPTION 'The key and the user of a row of % do not change.', TG_TABLE_NAME
+                USING ERRCODE = 'insufficient_privilege';
+        END IF;
+    END IF;
+    IF TG_TABLE_NAME = 'tbltransaction' THEN
+        IF (TG_OP = 'INSERT' OR NEW.taskid IS DISTINCT FROM OLD.taskid)
+           AND NOT EXISTS (SELECT 1 FROM tbltasks WHERE taskid = NEW.taskid AND userid = NEW.userid) THEN
+            RAISE EXCEPTION 'An entry belongs to a project of its own user.' USING ERRCODE = 'insufficient_privilege';
+        END IF;
+    END IF;
+    RETURN NEW;
+END $$;
+
+REVOKE ALL ON FUNCTION qmk_end_stuck_holder(integer), qmk_check_keys() FROM PUBLIC;
+ALTER FUNCTION qmk_end_stuck_holder(integer) OWNER TO qmk_reaper;
+ALTER FUNCTION qmk_check_keys() OWNER TO qmk_keys;
+GRANT EXECUTE ON FUNCTION qmk_end_stuck_holder(integer) TO qmk_keys;
+GRANT EXECUTE ON FUNCTION qmk_largest_key(text, text) TO qmk_useradmin;
+
+CREATE TRIGGER qmk_keys_given BEFORE INSERT OR UPDATE ON tblTasks FOR EACH ROW
+    WHEN (current_setting('is_superuser') <> 'on') EXECUTE FUNCTION qmk_check_keys();
+CREATE TRIGGER qmk_keys_given BEFORE INSERT OR UPDATE ON tblTransaction FOR EACH ROW
+    WHEN (current_setting('is_superuser') <> 'on') EXECUTE FUNCTION qmk_check_keys();
+CREATE TRIGGER qmk_keys_given BEFORE INSERT OR UPDATE ON defHeads FOR EACH ROW
+    WHEN (current_setting('is_superuser') <> 'on') EXECUTE FUNCTION qmk_check_keys();
+)SQL";
+
+// Sessions: a transaction left idle ends after 30 seconds, a member's statement after 60, and a
+// member has at most 8 sessions at once. A member may turn their own timeouts off; the key
+// function above copes with that.
+const char *const kSessions = R"SQL(
+DO $$
+DECLARE
+    r record;
+BEGIN
+    EXECUTE format('ALTER DATABASE %I SET idle_in_transaction_session_timeout = %L', current_database(), '30s');
+    FOR r IN SELECT m.rolname FROM pg_auth_members a JOIN pg_roles m ON m.oid = a.member
+             WHERE a.roleid = 'qmk_users'::regrole LOOP
+        EXECUTE format('ALTER ROLE %I CONNECTION LIMIT 8', r.rolname);
+        EXECUTE format('ALTER ROLE %I IN DATABASE %I SET statement_timeout = %L', r.rolname, current_database(), '60s');
+    END LOOP;
+END $$;
+)SQL";
+
+// Users are added with a verifier as libpq makes it (SCRAM-SHA-256, a 16-byte salt, 32-byte keys,
+// 4096 to 100000 iterations: more would keep the server busy at every login), under the name in
+// small letters, never under a name the server or Quillmark keeps for itself, in any letter case.
+const char *const kAddUser = R"SQL(
+CREATE OR REPLACE FUNCTION qmk_add_user(p_name text, p_role text, p_verifier text) RETURNS text LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    next_id bigint;
+    parts text[];
+BEGIN
+    IF p_name IS NULL OR p_role IS NULL OR p_verifier IS NULL OR btrim(p_name) = '' THEN
+        RAISE EXCEPTION 'A user needs a name and a password.';
+    END IF;
+    IF octet_length(p_role) > 63 OR lower(p_role) IN ('postgres', 'public', 'none', 'current_user', 'session_user',
+                                                      'current_role', 'sysop')
+       OR lower(p_role) LIKE 'pg\_%' OR lower(p_role) LIKE 'qmk\_%' THEN
+        RETURN 'reserved';
+    END IF;
+    IF p_role <> lower(p_name) THEN
+        RAISE EXCEPTION 'The login of "%" must be its name in small letters.', p_name;
+    END IF;
+    parts := regexp_match(p_verifier, '^SCRAM-SHA-256\$([0-9]{4,6}):([A-Za-z0-9+/]{22}==)\$([A-Za-z0-9+/]{43}=):([A-Za-z0-9+/]{43}=)$');
+    IF parts IS NULL OR parts[1]::integer NOT BETWEEN 4096 AND 100000 THEN
+        RAISE EXCEPTION 'The password must reach the server as a SCRAM-SHA-256 verifier.';
+    END IF;
+    next_id := coalesce(qmk_largest_key('tblusers', 'id'), 0) + 1;
+    IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = p_role)
+       OR EXISTS (SELECT 1 FROM tblusers WHERE userid = p_name)
+       OR EXISTS (SELECT 1 FROM qmk_logins WHERE userid = p_name) THEN
+        RETURN 'exists';
+    END IF;
+    IF next_id > 32767 THEN
+        RAISE EXCEPTION 'Overflow: tblUsers has no key left to give (the largest is 32767).';
+    END IF;
+    EXECUTE format('CREATE ROLE %I LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE NOREPLICATION NOBYPASSRLS '
+                   'CONNECTION LIMIT 8 PASSWORD %L IN ROLE qmk_users', p_role, p_verifier);
+    EXECUTE format('ALTER ROLE %I IN DATABASE %I SET statement_timeout = %L', p_role, current_database(), '60s');
+    INSERT INTO qmk_logins (rolname, userid) VALUES (p_role, p_name);
+    INSERT INTO tblusers (id, userid, passwd) VALUES (next_id, p_name, '');
+    RETURN 'added';
+EXCEPTION WHEN duplicate_object OR unique_violation THEN
+    RETURN 'exists';
+END $$;
+)SQL";
+
+// Statistics of the values in amount, date, name and remark columns would let a member read other
+// users' values from the planner's estimates (EXPLAIN): none are kept, those kept are dropped, and
+// the tables analyzed before are analyzed again for the columns whose statistics stay.
+const char *const kStatistics = R"SQL(
+ALTER TABLE tblTasks ALTER COLUMN TaskName SET STATISTICS 0, ALTER COLUMN StartDate SET STATISTICS 0,
+    ALTER COLUMN EndDate SET STATISTICS 0, ALTER COLUMN CostUpToNow SET STATISTICS 0,
+    ALTER COLUMN CostPlanned SET STATISTICS 0, ALTER COLUMN Notes SET STATISTICS 0;
+ALTER TABLE tblTransaction ALTER COLUMN TransactionDate SET STATISTICS 0, ALTER COLUMN AmountIn SET STATISTICS 0,
+    ALTER COLUMN AmountOut SET STATISTICS 0, ALTER COLUMN Remarks SET STATISTICS 0;
+ALTER TABLE defHeads ALTER COLUMN Heads SET STATISTICS 0;
+DELETE FROM pg_statistic s USING pg_attribute a
+WHERE a.attrelid = s.starelid AND a.attnum = s.staattnum AND a.attstattarget = 0
+  AND s.starelid IN ('tbltasks'::regclass, 'tbltransaction'::regclass, 'defheads'::regclass);
+DO $$
+DECLARE
+    t regclass;
+BEGIN
+    -- Tables never analyzed yet have nothing to refresh: the server gathers what is left in time.
+    FOR t IN SELECT oid FROM pg_class WHERE oid IN ('tbltasks'::regclass, 'tbltransaction'::regclass,
+                                                     'defheads'::regclass) AND reltuples >= 0 LOOP
+        EXECUTE format('ANALYZE %s', t);
+    END LOOP;
+END $$;
+)SQL";
+
+}  // namespace
+
+void UpgradeServerTo2(Connection &db)
+{
+    for (const char *step : {kKeys, kSessions, kAddUser, kStatistics})
+        db.ExecuteScript(QString::fromLatin1(step));
+}

@@ -106,15 +106,17 @@ int makeServerDatabase(const QString &conninfo, Sample sample, const QString &sy
     const QString user = sample == Sample::Demo ? QStringLiteral("demo") : QStringLiteral("large");
     if (sample != Sample::None && !passwordFor(user, userFile, &userPassword))
         return 1;
+    QString where;
     try {
-        CreateServerDatabase(conninfo, QString(), QString(), sysopPassword, sample, userPassword);
+        where = CreateServerDatabase(conninfo, QString(), QString(), sysopPassword, sample, userPassword);
     } catch (const SqlError &e) {
         std::fprintf(stderr, "qmk-initdb: could not lay out the database: %s\n", qPrintable(e.description()));
         return 1;
     }
-    std::printf("qmk-initdb: laid out Quillmark in the server database%s\n",
-                sample == Sample::Demo ? " with the demo user \"demo\""
-                : sample == Sample::Large ? " with the user \"large\" and 32,767 projects" : "");
+    // Where, and whether the passwords travelled encrypted.
+    std::printf("qmk-initdb: laid out Quillmark in %s%s\n", qPrintable(where),
+                sample == Sample::Demo ? ", with the demo user \"demo\""
+                : sample == Sample::Large ? ", with the user \"large\" and 32,767 projects" : "");
     return 0;
 }
 

@@ -1,11 +1,20 @@
 // The database server as gatekeeper: logins it checks, users added only through its function, each
-// user's rows kept apart for any client, keys that several programs take at once, and a restart.
+// user's rows kept apart for any client, keys that several programs take at once, and a restart; keys
+// only its key function chooses, a key lock nobody can jam, estimates that tell nothing of others'
+// values, and a password that never travels in clear.
 #include "DataTest.h"
 
 #include "shell/MyFunMain.h"
 #include "shell/frmAbout.h"
 
 #include <QProcess>
+#include <QRegularExpression>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -60,10 +69,12 @@ TEST_F(ServerTest, TheServerChecksEveryLoginAndMakesUsersOnlyThroughItsFunction)
 {
     ASSERT_EQ(LogIn("sysop", ServerScene::kSysopPassword), "sysop");
     EXPECT_EQ(frmAbout().lblDatabase->text(), "Database: database qmk_test on " + server->conninfo.section(' ', 0, 0).mid(5) +
-                                                  ":" + server->conninfo.section(' ', 1, 1).mid(5));
+                                                  ":" + server->conninfo.section(' ', 1, 1).mid(5) +
+                                                  ", through a socket of this computer (not encrypted, never on the network)");
     const QString exists = "User Already Exists !|" + QString::number(int(ui::Icon::Critical));
     const struct { QString name, box; } adds[] = {
-        {"Ann", ""}, {"aNN", exists}, {"Élodie", ""}, {"ÉLODIE", exists}, {"sysop", exists},
+        {"Ann", ""}, {"aNN", exists}, {"Élodie", ""}, {"ÉLODIE", exists},
+        {"SysOp", "The database server keeps the name \"sysop\" for itself: choose another name."},
         {"public", "The database server keeps the name \"public\" for itself: choose another name."},
         {"PG_monitor", "The database server keeps the name \"pg_monitor\" for itself: choose another name."},
         {"qmk_super", "The database server keeps the name \"qmk_super\" for itself: choose another name."},
@@ -146,6 +157,7 @@ TEST_F(ServerTest, EachUserReachesOnlyTheirOwnRowsWhateverTheClient)
 TEST_F(ServerTest, FourProgramsSavingAtOnceStoreEveryEntryOnceUnderAKeyOfItsOwn)
 {
     ASSERT_EQ(server->AddUser("ann"), AddUserOutcome::Added);
+    Seed("INSERT INTO tblTasks (TaskID,UserId) VALUES (1,'ann')");
     std::vector<std::unique_ptr<QProcess>> writers;
     for (int i = 0; i < 4; ++i) {
         writers.push_back(std::make_unique<QProcess>());
@@ -169,6 +181,7 @@ TEST_F(ServerTest, FourProgramsSavingAtOnceStoreEveryEntryOnceUnderAKeyOfItsOwn)
 TEST_F(ServerTest, ASaveAfterARestartSaysWhyOnceAndTheNextConnectsAgain)
 {
     ASSERT_EQ(server->AddUser("ann"), AddUserOutcome::Added);
+    Seed("INSERT INTO tblTasks (TaskID,UserId) VALUES (1,'ann')");
     SharedConnection.Use(Client("ann"));
     CTemplate dao;
     const auto save = [&](int amount) {
@@ -229,13 +242,186 @@ TEST_F(ServerTest, TheDatabaseMakerLaysOutOnlyAnEmptyDatabase)
     server.reset();
     ResetProcessState();
     super.Execute("DROP DATABASE qmk_test WITH (FORCE)");
-    for (const char *role : {"sysop", "qmk_keys", "qmk_useradmin", "qmk_users", "qmk_owner"})
+    for (const char *role : {"sysop", "qmk_keys", "qmk_useradmin", "qmk_users", "qmk_owner", "qmk_reaper"})
         super.Execute(QString("DROP ROLE %1").arg(role));
     EXPECT_EQ(initdb("qmk_other"), "0 ");
     PgEngine demo(at + "qmk_other", "demo", "Demo pass");
     EXPECT_EQ(demo.Execute("Select count(*) From tblTasks")->Fields(0).toInt64(), 3);
+    EXPECT_EQ(Joined(demo, "Select rolconnlimit::text||' '||current_setting('statement_timeout') From pg_roles Where "
+                           "rolname='demo'"), QStringList{"8 1min"});  // a user of the sample too
     EXPECT_THROW(PgEngine(at + "qmk_other", "sysop", "Demo pass "), LoginRefused);
     PgEngine(at + "qmk_other", "sysop", "Demo pass");
+}
+
+// ann, with a client of her own, cannot choose a key: a row carries the key the server's key function
+// gave her session in that transaction, keys and users never change, an entry stays under a project of
+// her own. The program's Saves get their keys as before; an entry moves to another of her projects.
+TEST_F(ServerTest, OnlyTheKeyFunctionChoosesKeys)
+{
+    ASSERT_EQ(server->AddUser("ann"), AddUserOutcome::Added);
+    ASSERT_EQ(server->AddUser("bob"), AddUserOutcome::Added);
+    Seed("INSERT INTO tblTasks (TaskID,UserId) VALUES (1,'ann'),(2,'bob'),(3,'ann')");
+    Seed("INSERT INTO tblTransaction (Id,UserId,TaskID) VALUES (1,'ann',1),(2,'ann',9)");  // 9: a deleted project
+    const auto ann = Client("ann");
+    for (const char *sql : {"INSERT INTO tblTasks (TaskID,UserId) VALUES (32767,'ann')",
+                            "INSERT INTO tblTransaction (Id,UserId,TaskID) VALUES (2147483647,'ann',1)",
+                            "INSERT INTO defHeads (Id,UserId) VALUES (32767,'ann')", "Update tblTasks Set TaskID=32767",
+                            "Update tblTransaction Set Id=32767 Where Id=1", "Update tblTransaction Set TaskID=2 Where Id=1",
+                            "Update tblTransaction Set TaskID=32767 Where Id=1"})
+        EXPECT_TRUE(Refused(*ann, sql)) << sql;
+    const auto refusedAfterKey = [&](const QString &key, const QString &insert) {
+        ann->BeginWrite();
+        ann->Execute(key);
+        const bool refused = Refused(*ann, insert);
+        refused ? ann->Rollback() : ann->Commit();
+        return refused;
+    };
+    EXPECT_TRUE(refusedAfterKey("Select max(Id) From defHeads", "INSERT INTO defHeads (Id,UserId) VALUES (2,'ann')"));
+    EXPECT_TRUE(refusedAfterKey("Select max(TaskID) From tblTasks", "INSERT INTO tblTasks (TaskID,UserId) VALUES (4,'ann')"));
+    EXPECT_TRUE(refusedAfterKey("Select max(Id) From tblTransaction", "INSERT INTO tblTransaction (Id,UserId,TaskID) VALUES (3,'ann',2)"));
+    EXPECT_TRUE(refusedAfterKey("Select max(Id) From tblTransaction", "INSERT INTO tblTransaction (Id,UserId,TaskID) VALUES (3,'ann',9)"));
+    ann->Execute("Select max(Id) From defHeads");  // a key given outside the writing transaction
+    EXPECT_TRUE(Refused(*ann, "INSERT INTO defHeads (Id,UserId) VALUES (1,'ann')"));
+    EXPECT_FALSE(refusedAfterKey("Select max(Id) From defHeads", "INSERT INTO defHeads (Id,UserId) VALUES (1,'ann')"));
+
+    SharedConnection.Use(Client("ann"));
+    CTemplate dao;
+    dao.AddNewTask("tblTasks", "UserId<<>>TaskName", "'ann'<<>>'New'", "TaskID", "<<>>");
+    dao.AddNew("tblTransaction", "UserId<<>>TaskID", "'ann'<<>>10", "Id", "<<>>");
+    dao.AddNew("defHeads", "UserId<<>>Heads", "'ann'<<>>'Fuel'", "Id", "<<>>");
+    dao.UpdateData("tblTransaction", "UserId<<>>TaskID", "'ann'<<>>3", "Id", Variant(1), "<<>>");
+    EXPECT_EQ(Joined("Select 'task', max(TaskID) From tblTasks Union All Select 'entry '||Id, TaskID From tblTransaction "
+                     "Union All Select 'head', max(Id) From defHeads Order by 1"),
+              (QStringList{"entry 1|3", "entry 2|9", "entry 3|10", "head|2", "task|10"}));
+}
+
+// bob holds the lock the key function once took, then the key function's own with his timeouts off, idle
+// in his transaction: ann's Save gets its key once he has been idle longer than the database's idle timeout
+// (a second here), and his session is ended. A member has at most 8 sessions and a statement timeout.
+TEST_F(ServerTest, NoMemberCanJamTheKeyLock)
+{
+    ASSERT_EQ(server->AddUser("ann"), AddUserOutcome::Added);
+    ASSERT_EQ(server->AddUser("bob"), AddUserOutcome::Added);
+    Seed("INSERT INTO tblTasks (TaskID,UserId) VALUES (1,'ann')");
+    Seed("ALTER DATABASE qmk_test SET idle_in_transaction_session_timeout = '1s'");
+    const auto bob = Client("bob");
+    EXPECT_TRUE(Refused(*bob, "Select * From qmk_key_locks For Update") && Refused(*bob, "Select qmk_end_stuck_holder(1)"));
+    bob->Execute("Select pg_advisory_lock(hashtext('quillmark key tbltransaction'))");
+    bob->ExecuteScript("SET idle_in_transaction_session_timeout = 0; SET statement_timeout = 0; BEGIN");
+    bob->Execute("Select max(Id) From tblTransaction");
+    SharedConnection.Use(Client("ann"));
+    SharedConnection.SetBusyTimeout(10000);  // a machine busy with other tests is slow to end him
+    CTemplate().AddNew("tblTransaction", "UserId<<>>TaskID", "'ann'<<>>1", "Id", "<<>>");
+    EXPECT_EQ(Joined("Select Id From tblTransaction"), QStringList{"1"});
+    EXPECT_THROW(bob->Execute("Select 1"), SqlError);
+
+    std::vector<std::unique_ptr<PgEngine>> sessions;
+    for (int i = 0; i < 7; ++i)
+        sessions.push_back(Client("ann"));
+    EXPECT_EQ(Joined(*sessions[0], "Show statement_timeout"), QStringList{"1min"});
+    EXPECT_THROW(Client("ann"), SqlError);
+}
+
+// bob reads nothing of ann's amounts, dates, names and remarks from the planner's estimates: a value
+// she holds and one nobody holds are estimated alike.
+TEST_F(ServerTest, ThePlannersEstimatesTellNothingOfOtherUsersValues)
+{
+    ASSERT_EQ(server->AddUser("ann"), AddUserOutcome::Added);
+    ASSERT_EQ(server->AddUser("bob"), AddUserOutcome::Added);
+    Seed("INSERT INTO tblTasks SELECT i,'ann',2,'Secret','2026-05-01','2026-05-01',9999,9999,'Secret' FROM generate_series(1,500) i");
+    Seed("INSERT INTO tblTransaction SELECT i,'ann','2026-05-01',1,9999,9999,'Secret',1 FROM generate_series(1,500) i");
+    Seed("INSERT INTO defHeads SELECT i,'Secret',1,'ann' FROM generate_series(1,500) i");
+    Seed("ANALYZE");
+    const auto bob = Client("bob");
+    const auto estimate = [&](const QString &where) {
+        return QRegularExpression("rows=(\\d+)").match(Joined(*bob, "EXPLAIN Select * From " + where).value(0)).captured(1);
+    };
+    for (const auto &[held, none] : std::vector<std::pair<QString, QString>>{
+             {"tblTransaction Where AmountIn>9000", "tblTransaction Where AmountIn<9000"},
+             {"tblTransaction Where AmountOut=9999", "tblTransaction Where AmountOut=1"},
+             {"tblTransaction Where Remarks='Secret'", "tblTransaction Where Remarks='Public'"},
+             {"tblTransaction Where TransactionDate>'2026-01-01'", "tblTransaction Where TransactionDate<'2026-01-01'"},
+             {"tblTasks Where TaskName='Secret'", "tblTasks Where TaskName='Public'"},
+             {"tblTasks Where StartDate>'2026-01-01'", "tblTasks Where StartDate<'2026-01-01'"},
+             {"tblTasks Where EndDate>'2026-01-01'", "tblTasks Where EndDate<'2026-01-01'"},
+             {"tblTasks Where CostUpToNow>9000 Or CostPlanned>9000", "tblTasks Where CostUpToNow<9000 Or CostPlanned<9000"},
+             {"tblTasks Where Notes='Secret'", "tblTasks Where Notes='Public'"},
+             {"defHeads Where Heads='Secret'", "defHeads Where Heads='Public'"}})
+        EXPECT_EQ(estimate(held), estimate(none)) << held.toStdString();
+}
+
+// A server on the network that asks for the password in clear gets none, unless the connection text
+// itself turns both TLS and channel binding off; a socket of this computer needs neither.
+TEST_F(ServerTest, APasswordNeverTravelsInClearToAServerOnTheNetwork)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+    // Declines encryption, then asks for the password in clear and keeps what comes.
+    const auto fakeServer = [listener](QByteArray *heard) {
+        pollfd waiting{listener, POLLIN, 0};
+        if (::poll(&waiting, 1, 10000) != 1)
+            return;
+        const int c = ::accept(listener, nullptr, nullptr);
+        bool asked = false;
+        for (char buffer[512];;) {
+            const ssize_t n = ::read(c, buffer, sizeof buffer);
+            if (n > 0)
+                heard->append(buffer, int(n));
+            if (n <= 0 || asked)
+                break;
+            if (n == 8 && (buffer[7] == 0x2f || buffer[7] == 0x30))  // a request for TLS or GSS encryption
+                (void)!::write(c, "N", 1);
+            else
+                asked = ::write(c, "R\0\0\0\x08\0\0\0\x03", 9) == 9;
+        }
+        ::close(c);
+    };
+    const QString at = QString("host=localhost hostaddr=127.0.0.1 port=%1 dbname=qmk ").arg(ntohs(address.sin_port));
+    for (const QString &options : {"", "sslmode=disable", "sslmode=disable channel_binding=disable"}) {
+        QByteArray heard;
+        std::thread fake(fakeServer, &heard);
+        EXPECT_THROW(PgEngine(at + options, "ann", "Clear secret"), SqlError);
+        fake.join();
+        EXPECT_EQ(heard.contains("Clear secret"), options.contains("channel_binding")) << options.toStdString();
+    }
+    ::close(listener);
+    EXPECT_TRUE(ServerOverNetwork("postgresql://ledgers.lan/quillmark") && ServerOverNetwork("host=/tmp,db.lan"));
+    EXPECT_FALSE(ServerOverNetwork("host=/run/postgresql dbname=x") || ServerOverNetwork("postgresql://%2Ftmp/x"));
+}
+
+// sysop, with any client, adds a user only with a verifier as libpq makes it and a name the server keeps
+// for nobody, in any letter case; the login is the name in small letters. The window says the same.
+TEST_F(ServerTest, AddingAUserTakesOnlySoundVerifiersAndNames)
+{
+    const auto sysop = Client("sysop", ServerScene::kSysopPassword);
+    const QString good = QString::fromLatin1(sysop->PasswordVerifier("ann", "pw"));
+    const QString salt = good.section('$', 1).section(':', 1), keys = good.section('$', 2);
+    const auto add = [&](const QString &name, const QString &role, const QString &verifier) {
+        try {
+            return sysop->Execute("Select qmk_add_user(" + QuoteSql(name) + "," + QuoteSql(role) + "," + QuoteSql(verifier) + ")")
+                ->Fields(0).toString();
+        } catch (const SqlError &) {
+            return QString("refused");
+        }
+    };
+    for (const QString &verifier : {"SCRAM-SHA-256$2000000000:" + salt + "$" + keys, "SCRAM-SHA-256$4095:" + salt + "$" + keys,
+                                    "SCRAM-SHA-256$100001:" + salt + "$" + keys, "SCRAM-SHA-256$4096:c2FsdA==$" + keys,
+                                    "SCRAM-SHA-256$4096:" + salt + "$a2V5:a2V5", good + "=", "md5" + keys})
+        EXPECT_EQ(add("Ann", "ann", verifier), "refused") << verifier.toStdString();
+    for (const QString name : {"Postgres", "PUBLIC", "None", "Current_User", "SESSION_user", "SysOp", "PG_x", "Qmk_x"}) {
+        EXPECT_EQ(add(name, name, good), "reserved") << name.toStdString();
+        EXPECT_FALSE(ServerNameProblem(name).isEmpty()) << name.toStdString();
+    }
+    EXPECT_EQ(add("Ann", "Ann", good), "refused");
+    EXPECT_EQ(add("Ann", "ann", good), "added");
+    EXPECT_EQ(Joined("Select rolname From pg_roles Where rolname ILIKE 'pg\\_x' Or rolname ILIKE 'qmk\\_x' Or rolname='ann'"),
+              QStringList{"ann"});
 }
 
 }  // namespace
