@@ -228,8 +228,9 @@ TEST(DataFile, AUserOutsideTheGroupIsToldToBeAddedToIt)
     }
     if (::getuid() != 0)
         GTEST_SKIP() << "only root can give the files to the group quillmark";
-    if (!::getgrnam("quillmark"))
+    if (!::getgrnam("quillmark")) {
         ASSERT_EQ(QProcess::execute("groupadd", {"--system", "quillmark"}), 0);
+    }
     const gid_t quillmark = ::getgrnam("quillmark")->gr_gid;
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), dir.filePath("self")));

@@ -383,7 +383,7 @@ TEST_F(ServerTest, APasswordNeverTravelsInClearToAServerOnTheNetwork)
         ::close(c);
     };
     const QString at = QString("host=localhost hostaddr=127.0.0.1 port=%1 dbname=qmk ").arg(ntohs(address.sin_port));
-    for (const QString &options : {"", "sslmode=disable", "sslmode=disable channel_binding=disable"}) {
+    for (const QString options : {"", "sslmode=disable", "sslmode=disable channel_binding=disable"}) {
         QByteArray heard;
         std::thread fake(fakeServer, &heard);
         EXPECT_THROW(PgEngine(at + options, "ann", "Clear secret"), SqlError);

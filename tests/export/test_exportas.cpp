@@ -175,8 +175,8 @@ TEST_P(ExportAsTest, EveryReaderSeesTheLedgerExactly)
              {QString("C%1").arg(t), QString("=SUM(C3:C%1)").arg(t - 2), in},
              {QString("D%1").arg(t), QString("=SUM(D3:D%1)").arg(t - 2), out},
              {balance, QString("=C%1-D%1").arg(t), in - out},
-             {QString("B%1").arg(t + 1), QString("=IF(ROUND(%1,2)<0,\"Debit of\",IF(ROUND(%1,2)=0,\"Balanced\",\"Credit of\"))")
-                                              .arg(balance), "Credit of"}})
+             {QString("B%1").arg(t + 1), QString("=IF(D%1>C%1,\"Debit of\",IF(D%1=C%1,\"Balanced\",\"Credit of\"))").arg(t),
+              "Credit of"}})
         EXPECT_EQ(QJsonArray({cells[cell][1], cells[cell][2], cells[cell][3]}), (QJsonArray{"f", formula, value}));
 
     const QJsonArray table = Python(kCsv, Folder() + "/table.csv").toArray();
