@@ -146,7 +146,8 @@ BEGIN
     END IF;
     IF TG_TABLE_NAME = 'tbltransaction' THEN
         IF (TG_OP = 'INSERT' OR NEW.taskid IS DISTINCT FROM OLD.taskid)
-           AND NOT EXISTS (SELECT 1 FROM tbltasks WHERE taskid = NEW.taskid AND userid = NEW.userid) THEN
+           AND NOT EXISTS (SELECT 1 FROM tbltasks WHERE taskid = NEW.taskid
+                           AND userid COLLATE "C" = NEW.userid COLLATE "C") THEN
             RAISE EXCEPTION 'An entry belongs to a project of its own user.' USING ERRCODE = 'insufficient_privilege';
         END IF;
     END IF;
@@ -211,8 +212,8 @@ BEGIN
     END IF;
     next_id := coalesce(qmk_largest_key('tblusers', 'id'), 0) + 1;
     IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = p_role)
-       OR EXISTS (SELECT 1 FROM tblusers WHERE userid = p_name)
-       OR EXISTS (SELECT 1 FROM qmk_logins WHERE userid = p_name) THEN
+       OR EXISTS (SELECT 1 FROM tblusers WHERE qmk_fold(userid) COLLATE "C" = qmk_fold(p_name))
+       OR EXISTS (SELECT 1 FROM qmk_logins WHERE qmk_fold(userid) COLLATE "C" = qmk_fold(p_name)) THEN
         RETURN 'exists';
     END IF;
     IF next_id > 32767 THEN
@@ -254,10 +255,33 @@ BEGIN
 END $$;
 )SQL";
 
+// Two names are one name when they differ in letter case only, as in the database file: the
+// server's collation also took characters of another width (ｄｅｍｏ) for the same. Names are kept
+// unique by their small letters (the final sigma written as any sigma, as the file folds it), and
+// every row belongs to the user whose name it carries exactly (the comparisons say COLLATE "C":
+// a result of the fold keeps the column's collation, which would take the look-alikes as one), so that no look-alike name reaches
+// another user's rows.
+const char *const kNames = R"SQL(
+CREATE FUNCTION qmk_fold(p_name text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE
+    AS $$ SELECT replace(lower(p_name COLLATE "und-x-icu"), chr(962), chr(963)) $$;
+ALTER FUNCTION qmk_fold(text) OWNER TO qmk_owner;
+ALTER TABLE tblUsers DROP CONSTRAINT IF EXISTS tblusers_userid_key;
+CREATE UNIQUE INDEX ixUsersByName ON tblUsers ((qmk_fold(UserId) COLLATE "C"));
+ALTER TABLE qmk_logins DROP CONSTRAINT IF EXISTS qmk_logins_userid_key;
+CREATE UNIQUE INDEX ixLoginsByName ON qmk_logins ((qmk_fold(UserId) COLLATE "C"));
+ALTER POLICY own_row ON tblUsers USING (UserId = (SELECT qmk_me()) AND UserId COLLATE "C" = (SELECT qmk_me()));
+ALTER POLICY own_rows ON tblTasks USING (UserId = (SELECT qmk_me()) AND UserId COLLATE "C" = (SELECT qmk_me()))
+    WITH CHECK (UserId COLLATE "C" = (SELECT qmk_me()));
+ALTER POLICY own_rows ON tblTransaction USING (UserId = (SELECT qmk_me()) AND UserId COLLATE "C" = (SELECT qmk_me()))
+    WITH CHECK (UserId COLLATE "C" = (SELECT qmk_me()));
+ALTER POLICY own_rows ON defHeads USING (UserId = (SELECT qmk_me()) AND UserId COLLATE "C" = (SELECT qmk_me()))
+    WITH CHECK (UserId COLLATE "C" = (SELECT qmk_me()));
+)SQL";
+
 }  // namespace
 
 void UpgradeServerTo2(Connection &db)
 {
-    for (const char *step : {kKeys, kSessions, kAddUser, kStatistics})
+    for (const char *step : {kNames, kKeys, kSessions, kAddUser, kStatistics})
         db.ExecuteScript(QString::fromLatin1(step));
 }

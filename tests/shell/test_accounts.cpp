@@ -177,4 +177,33 @@ TEST_F(AccountsTest, AServerDatabaseOfTheVersionBeforeIsUpgradedByTheMakerAndPas
     SharedConnection.Execute("Select count(*) From tblTasks");  // the program's own connection still works
 }
 
+// Names that differ in letter case only are one name on both engines; names that differ in width,
+// accents or letters are names of their own, and on the server a look-alike name reaches no row of
+// the user it looks like.
+class SameNamesTest : public OnBothEngines<AccountsTest> {};
+QMK_ON_BOTH_ENGINES(SameNamesTest);
+TEST_P(SameNamesTest, OnlyLetterCaseMakesTwoNamesOne)
+{
+    OpenDatabase();
+    ASSERT_EQ(LogIn("sysop", server ? ServerScene::kSysopPassword : "quorvandelix"), "sysop");
+    const struct { QString name; bool taken; } names[] = {
+        {"demo", false}, {"DEMO", true}, {QStringLiteral(u"\uff44\uff45\uff4d\uff4f"), false},
+        {QStringLiteral(u"\u00c9lodie"), false}, {QStringLiteral(u"\u00c9LODIE"), true}, {"Elodie", false},
+        {QStringLiteral(u"\u039f\u0394\u039f\u03a3"), false}, {QStringLiteral(u"\u03bf\u03b4\u03bf\u03c3"), true},
+        {QStringLiteral(u"stra\u00dfe"), false}, {"STRASSE", false}};
+    for (const auto &n : names) {
+        if (n.taken)
+            boxes.Expect();
+        SaveUserThroughWindow(n.name, "password1");
+        EXPECT_EQ(boxes.Count(), n.taken ? 1 : 0) << n.name.toStdString();
+        boxes.Forget();
+    }
+    if (!server)
+        return;
+    server->admin->Execute("INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName) VALUES (1,'demo',2,'secret')");
+    PgEngine lookalike(server->conninfo, QStringLiteral(u"\uff44\uff45\uff4d\uff4f"), "password1");
+    EXPECT_EQ(lookalike.Execute("Select count(*) From tblTasks")->Fields(0).toInt64(), 0);
+    EXPECT_EQ(lookalike.Execute("Select count(*) From tblUsers")->Fields(0).toInt64(), 1);
+}
+
 }  // namespace
