@@ -211,9 +211,9 @@ AddUserOutcome AddServerUser(PgEngine &sysop, const QString &userName, const QSt
         return AddUserOutcome::Added;
     if (answer == QLatin1String("exists"))
         return AddUserOutcome::Exists;
+    // The names the program knows to be the server's were refused above; this is one it keeps besides.
     if (why)
-        *why = ServerNameProblem(userName).isEmpty() ? QStringLiteral("The database server refused the name.")
-                                                     : ServerNameProblem(userName);
+        *why = QStringLiteral("The database server refused the name.");
     return AddUserOutcome::Refused;
 }
 
