@@ -155,6 +155,10 @@ TEST_F(AccountsTest, AServerDatabaseOfTheVersionBeforeIsUpgradedByTheMakerAndPas
 {
     server = std::make_unique<ServerScene>(1);
     ASSERT_EQ(server->AddUser("Ann"), AddUserOutcome::Added);
+    server->admin->Execute("INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (1,'Fuel',1,'Ann')");
+    server->admin->Execute("INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName) VALUES (1,'Ann',2,'Shed'),(2,'Ann',2,'Roof')");
+    server->admin->Execute("INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,TaskID) "
+                           "VALUES (1,'Ann','2026-03-05',1,0,12.5,1)");
     boxes.Expect();
     EXPECT_EQ(LogIn("Ann", ServerScene::kUserPassword), "");
     EXPECT_TRUE(boxes.Last().contains("qmk-initdb --server \"" + server->conninfo + "\" --upgrade")) << boxes.Last().toStdString();
@@ -171,6 +175,11 @@ TEST_F(AccountsTest, AServerDatabaseOfTheVersionBeforeIsUpgradedByTheMakerAndPas
     EXPECT_EQ(upgrade(), QString("0 qmk-initdb: brought the server database from version 1 to version %1\n").arg(kServerSchemaVersion));
     EXPECT_TRUE(upgrade().startsWith("0 qmk-initdb: the server database is up to date already"));
     ASSERT_EQ(LogIn("Ann", ServerScene::kUserPassword), "Ann");
+    // Her rows came through, and a Save takes its key from the upgraded key function.
+    CTemplate().AddNew("tblTransaction", "UserId<<>>TransactionDate<<>>HeadId<<>>AmountIn<<>>AmountOut<<>>TaskID",
+                       "'Ann'<<>>#6/3/2026#<<>>1<<>>0<<>>7<<>>2", "Id", "<<>>");
+    EXPECT_EQ(Joined("Select TaskID || ':' || Id || ':' || AmountOut From tblTransaction Order by Id"),
+              (QStringList{"1:1:12.5", "2:2:7"}));
     ChangeThroughMenu(ServerScene::kUserPassword, "Ann's new one");
     EXPECT_THROW(PgEngine(server->conninfo, "ann", ServerScene::kUserPassword), LoginRefused);
     PgEngine(server->conninfo, "ann", "Ann's new one");
