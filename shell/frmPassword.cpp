@@ -5,6 +5,7 @@
 #include "data/Passwords.h"
 #include "data/PgEngine.h"
 #include "data/ServerDatabase.h"
+#include "shell/CredentialFields.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
 
@@ -22,42 +23,14 @@ frmPassword::frmPassword(QWidget *parent) : QDialog(parent)
     ui::ApplyBackground(this);
 
     auto *grid = new QGridLayout(this);
-    struct Row { const char *name, *label; };
-    const Row rows[] = {{"txtOldPassword", "Old password"}, {"txtNewPassword", "New password"},
-                        {"txtRepeatPassword", "New password again"}};
-    QLineEdit *boxes[3];
-    for (int i = 0; i < 3; ++i) {
-        boxes[i] = ui::PasswordBox(QString::fromLatin1(rows[i].name), this);
-        boxes[i]->setAccessibleName(QString::fromLatin1(rows[i].label));
-        ui::MakeInputYellow(boxes[i]);
-        QLabel *label = ui::Label(QStringLiteral("lblLabels"), QString::fromLatin1(rows[i].label), this);
-        label->setProperty("index", i);
-        label->setBuddy(boxes[i]);
-        ui::MakeLabelWhite(label);
-        grid->addWidget(label, i, 0);
-        grid->addWidget(boxes[i], i, 1);
-    }
+    const QList<QLineEdit *> boxes =
+        MakePasswordRows(this, grid, {{QStringLiteral("txtOldPassword"), QStringLiteral("Old password")},
+                                      {QStringLiteral("txtNewPassword"), QStringLiteral("New password")},
+                                      {QStringLiteral("txtRepeatPassword"), QStringLiteral("New password again")}});
     txtOldPassword = boxes[0];
     txtNewPassword = boxes[1];
     txtRepeatPassword = boxes[2];
-
-    cmdSave = ui::PictureButton(QStringLiteral("cmdSave"), QStyle::SP_DialogSaveButton, QStringLiteral("Save"), this);
-    cmdCancel = ui::PictureButton(QStringLiteral("cmdCancel"), QStyle::SP_DialogCloseButton, QStringLiteral("Close"), this);
-    cmdSave->setDefault(true);  // Enter saves; Escape closes like the Close button
-    auto *buttons = new QHBoxLayout();
-    buttons->addStretch(1);
-    buttons->addWidget(cmdSave);
-    buttons->addWidget(cmdCancel);
-    grid->addLayout(buttons, 3, 0, 1, 2);
-    grid->setRowStretch(4, 1);
-    grid->setContentsMargins(18, 18, 18, 14);
-    grid->setHorizontalSpacing(12);
-    grid->setVerticalSpacing(10);
-    grid->setColumnStretch(1, 1);
-    setTabOrder(txtOldPassword, txtNewPassword);
-    setTabOrder(txtNewPassword, txtRepeatPassword);
-    setTabOrder(txtRepeatPassword, cmdSave);
-    setTabOrder(cmdSave, cmdCancel);
+    AddSaveAndClose(this, grid, 3, txtRepeatPassword, &cmdSave, &cmdCancel);
     resize(420, 180);
 
     connect(cmdSave, &QPushButton::clicked, this, &frmPassword::cmdSave_Click);

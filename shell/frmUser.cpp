@@ -29,18 +29,7 @@ frmUser::frmUser(QWidget *parent) : QDialog(parent)
     ui::MakeInputYellow(txtUserName);
     ui::MakeInputYellow(txtPassword);
 
-    cmdSave = ui::PictureButton(QStringLiteral("cmdSave"), QStyle::SP_DialogSaveButton, QStringLiteral("Save"), this);
-    cmdCancel = ui::PictureButton(QStringLiteral("cmdCancel"), QStyle::SP_DialogCloseButton, QStringLiteral("Close"), this);
-    cmdSave->setDefault(true);  // Enter saves; Escape closes like the Close button
-
-    auto *buttons = new QHBoxLayout();
-    buttons->addStretch(1);
-    buttons->addWidget(cmdSave);
-    buttons->addWidget(cmdCancel);
-    grid->addLayout(buttons, 2, 0, 1, 2);
-    grid->setRowStretch(3, 1);
-    setTabOrder(txtPassword, cmdSave);
-    setTabOrder(cmdSave, cmdCancel);
+    AddSaveAndClose(this, grid, 2, txtPassword, &cmdSave, &cmdCancel);
     resize(360, 150);
 
     connect(cmdSave, &QPushButton::clicked, this, &frmUser::cmdSave_Click);
