@@ -265,8 +265,12 @@ void PgEngine::connect()
     bool timedOut = false;
     if (!completeConnection(m_conn, &timedOut)) {
         QString why = withoutCodes(trimmed(PQerrorMessage(m_conn)));
-        if (timedOut)
-            why = (why.isEmpty() ? QString() : why + QLatin1Char('\n')) + QStringLiteral("timeout expired");
+        if (timedOut) {
+            const char *host = PQhost(m_conn), *port = PQport(m_conn);
+            why = (why.isEmpty() ? QString() : why + QLatin1Char('\n')) +
+                  QStringLiteral("connection to server at \"%1\", port %2 failed: timeout expired")
+                      .arg(QString::fromUtf8(host ? host : ""), QString::fromUtf8(port ? port : ""));
+        }
         const bool refused = !timedOut && (PQconnectionNeedsPassword(m_conn) || loginRefusedCode(trimmed(PQerrorMessage(m_conn))));
         PQfinish(m_conn);
         m_conn = nullptr;

@@ -5,7 +5,12 @@
 
 #include "shell/MyFunMain.h"
 
+#include <QElapsedTimer>
 #include <QThread>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -176,6 +181,30 @@ TEST_F(ServerSessionTest, ALoginRefusedInGermanIsAWrongPassword)
     } catch (const SqlError &e) {
         FAIL() << e.description().toStdString();
     }
+}
+
+// A server that takes the connection and never answers is given up after the connection's timeout.
+TEST_F(ServerSessionTest, AServerThatNeverAnswersIsGivenUpAfterTheConnectTimeout)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        Ann(QString("hostaddr=127.0.0.1 port=%1 dbname=qmk connect_timeout=2").arg(ntohs(address.sin_port)));
+        ADD_FAILURE() << "connected to a server that never answers";
+    } catch (const SqlError &e) {
+        EXPECT_TRUE(e.description().startsWith("The database server could not be reached: ") &&
+                    e.description().endsWith("timeout expired")) << e.description().toStdString();
+    }
+    EXPECT_TRUE(clock.elapsed() >= 1900 && clock.elapsed() < 6000) << clock.elapsed();
+    ::close(listener);
 }
 
 // A text runs unprepared the first time and is prepared when it comes again; six hundred texts that
