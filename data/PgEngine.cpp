@@ -8,13 +8,34 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 
 namespace {
 
 constexpr int kMaxCachedStatements = 512;
+// How many of the latest texts are remembered, to prepare those that come again.
+constexpr size_t kRememberedTexts = 4096;
+
+// What the program's statements and its reading of results rely on: dates in ISO form (read back
+// as dates; a date typed as text is read day first), a backslash in quoted text as a plain
+// character, text in UTF-8, intervals and floating-point values in the server's own exact forms,
+// one time zone for any time cast to a date, and table names found only in the program's schema
+// (a temporary table never comes before it). Set once the login is made, on every connection, as
+// the last word over the environment (PGDATESTYLE, PGTZ, PGOPTIONS) and the role's and database's
+// defaults. The settings the server reports are checked afterwards.
+constexpr const char *kSessionSettings =
+    "SET DateStyle = 'ISO, DMY'; SET standard_conforming_strings = on; SET client_encoding = 'UTF8'; "
+    "SET IntervalStyle = 'postgres'; SET TimeZone = 'UTC'; SET extra_float_digits = 3; "
+    "SET search_path = public, pg_temp";
+constexpr const char *kReportedSettings[][2] = {
+    {"DateStyle", "ISO, DMY"}, {"standard_conforming_strings", "on"}, {"client_encoding", "UTF8"},
+    {"IntervalStyle", "postgres"}, {"TimeZone", "UTC"}};
 
 // Type numbers of the server's built-in types that come back as something other than text.
 enum : Oid {
@@ -49,6 +70,72 @@ QString reasonOf(PGresult *result, pg_conn *conn)
     if (primary)
         return QString::fromUtf8(primary);
     return trimmed(PQerrorMessage(conn));
+}
+
+// The server's reason a connection failed, as verbose messages give it, carries its error code
+// after the severity ("FATAL:  28P01: ..."), whatever language the message is in.
+bool loginRefusedCode(const QString &verbose)
+{
+    static const QRegularExpression code(QStringLiteral(":  (28P01|28000): "));
+    return code.match(verbose).hasMatch();
+}
+
+// The same reason as the user is shown it: without the error codes and the server's source lines.
+QString withoutCodes(const QString &verbose)
+{
+    static const QRegularExpression code(QStringLiteral("(:  )[0-9A-Z]{5}: "));
+    static const QRegularExpression location(QStringLiteral("\\n[^\\n:]+:  [\\w$]+, [\\w./-]+:\\d+(?=\\n|$)"));
+    QString out = verbose;
+    out.replace(code, QStringLiteral("\\1"));
+    out.replace(location, QString());
+    return out.trimmed();
+}
+
+// Carries a connection that PQconnectStartParams began through to its end, as PQconnectdbParams
+// would, waiting on each address at most the connection's connect_timeout (none when 0). Answers
+// whether it is open; timedOut tells a wait given up.
+bool completeConnection(pg_conn *conn, bool *timedOut)
+{
+    int seconds = 0;
+    if (PQconninfoOption *options = PQconninfo(conn)) {
+        for (const PQconninfoOption *o = options; o->keyword; ++o)
+            if (qstrcmp(o->keyword, "connect_timeout") == 0 && o->val)
+                seconds = std::atoi(o->val);
+        PQconninfoFree(options);
+    }
+    if (seconds == 1)
+        seconds = 2;  // libpq's own least wait
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point deadline;
+    int waitingOn = -1;
+    PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+    *timedOut = false;
+    while (PQstatus(conn) != CONNECTION_BAD) {
+        if (state == PGRES_POLLING_OK)
+            return true;
+        if (state == PGRES_POLLING_FAILED)
+            return false;
+        const int socket = PQsocket(conn);
+        if (socket < 0)
+            return false;
+        if (socket != waitingOn) {  // another address: its own wait
+            waitingOn = socket;
+            deadline = Clock::now() + std::chrono::seconds(seconds);
+        }
+        int wait = -1;
+        if (seconds > 0)
+            wait = int(std::max<qint64>(0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
+        pollfd ready{socket, short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+        const int n = ::poll(&ready, 1, wait);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0) {
+            *timedOut = true;
+            return false;
+        }
+        state = PQconnectPoll(conn);
+    }
+    return false;
 }
 
 // True while the user has been told that the connection was lost, until the action that met it
@@ -169,12 +256,22 @@ void PgEngine::connect()
     const char *values[] = {"10", "30", "10", "3", "30000", network ? "verify-full" : nullptr,
                             network ? "require" : nullptr, info.constData(), role.constData(),
                             password.constData(), "Quillmark", "UTF8", nullptr};
-    m_conn = PQconnectdbParams(keys, values, 1);
+    m_conn = PQconnectStartParams(keys, values, 1);
     if (!m_conn)
         throw SqlError(QStringLiteral("The database server could not be reached: out of memory."));
-    if (PQstatus(m_conn) != CONNECTION_OK) {
-        const QString why = trimmed(PQerrorMessage(m_conn));
-        const bool refused = PQconnectionUsedPassword(m_conn) && why.contains(QLatin1String("authentication failed"));
+    // The server's reason then carries its error code, which says a login was refused in any
+    // language the server's messages are in; the words never decide.
+    PQsetErrorVerbosity(m_conn, PQERRORS_VERBOSE);
+    bool timedOut = false;
+    if (!completeConnection(m_conn, &timedOut)) {
+        QString why = withoutCodes(trimmed(PQerrorMessage(m_conn)));
+        if (timedOut) {
+            const char *host = PQhost(m_conn), *port = PQport(m_conn);
+            why = (why.isEmpty() ? QString() : why + QLatin1Char('\n')) +
+                  QStringLiteral("connection to server at \"%1\", port %2 failed: timeout expired")
+                      .arg(QString::fromUtf8(host ? host : ""), QString::fromUtf8(port ? port : ""));
+        }
+        const bool refused = !timedOut && (PQconnectionNeedsPassword(m_conn) || loginRefusedCode(trimmed(PQerrorMessage(m_conn))));
         PQfinish(m_conn);
         m_conn = nullptr;
         if (refused)
@@ -186,6 +283,8 @@ void PgEngine::connect()
         m_conn = nullptr;
         throw LoginRefused(QStringLiteral("Quillmark does not work as a superuser of the database server."));
     }
+    PQsetErrorVerbosity(m_conn, PQERRORS_DEFAULT);
+    pinSessionSettings();
     const char *host = PQhost(m_conn);
     const char *port = PQport(m_conn);
     m_where = QStringLiteral("database %1 on %2").arg(QString::fromUtf8(PQdb(m_conn)), QString::fromUtf8(host ? host : ""));
@@ -200,6 +299,25 @@ void PgEngine::connect()
         m_where += QStringLiteral(", through a socket of this computer (not encrypted, never on the network)");
     }
     SetBusyTimeout(m_busyTimeout);
+}
+
+void PgEngine::pinSessionSettings()
+{
+    PGresult *r = PQexec(m_conn, kSessionSettings);
+    QString why;
+    if (!r || PQresultStatus(r) != PGRES_COMMAND_OK)
+        why = reasonOf(r, m_conn);
+    PQclear(r);
+    for (const auto &[name, value] : kReportedSettings)
+        if (why.isEmpty() && qstrcmp(PQparameterStatus(m_conn, name), value) != 0)
+            why = QStringLiteral("%1 stays \"%2\" where Quillmark needs \"%3\".")
+                      .arg(QString::fromLatin1(name), QString::fromUtf8(PQparameterStatus(m_conn, name)),
+                           QString::fromLatin1(value));
+    if (why.isEmpty())
+        return;
+    PQfinish(m_conn);
+    m_conn = nullptr;
+    throw SqlError(QStringLiteral("The database server would not take the session settings Quillmark works by: %1").arg(why));
 }
 
 // A connection that was lost is made again, with the same login, before the next action's first
@@ -249,11 +367,33 @@ PGresult *PgEngine::run(const QByteArray &sql)
 
 void PgEngine::command(const char *sql) { PQclear(run(QByteArray(sql))); }
 
+// Remembers the text among the latest ones; answers whether it was there already.
+bool PgEngine::seenBefore(const QString &text)
+{
+    const size_t hash = qHash(text);
+    if (m_seen.contains(hash))
+        return true;
+    if (m_seenOrder.size() < kRememberedTexts) {
+        m_seenOrder.push_back(hash);
+    } else {
+        m_seen.remove(m_seenOrder[m_seenNext]);
+        m_seenOrder[m_seenNext] = hash;
+        m_seenNext = (m_seenNext + 1) % kRememberedTexts;
+    }
+    m_seen.insert(hash);
+    return false;
+}
+
+// The name of the text's prepared statement, prepared now when the text was run lately; empty for
+// a text not seen lately (most texts carry their values and never come again), which runs in one
+// round trip without being kept.
 QByteArray PgEngine::preparedName(const QString &text)
 {
     const auto found = m_cache.constFind(text);
     if (found != m_cache.constEnd())
         return *found;
+    if (!seenBefore(text))
+        return {};
     if (m_cache.size() >= kMaxCachedStatements) {
         command("DEALLOCATE ALL");
         clearCache();
@@ -278,7 +418,9 @@ std::shared_ptr<Recordset> PgEngine::Execute(const QString &statement)
     const QString text = key.isEmpty() ? SortNullsAsTheFile(RewriteDialect(statement)) : key;
     ensureConnected();
     const QByteArray name = preparedName(text);
-    PGresult *r = PQexecPrepared(m_conn, name.constData(), 0, nullptr, nullptr, nullptr, 0);
+    // Either way one statement: a text that holds a second is refused by the server.
+    PGresult *r = name.isEmpty() ? PQexecParams(m_conn, text.toUtf8().constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)
+                                 : PQexecPrepared(m_conn, name.constData(), 0, nullptr, nullptr, nullptr, 0);
     const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
     if (status == PGRES_EMPTY_QUERY) {
         PQclear(r);

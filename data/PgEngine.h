@@ -1,11 +1,13 @@
 #pragma once
 // A PostgreSQL server: one libpq connection, logged in as the user's own role, that runs the
-// statements the windows compose as they are, with a cache of prepared statements.
+// statements the windows compose as they are; a text that repeats is prepared once and kept.
 #include "data/Engine.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <memory>
+#include <vector>
 
 struct pg_conn;
 
@@ -18,8 +20,12 @@ public:
 class PgEngine : public IEngine {
 public:
     // Logs in to the server that conninfo names (a libpq connection string or URI) as role with
-    // password. Throws LoginRefused when the server refuses them or the role is a superuser (the
-    // program never works as one), SqlError with the server's reason when it cannot be reached.
+    // password. Throws LoginRefused when the server refuses them (told by its error code, in any
+    // language the server speaks) or the role is a superuser (the program never works as one),
+    // SqlError with the server's reason when it cannot be reached.
+    // Every connection, and every one made again after a loss, works in the session settings the
+    // program reads and writes by (ISO dates, plain backslashes, UTF-8, the program's schema),
+    // whatever the environment or the role's and database's defaults say.
     // asAdministrator admits any role: the database maker lays out a new database with it.
     // A server reached over the network is reached with sslmode=verify-full and
     // channel_binding=require unless the connection text sets them; Where() says whether the
@@ -48,11 +54,13 @@ public:
 
 private:
     void connect();
+    void pinSessionSettings();
     void ensureConnected();
     [[noreturn]] void failWith(struct pg_result *result);
     struct pg_result *run(const QByteArray &sql);
     void command(const char *sql);
     QByteArray preparedName(const QString &text);
+    bool seenBefore(const QString &text);
     void clearCache() { m_cache.clear(); }
 
     pg_conn *m_conn = nullptr;
@@ -61,6 +69,11 @@ private:
     int m_busyTimeout = 3000;
     int m_nextName = 0;
     QHash<QString, QByteArray> m_cache;  // statement text -> name of its prepared statement
+    // The hashes of the texts run lately, oldest first from m_seenNext once the ring is full: a
+    // text is prepared only when it comes again.
+    QSet<size_t> m_seen;
+    std::vector<size_t> m_seenOrder;
+    size_t m_seenNext = 0;
 };
 
 // True when the connection text names a server reached over the network (a host name or

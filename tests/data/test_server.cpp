@@ -1,14 +1,18 @@
 // The database server as gatekeeper: logins it checks, users added only through its function, each
 // user's rows kept apart for any client, keys that several programs take at once, and a restart; keys
 // only its key function chooses, a key lock nobody can jam, estimates that tell nothing of others'
-// values, and a password that never travels in clear.
+// values, and a password that never travels in clear. A session answers alike whatever the server's,
+// the role's or the environment's settings and language, and runs a text in one round trip until it
+// comes again.
 #include "DataTest.h"
 
 #include "shell/MyFunMain.h"
 #include "shell/frmAbout.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -390,6 +394,16 @@ TEST_F(ServerTest, APasswordNeverTravelsInClearToAServerOnTheNetwork)
         fake.join();
         EXPECT_EQ(heard.contains("Clear secret"), options.contains("channel_binding")) << options.toStdString();
     }
+    // A server that takes the connection and never answers is given up after the connect timeout.
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        PgEngine(at + "connect_timeout=2", "ann", "x");
+        ADD_FAILURE() << "connected to a server that never answers";
+    } catch (const SqlError &e) {
+        EXPECT_TRUE(e.description().endsWith("timeout expired") && clock.elapsed() >= 1900 && clock.elapsed() < 6000)
+            << e.description().toStdString() << " " << clock.elapsed();
+    }
     ::close(listener);
     EXPECT_TRUE(ServerOverNetwork("postgresql://ledgers.lan/quillmark") && ServerOverNetwork("host=/tmp,db.lan"));
     EXPECT_FALSE(ServerOverNetwork("host=/run/postgresql dbname=x") || ServerOverNetwork("postgresql://%2Ftmp/x"));
@@ -422,6 +436,151 @@ TEST_F(ServerTest, AddingAUserTakesOnlySoundVerifiersAndNames)
     EXPECT_EQ(add("Ann", "ann", good), "added");
     EXPECT_EQ(Joined("Select rolname From pg_roles Where rolname ILIKE 'pg\\_x' Or rolname ILIKE 'qmk\\_x' Or rolname='ann'"),
               QStringList{"ann"});
+}
+
+// ann saves two entries of 5 March and opens and saves a third, the superuser's, without a change,
+// under each date style, backslash rule, float precision and search path the environment, her role
+// or the database may set: every date comes back as 5 March, every remark and amount as written.
+TEST_F(ServerTest, DatesTextsAndNumbersRoundTripWhateverTheSessionDefaults)
+{
+    ASSERT_EQ(server->AddUser("ann"), AddUserOutcome::Added);
+    Seed("INSERT INTO tblTasks (TaskID,UserId) VALUES (1,'ann')");
+    const struct { const char *env, *value, *setting; } cases[] = {
+        {"PGDATESTYLE", "SQL, MDY", ""}, {"PGDATESTYLE", "German", ""},
+        {nullptr, nullptr, "ALTER ROLE ann SET DateStyle = 'SQL, MDY'"},
+        {"PGOPTIONS", "-c standard_conforming_strings=off", ""},
+        {nullptr, nullptr, "ALTER DATABASE qmk_test SET extra_float_digits = -15"},
+        {nullptr, nullptr, "ALTER ROLE ann SET search_path = pg_catalog"},
+        {"PGOPTIONS", "-c DateStyle=Postgres,MDY", ""}};
+    for (const auto &c : cases) {
+        const std::string label = c.env ? std::string(c.env) + "=" + c.value : c.setting;
+        Seed("DELETE FROM tblTransaction");
+        Seed("INSERT INTO tblTransaction VALUES (1,'ann','2026-03-05',1,0,1234.5678,'Ω C:\\x\\',1)");
+        if (*c.setting)
+            Seed(c.setting);
+        if (c.env)
+            qputenv(c.env, c.value);
+        SharedConnection.Use(Client("ann"));
+        if (c.env)
+            qunsetenv(c.env);
+        CTemplate dao;
+        for (const char *remark : {"C:\\new\\dir", "C:\\new\\"})
+            dao.AddNew("tblTransaction", "UserId<<>>TransactionDate<<>>AmountIn<<>>Remarks<<>>TaskID",
+                       "'ann'<<>>" + DateLiteral(QDate(2026, 3, 5)) + "<<>>12.25<<>>" + QuoteSql(QString(remark)) + "<<>>1",
+                       "Id", "<<>>");
+        const QStringList rows = Rows("Select Id,TransactionDate,AmountIn,AmountOut,Remarks From tblTransaction Order by Id");
+        EXPECT_EQ(SharedConnection.Execute("Select TransactionDate From tblTransaction")->Fields(0).type(), Variant::Type::Date);
+        EXPECT_EQ(rows, (QStringList{"1|05/03/2026|0|1234.5678|Ω C:\\x\\", "2|05/03/2026|12.25||C:\\new\\dir",
+                                     "3|05/03/2026|12.25||C:\\new\\"}))
+            << label;
+        // Opened and saved without a change: what was shown is written back.
+        const QStringList shown = rows.value(0).split('|');
+        dao.UpdateData("tblTransaction", "TransactionDate<<>>AmountOut<<>>Remarks",
+                       DateLiteral(ParseShortDate(shown.value(1))) + "<<>>" + shown.value(3) + "<<>>" + QuoteSql(shown.value(4)),
+                       "Id", Variant(1), "<<>>");
+        EXPECT_EQ(Joined("Select TransactionDate::text, AmountOut, Remarks From tblTransaction Where Id=1"),
+                  QStringList{"2026-03-05|1234.5678|Ω C:\\x\\"}) << label;
+        SharedConnection.Close();
+        Seed("ALTER ROLE ann RESET ALL");
+        Seed("ALTER DATABASE qmk_test RESET ALL");
+    }
+    // The connection made again after a loss keeps them too.
+    Seed("ALTER ROLE ann SET DateStyle = 'German'");
+    SharedConnection.Use(Client("ann"));
+    Seed("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = 'ann'");
+    EXPECT_THROW(SharedConnection.Execute("Select 1"), SqlError);
+    QApplication::processEvents();  // the action that met the loss has ended
+    EXPECT_EQ(SharedConnection.Execute("Select TransactionDate From tblTransaction Where Id=1")->Fields(0).toString(), "05/03/2026");
+}
+
+// On a server whose messages are in German a wrong password is still "Invalid Password", a role that
+// may not log in too; a database that is not there and a server that cannot be reached say why, in
+// the server's words without its codes.
+TEST_F(ServerTest, ALoginRefusedInGermanIsAWrongPassword)
+{
+    ASSERT_EQ(server->AddUser("ann"), AddUserOutcome::Added);
+    struct German {
+        explicit German(PgEngine &admin) : admin(admin)
+        {
+            admin.ExecuteScript("ALTER SYSTEM SET lc_messages = 'de_DE.UTF-8'");
+            admin.Execute("SELECT pg_reload_conf()");
+        }
+        ~German()
+        {
+            try {
+                admin.ExecuteScript("ALTER SYSTEM RESET lc_messages");
+                admin.Execute("SELECT pg_reload_conf()");
+            } catch (const SqlError &e) {
+                ADD_FAILURE() << e.description().toStdString();
+            }
+        }
+        PgEngine &admin;
+    };
+    German speaks(*server->admin);
+    // The server rereads its settings a moment later; new sessions then speak German.
+    QString said;
+    for (int i = 0; i < 50 && !said.contains("fehlgeschlagen"); ++i) {
+        QThread::msleep(100);
+        try {
+            PgEngine(server->conninfo, "ann", "wrong");
+        } catch (const SqlError &e) {
+            said = e.description();
+        }
+    }
+    ASSERT_TRUE(said.contains("Passwort-Authentifizierung")) << said.toStdString();
+    EXPECT_FALSE(said.contains("28P01")) << said.toStdString();
+    EXPECT_THROW(PgEngine(server->conninfo, "ann", "wrong"), LoginRefused);
+    Seed("CREATE ROLE carl NOLOGIN PASSWORD 'Secret 1'");
+    EXPECT_THROW(PgEngine(server->conninfo, "carl", "Secret 1"), LoginRefused);  // 28000
+    try {
+        PgEngine(server->conninfo.section(' ', 0, 1) + " dbname=qmk_nothere", "ann", ServerScene::kUserPassword);
+        ADD_FAILURE() << "connected to a database that is not there";
+    } catch (const SqlError &e) {
+        EXPECT_TRUE(!dynamic_cast<const LoginRefused *>(&e) && e.description().startsWith("The database server could not be reached: ") &&
+                    e.description().endsWith("FATAL:  Datenbank »qmk_nothere« existiert nicht"))
+            << e.description().toStdString();
+    }
+
+    boxes.Expect();
+    EXPECT_EQ(LogIn("ann", "wrong"), "");
+    EXPECT_EQ(QString::number(boxes.Count()) + boxes.Last(), "1Invalid Password, try again!|3|Login|0|1");
+    EXPECT_EQ(LogIn("ann", ServerScene::kUserPassword), "ann");
+    QFile file(Folder() + "/qmk.server");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("host=" + Folder().toUtf8() + " dbname=qmk_test\n");
+    file.close();
+    boxes.Forget();
+    boxes.Expect();
+    EXPECT_EQ(LogIn("ann", ServerScene::kUserPassword), "");
+    EXPECT_TRUE(boxes.Count() == 1 && boxes.Last().contains("could not be reached") &&
+                boxes.Last().endsWith("|Error|0|1")) << boxes.Last().toStdString();
+}
+
+// A text runs unprepared the first time and is prepared when it comes again; six hundred texts that
+// never repeat leave nothing prepared and do not drop what was. A text of two statements is refused
+// either way, and neither runs.
+TEST_F(ServerTest, ATextIsPreparedOnlyWhenItComesAgainAndIsOneStatement)
+{
+    ASSERT_EQ(server->AddUser("ann"), AddUserOutcome::Added);
+    Seed("INSERT INTO tblTasks (TaskID,UserId) VALUES (1,'ann')");
+    const auto ann = Client("ann");
+    int probes = 0;
+    const auto prepared = [&] {
+        return Joined(*ann, QString("Select statement From pg_prepared_statements Where statement Not Like '%pg_prepared%' "
+                                    "Order by 1 /* %1 */").arg(++probes));
+    };
+    ann->Execute("Select TaskID From tblTasks");
+    EXPECT_EQ(prepared(), QStringList{});
+    ann->Execute("Select TaskID From tblTasks");
+    ann->Execute("Select TaskID From tblTasks");
+    EXPECT_EQ(prepared(), QStringList{"Select TaskID From tblTasks"});
+    for (int i = 0; i < 600; ++i)
+        ann->Execute(QString("Select %1 AS n").arg(i));
+    EXPECT_EQ(prepared(), QStringList{"Select TaskID From tblTasks"});
+    for (int i = 0; i < 2; ++i)
+        for (const char *two : {"Select 1; Delete From tblTasks", "Delete From tblTasks; Select 1"})
+            EXPECT_THROW(ann->Execute(two), SqlError) << two;
+    EXPECT_EQ(Scalar("Select count(*) From tblTasks"), "1");
 }
 
 }  // namespace
