@@ -44,6 +44,9 @@ void frmMainMenu::btnAddAction_Click()
 {
     if (!lblTaskNo->text().isEmpty())
         startAdd();
+    else
+        ui::MsgBox(QStringLiteral("Choose a project in the list first: Add books an entry on it."), ui::Buttons::OKOnly,
+                   ui::Icon::Exclamation, AppTitle);
 }
 
 void frmMainMenu::cmdAdd_Click()
@@ -125,6 +128,12 @@ void frmMainMenu::cmdSave_Click()
         ui::MsgBox(QStringLiteral("Amount must be a number."), ui::Buttons::OKOnly, ui::Icon::Exclamation, AppTitle);
         txtTransactionAmount->setFocus();
         txtTransactionAmount->selectAll();
+        return;
+    }
+
+    // A year typed by mistake (1207 for 2012) is asked about before it is booked.
+    if (ui::IsFarDate(dtTransactionDate->Value(), ui::Today()) && !ui::ConfirmFarDate(dtTransactionDate->Value())) {
+        dtTransactionDate->setFocus();
         return;
     }
 

@@ -1,6 +1,7 @@
 // What the ledger window opens: the task editor, the action heads editor, the projects overview,
 // and the export and the report of the ledger on show. When an editor closes it refills the window's head and status lists; the task
 // list waits for the next refresh.
+#include "data/MyFun.h"
 #include "editors/frmHeads.h"
 #include "editors/frmTask.h"
 #include "export/LedgerExport.h"
@@ -30,6 +31,11 @@ void frmMainMenu::cmdAddHead_Click()
 
 void frmMainMenu::btnExportXSL_Click()
 {
+    if (lblTaskNo->text().isEmpty()) {
+        ui::MsgBox(QStringLiteral("Choose a project in the list first: Export writes the ledger on show."),
+                   ui::Buttons::OKOnly, ui::Icon::Exclamation, AppTitle);
+        return;
+    }
     ExportTaskReport(*gdTansactionsList, lblTaskNo->text(), lblTaskName->text(), zeMoneyReceived->text(),
                      zeMoneySpent->text(), txtCashInWallet->text());
 }

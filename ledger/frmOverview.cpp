@@ -5,9 +5,11 @@
 #include "data/Failure.h"
 #include "data/MyFun.h"
 #include "ledger/ProjectCharts.h"
+#include "shell/frmHelp.h"
 #include "ui/Look.h"
 #include "ui/OutputFile.h"
 #include "ui/Seams.h"
+#include "ui/Window.h"
 
 #include <QApplication>
 #include <QDir>
@@ -190,9 +192,10 @@ public:
     }
 };
 
-QLabel *whiteLabel(const QString &name, const QString &text, QWidget *parent, bool bold = false)
+ui::NameLabel *whiteLabel(const QString &name, const QString &text, QWidget *parent, bool bold = false)
 {
-    QLabel *l = ui::Label(name, text, parent);
+    auto *l = new ui::NameLabel(name, parent);
+    l->setText(text);
     ui::MakeLabelWhite(l);
     if (bold) {
         QFont f = l->font();
@@ -326,7 +329,8 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
         showProject(0, QString());
     else
         tblProjects->setCurrentIndex(m_model->index(0, Name));
-    resize(1320, 860);
+    frmHelp::AddHelpKey(this, QStringLiteral("overview"));
+    ui::PlaceWindow(this, QSize(1320, 860));
 }
 
 const std::vector<ProjectFigures> &frmOverview::Projects() const { return m_model->Projects(); }

@@ -5,6 +5,8 @@
 #include "data/Passwords.h"
 #include "data/PgEngine.h"
 #include "data/ServerDatabase.h"
+#include "shell/frmHelp.h"
+#include "ui/Window.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
 
@@ -58,7 +60,8 @@ frmPassword::frmPassword(QWidget *parent) : QDialog(parent)
     setTabOrder(txtNewPassword, txtRepeatPassword);
     setTabOrder(txtRepeatPassword, cmdSave);
     setTabOrder(cmdSave, cmdCancel);
-    resize(420, 180);
+    frmHelp::AddHelpKey(this, QStringLiteral("password"));
+    ui::PlaceWindow(this, QSize(420, 180));
 
     connect(cmdSave, &QPushButton::clicked, this, &frmPassword::cmdSave_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmPassword::cmdCancel_Click);
