@@ -172,8 +172,32 @@ void frmMainMenu::cmdSave_Click()
     if (cls().Busy())
         return;
     TryStep([&] { LoadInGridTransactions(ToInteger(lblTaskNo->text())); });
+    showSaved(bNewAction ? -1 : ActionId);
     ClearControls();
     cmdAdd->setFocus();
+}
+
+// Highlights the entry just saved and scrolls the ledger to it: the one of id, or for a new entry
+// (id -1) the one of the largest Id, as a new entry's Id is the largest in use plus one.
+void frmMainMenu::showSaved(qint32 id)
+{
+    ui::Grid &g = *gdTansactionsList;
+    int found = -1;
+    qint64 largest = -1;
+    for (int row = 1; row < g.Rows(); ++row) {
+        bool ok = false;
+        const qint64 rowId = g.TextMatrix(row, LedgerColumn::Id).toLongLong(&ok);
+        if (ok && (id >= 0 ? rowId == id : rowId > largest)) {
+            found = row;
+            largest = rowId;
+            if (id >= 0)
+                break;
+        }
+    }
+    if (found >= 1) {
+        g.SetRow(found);
+        g.scrollTo(g.model()->index(found - 1, 0));
+    }
 }
 
 void frmMainMenu::btnActionCancel_Click() { ClearControls(); }

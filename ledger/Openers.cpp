@@ -43,7 +43,7 @@ void frmMainMenu::btnExportXSL_Click()
 void frmMainMenu::btnExportAs_Click()
 {
     if (!lblTaskNo->text().isEmpty())
-        ExportLedgerAs(lblTaskNo->text().toInt(), this);
+        ExportLedgerAs(lblTaskNo->text().toInt(), this, lblTaskName->text());
 }
 
 void frmMainMenu::btnOverview_Click()
@@ -63,5 +63,5 @@ void frmMainMenu::btnPrint_Click()
 void frmMainMenu::btnSavePdf_Click()
 {
     if (!lblTaskNo->text().isEmpty())
-        SaveLedgerPdf(lblTaskNo->text().toInt(), this);
+        SaveLedgerPdf(lblTaskNo->text().toInt(), this, lblTaskName->text());
 }

@@ -347,6 +347,7 @@ void frmOverview::selectionChanged()
 void frmOverview::showProject(qint32 taskId, const QString &name)
 {
     m_selected = taskId;
+    m_selectedName = name;
     std::vector<BalancePoint> balance;
     std::vector<HeadSpending> spending;
     if (taskId != 0)
@@ -368,9 +369,10 @@ void frmOverview::showProject(qint32 taskId, const QString &name)
 
 bool frmOverview::SaveChart(QChartView *view)
 {
+    const QString project = ui::ProjectFileName(m_selected, m_selectedName);
     const QString suggested = view == chtPlannedSpent ? QStringLiteral("planned-and-spent.png")
-                              : view == chtBalance    ? QStringLiteral("balance-%1.png").arg(m_selected)
-                                                      : QStringLiteral("spending-%1.png").arg(m_selected);
+                              : view == chtBalance    ? project + QStringLiteral(" balance.png")
+                                                      : project + QStringLiteral(" spending.png");
     QString path = ui::AskSaveFile({QStringLiteral("Save chart as PNG"), QDir(QDir::homePath()).filePath(suggested),
                                     QStringLiteral("PNG images (*.png)")},
                                    this);
@@ -380,7 +382,14 @@ bool frmOverview::SaveChart(QChartView *view)
         path += QStringLiteral(".png");
     // The picture goes to a partial file beside the target, which takes its name only once it
     // is complete: a failure leaves any earlier file of that name as it was.
-    const QPixmap picture = view->grab();
+    // The chart alone on white: the window's colour stays out of the corners.
+    QImage picture(view->size(), QImage::Format_ARGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        view->scene()->render(&painter, QRectF(picture.rect()), view->mapToScene(view->viewport()->rect()).boundingRect());
+    }
     ui::OutputFile out(path);
     QString why;
     if (out.Open(&why)) {

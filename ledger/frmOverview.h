@@ -45,5 +45,6 @@ private:
     void selectionChanged();
 
     OverviewModel *m_model;
+    QString m_selectedName;
     qint32 m_selected = 0;
 };

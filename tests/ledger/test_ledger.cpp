@@ -129,6 +129,8 @@ TEST_P(LedgerTest, TheHeadKindShowsAndAFarDateIsAskedAbout)
     w->dtTransactionDate->SetValue(QDate(1963, 1, 1));  // within 50 years: no question
     w->cmdSave->click();
     EXPECT_EQ(Scalar("Select count(*) From tblTransaction").toInt(), before + 1);
+    ui::Grid *ledger = w->gdTansactionsList;  // the new entry, dated first, is the one highlighted
+    EXPECT_EQ(ledger->TextMatrix(ledger->Row(), 0) + ledger->TextMatrix(1, 0), Scalar("Select max(Id) From tblTransaction").repeated(2));
     ui::SetClock({});
 
     w->resize(700, 500);
