@@ -140,7 +140,7 @@ QChart *MakePlannedSpentChart(const std::vector<ProjectFigures> &projects)
             p += projects[order[i]].planned;
             s += projects[order[i]].spent;
         }
-        chart->setTitle(QStringLiteral("Planned and spent: the %1 largest of %2 projects; the other %3 planned %4 "
+        chart->setTitle(QStringLiteral("Planned and spent: the %1 largest of %2 projects<br>the other %3 planned %4 "
                                        "and spent %5")
                             .arg(shown).arg(grouped(double(order.size()))).arg(grouped(double(order.size() - shown)))
                             .arg(grouped(p), grouped(s)));
@@ -161,6 +161,10 @@ QChart *MakePlannedSpentChart(const std::vector<ProjectFigures> &projects)
     auto *names = new QBarCategoryAxis();
     names->setObjectName(QString::fromLatin1(charts::kProjects));
     names->append(categories);
+    // Twenty names in the height of a window's part: small type, so that each label has a line.
+    QFont small = names->labelsFont();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+    names->setLabelsFont(small);
     chart->addAxis(names, Qt::AlignLeft);
     QValueAxis *values = amountAxis(low, high);
     chart->addAxis(values, Qt::AlignBottom);
@@ -205,8 +209,8 @@ QChart *MakeBalanceChart(const std::vector<BalancePoint> &points)
         first = first.addDays(-1);
         last = last.addDays(1);
     }
-    // At most one tick a day, so that no date is written twice.
-    dates->setTickCount(int(std::min<qint64>(5, first.daysTo(last) + 1)));
+    // At most one tick a day, so that no date is written twice, and room for each whole date.
+    dates->setTickCount(int(std::min<qint64>(4, first.daysTo(last) + 1)));
     dates->setRange(first.startOfDay(), last.startOfDay());
     chart->addAxis(dates, Qt::AlignBottom);
     QValueAxis *values = amountAxis(low, high);

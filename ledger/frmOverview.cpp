@@ -291,25 +291,28 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
     btnSaveChart3 = saveButton(QStringLiteral("btnSaveChart3"), QStringLiteral("spending by head"), this);
     lblProject = whiteLabel(QStringLiteral("lblProject"), QString(), this, true);
 
-    // The table beside the chart of every project; under them the selected project's two charts.
+    // The table with the selected project's two charts under it; beside them, as high as the window,
+    // the chart of every project, so that its twenty names each have a line.
     auto *root = new QVBoxLayout(this);
     auto *top = new QHBoxLayout();
     top->addWidget(lblUser, 1);
     top->addWidget(cmdClose);
     root->addLayout(top);
     auto *grid = new QGridLayout();
-    grid->addWidget(tblProjects, 0, 0, 2, 1);
-    grid->addWidget(chtPlannedSpent, 0, 1);
-    grid->addWidget(btnSaveChart1, 1, 1, Qt::AlignRight);
-    grid->addWidget(lblProject, 2, 0, 1, 2);
-    grid->addWidget(chtBalance, 3, 0);
-    grid->addWidget(chtSpending, 3, 1);
-    grid->addWidget(btnSaveChart2, 4, 0, Qt::AlignRight);
-    grid->addWidget(btnSaveChart3, 4, 1, Qt::AlignRight);
+    auto *project = new QGridLayout();
+    project->addWidget(chtBalance, 0, 0);
+    project->addWidget(chtSpending, 0, 1);
+    project->addWidget(btnSaveChart2, 1, 0, Qt::AlignRight);
+    project->addWidget(btnSaveChart3, 1, 1, Qt::AlignRight);
+    grid->addWidget(tblProjects, 0, 0);
+    grid->addWidget(lblProject, 1, 0);
+    grid->addLayout(project, 2, 0);
+    grid->addWidget(chtPlannedSpent, 0, 1, 3, 1);
+    grid->addWidget(btnSaveChart1, 3, 1, Qt::AlignRight);
     grid->setColumnStretch(0, 5);
     grid->setColumnStretch(1, 3);
     grid->setRowStretch(0, 3);
-    grid->setRowStretch(3, 2);
+    grid->setRowStretch(2, 2);
     root->addLayout(grid, 1);
 
     const QList<QWidget *> order{tblProjects, chtPlannedSpent, btnSaveChart1, chtBalance,

@@ -145,7 +145,7 @@ TEST_P(OverviewTest, ChartsHoldTheProjectsAndTheSelectedProjectsFigures)
     EXPECT_EQ(axis->count(), 20);
     EXPECT_EQ(axis->categories().first() + "|" + axis->categories().value(18) + "|" + axis->categories().last(),
               "P5 (5)|Renovation o\u2026, phase two (23)|P1 (1)");
-    EXPECT_EQ(chart->title(), "Planned and spent: the 20 largest of 23 projects; the other 3 planned 90 and spent 4.50");
+    EXPECT_EQ(chart->title(), "Planned and spent: the 20 largest of 23 projects<br>the other 3 planned 90 and spent 4.50");
     EXPECT_TRUE(chart->localizeNumbers() && !(chart->locale().numberOptions() & QLocale::OmitGroupSeparator));
 }
 
