@@ -8,7 +8,9 @@
 #include "ui/Grid.h"
 #include "ui/Look.h"
 #include "export/GridColumns.h"
+#include <QCalendarWidget>
 #include <QHeaderView>
+#include <QToolButton>
 
 #include <QDir>
 #include <QFile>
@@ -131,6 +133,16 @@ TEST_P(LedgerTest, TheHeadKindShowsAndAFarDateIsAskedAbout)
     EXPECT_EQ(Scalar("Select count(*) From tblTransaction").toInt(), before + 1);
     ui::Grid *ledger = w->gdTansactionsList;  // the new entry, dated first, is the one highlighted
     EXPECT_EQ(ledger->TextMatrix(ledger->Row(), 0) + ledger->TextMatrix(1, 0), Scalar("Select max(Id) From tblTransaction").repeated(2));
+    // Date Till before Date From is said and mended; the calendar's Today button picks today.
+    w->dtDateFrom->SetValue(QDate(2024, 5, 2));
+    w->dtDateTill->SetValue(QDate(2024, 5, 1));
+    boxes.Expect();
+    Q_EMIT w->dtDateTill->editingFinished();
+    EXPECT_EQ(boxes.Last(), "Date Till is before Date From: it is set to Date From.|3|" + AppTitle + "|0|1");
+    auto *today = w->dtDateFrom->calendarWidget()->findChild<QToolButton *>("btnToday");
+    ASSERT_TRUE(today);
+    today->click();
+    EXPECT_EQ(w->dtDateTill->Value().toString() + w->dtDateFrom->Value().toString(), "Thu May 2 2024Fri Dec 7 2012");
     ui::SetClock({});
 
     w->resize(700, 500);
