@@ -151,8 +151,10 @@ bool PlaceWindow(QWidget *window, QSize wanted)
                          kept.height() >= window->minimumSizeHint().height();
     if (restore)
         window->setGeometry(kept);
-    if (!window->findChild<GeometryKeeper *>(QString(), Qt::FindDirectChildrenOnly)) {
+    const QString keeperName = QStringLiteral("qm_geometryKeeper");
+    if (!window->findChild<QObject *>(keeperName, Qt::FindDirectChildrenOnly)) {
         auto *keeper = new GeometryKeeper(window);
+        keeper->setObjectName(keeperName);
         window->installEventFilter(keeper);
     }
     return restore;

@@ -159,3 +159,25 @@ TEST_F(WindowsFit, F1OpensOneGuideBesideTheWindowAtItsPart)
     for (const char *part : {"ledger", "heads", "projects", "overview", "login", "password", "users"})
         EXPECT_TRUE(html.contains(QString("id=\"%1\"").arg(part))) << part;
 }
+
+// A window reopens where its user left it, while that still fits the screen; another user's
+// window opens where it would anyway.
+TEST_F(WindowsFit, AWindowReopensWhereItsUserLeftItWhileThatFits)
+{
+    Scene("ann");
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect left(area.topLeft() + QPoint(40, 50), QSize(500, 320));
+    const auto leave = [](const QRect &at) {
+        frmHeads heads;
+        heads.show();
+        heads.setGeometry(at);
+        heads.close();
+    };
+    leave(left);
+    EXPECT_EQ(frmHeads().geometry(), left);
+    CurrentUserId = "bob";
+    EXPECT_NE(frmHeads().geometry(), left);
+    CurrentUserId = "ann";
+    leave(area.adjusted(100, 0, 100, 0));  // partly off the screen: not restored
+    EXPECT_TRUE(area.contains(frmHeads().geometry()));
+}
