@@ -139,7 +139,7 @@ void frmMainMenu::buildWindow()
     txtQuotes->setToolTip(QStringLiteral("A saying about budgets to keep in mind; nothing reads or changes it"));
     cboPreviewStatus->setToolTip(QStringLiteral("Lists only the projects of this status; All lists every project"));
     cmdAdd->setToolTip(QStringLiteral("Add : a new entry for the project on show, as Add beside the ledger"));
-    cmdDelete->setToolTip(QStringLiteral("Delete the entry loaded with Edit, after asking"));
+    cmdDelete->setToolTip(QStringLiteral("Delete: the entry loaded with Edit, after asking"));
     btnRefresh->setToolTip(QStringLiteral("Refresh: lists all your projects again"));
     cmdCancel->setToolTip(QStringLiteral("Close (Ctrl+Q)"));
     cmdCancel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
