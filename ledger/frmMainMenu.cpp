@@ -153,7 +153,8 @@ void frmMainMenu::buildWindow()
     for (QPushButton *b : {cmdSave, btnActionCancel})
         ui::ExplainWhenDisabled(b, QStringLiteral("Press Add (or NEW) to book an entry, or Edit to change one"));
     ui::ExplainWhenDisabled(cmdAddHead, QStringLiteral("Press Add (or NEW) first; the heads are made here while an entry is open"));
-    ui::ExplainWhenDisabled(cmdAdd, QStringLiteral("Make a project first (New / Edit), or Refresh the list"));
+    ui::ExplainWhenDisabled(cmdAdd, QStringLiteral("NEW waits for the list to be loaded again (Refresh) or for Edit; "
+                                                   "without any project, make one first with New / Edit"));
     ui::ExplainWhenDisabled(cmdDelete, QStringLiteral("Load an entry with Edit first; DELETE removes the entry loaded"));
 }
 
