@@ -3,18 +3,55 @@
 #include "data/MyFun.h"
 #include "editors/EditorParts.h"
 #include "editors/PickList.h"
+#include "shell/frmHelp.h"
 #include "ui/ListItems.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
+#include "ui/Window.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Draws a head's type at the right of its row, so that two heads of one name can be told apart.
+class KindDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QString kind = index.data(frmHeads::KindRole).toString();
+        QStyleOptionViewItem left(option);
+        const int room = option.fontMetrics.horizontalAdvance(QStringLiteral("Expense")) + 12;
+        if (!kind.isEmpty())
+            left.rect.setRight(option.rect.right() - room);
+        QStyledItemDelegate::paint(painter, left, index);
+        if (kind.isEmpty())
+            return;
+        QRect mark(option.rect);
+        mark.setLeft(option.rect.right() - room + 1);
+        painter->save();
+        painter->fillRect(mark, option.state & QStyle::State_Selected ? option.palette.highlight() : option.palette.base());
+        QFont f = option.font;
+        f.setItalic(true);
+        painter->setFont(f);
+        painter->setPen(option.state & QStyle::State_Selected ? option.palette.highlightedText().color()
+                        : kind == QLatin1String("Income") ? ui::kCreditBackground : ui::kDebitBackground);
+        painter->drawText(mark.adjusted(0, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter, kind);
+        painter->restore();
+    }
+};
+
+}  // namespace
 
 frmHeads::frmHeads(std::function<void()> loadHeads, QWidget *parent)
     : EditorWindow(QStringLiteral("frmHeads"), QStringLiteral("Transaction Heads"), std::move(loadHeads), parent)
 {
     lstHeads = new PickList(QStringLiteral("lstHeads"), this, [this] { lstHeads_Click(); });
     lstHeads->setAccessibleName(QStringLiteral("Transaction Heads"));
+    lstHeads->setItemDelegate(new KindDelegate(lstHeads));
 
     Frame3 = ui::Frame(QStringLiteral("Frame3"), QString(), this);
     auto *buttons = new QHBoxLayout(Frame3);
@@ -52,7 +89,8 @@ frmHeads::frmHeads(std::function<void()> loadHeads, QWidget *parent)
     const QList<QWidget *> order{lstHeads, cmdAdd, cmdDel, cmdSave, cmdCancel, txtDescription, cboType};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
-    resize(520, 300);
+    frmHelp::AddHelpKey(this, QStringLiteral("heads"));
+    ui::PlaceWindow(this, QSize(520, 300));
 
     connect(cmdAdd, &QPushButton::clicked, this, &frmHeads::cmdAdd_Click);
     connect(cmdDel, &QPushButton::clicked, this, &frmHeads::cmdDel_Click);
@@ -74,6 +112,40 @@ void frmHeads::LoadInList()
     m_cls = std::make_unique<CTemplate>();
     m_cls->LoadList(*lstHeads, QStringLiteral("defHeads"), QStringLiteral("Heads"), QStringLiteral("Id"),
                     QStringLiteral("UserId"), QuoteSql(CurrentUserId));
+    showKinds();
+}
+
+void frmHeads::showKinds()
+{
+    QHash<qint32, bool> income;
+    TryStep([&] {
+        const std::shared_ptr<Recordset> rows =
+            m_cls->GetResults(QStringLiteral("Select Id,PlusMinus from defHeads Where UserId=") + QuoteSql(CurrentUserId));
+        if (rows)
+            for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
+                const Variant type = rows->Fields(1);
+                income.insert(qint32(rows->Fields(0).toInt64()), !type.isNull() && type.toDouble() == 0.0);
+            }
+    });
+    for (int i = 0; i < lstHeads->count(); ++i) {
+        QListWidgetItem *it = lstHeads->item(i);
+        const auto kind = income.constFind(lstHeads->ItemData(i));
+        const QString text = kind == income.constEnd() ? QString() : *kind ? QStringLiteral("Income") : QStringLiteral("Expense");
+        it->setData(KindRole, text);
+        it->setToolTip(text.isEmpty() ? it->text() : it->text() + QStringLiteral(" (") + text + QLatin1Char(')'));
+    }
+}
+
+bool frmHeads::isDuplicate(const QString &name, int type)
+{
+    // The list holds every head of the user with its type, as last read.
+    const int self = EditMode ? lstHeads->ListIndex() : -1;
+    const QString kind = type == 0 ? QStringLiteral("Income") : QStringLiteral("Expense");
+    for (int i = 0; i < lstHeads->count(); ++i)
+        if (i != self && lstHeads->item(i)->data(KindRole).toString() == kind &&
+            lstHeads->List(i).trimmed().compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
 }
 
 void frmHeads::lstHeads_Click()
@@ -112,6 +184,13 @@ void frmHeads::cmdSave_Click()
 {
     if (!Frame1->isEnabled() || IsBlank(txtDescription->text()))
         return;
+    // Two heads of one name and one type could not be told apart in the ledger's list.
+    if (isDuplicate(txtDescription->text(), cboType->ListIndex() == 0 ? 0 : 1)) {
+        ui::MsgBox(QStringLiteral("An action head with this name and type exists already."), ui::Buttons::OKOnly,
+                   ui::Icon::Exclamation, AppTitle);
+        txtDescription->setFocus();
+        return;
+    }
     const QString fields = QStringLiteral("Heads<<>>PlusMinus<<>>UserId");
     const QString values =
         JoinList({QuoteSql(txtDescription->text()), QString::number(cboType->ListIndex()), QuoteSql(CurrentUserId)});

@@ -45,6 +45,15 @@ public:
     void cmdSave_Click();
     void cmdCancel_Click();
 
+    // The item data role of lstHeads that holds a head's type as the list shows it: "Income" or
+    // "Expense" (empty when it cannot be read).
+    static constexpr int KindRole = Qt::UserRole + 1;
+
 private:
+    // Marks each head of the list with its type.
+    void showKinds();
+    // Whether another of the user's heads has this name (letter case aside) and this type.
+    bool isDuplicate(const QString &name, int type);
+
     std::unique_ptr<CTemplate> m_cls;
 };

@@ -3,10 +3,12 @@
 #include "data/MyFun.h"
 #include "editors/EditorParts.h"
 #include "editors/PickList.h"
+#include "shell/frmHelp.h"
 #include "ui/DatePicker.h"
 #include "ui/ListItems.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
+#include "ui/Window.h"
 
 #include <QGridLayout>
 #include <QVBoxLayout>
@@ -62,7 +64,8 @@ frmTask::frmTask(std::function<void()> loadHeads, QWidget *parent)
                                  zeRemarksTask, cmdAdd, cmdSave, cmdCancel};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
-    resize(560, 440);
+    frmHelp::AddHelpKey(this, QStringLiteral("projects"));
+    ui::PlaceWindow(this, QSize(560, 440));
 
     connect(cmdAdd, &QPushButton::clicked, this, &frmTask::cmdAdd_Click);
     connect(cmdSave, &QPushButton::clicked, this, &frmTask::cmdSave_Click);
@@ -143,8 +146,17 @@ void frmTask::cmdAdd_Click()
 
 void frmTask::cmdSave_Click()
 {
-    if (!Frame1->isEnabled() || IsBlank(txtDescription->text()))
+    // Save says what it lacks: a project to work on, or the name of the one in the frame.
+    if (!Frame1->isEnabled()) {
+        ui::MsgBox(QStringLiteral("Choose a project in the list, or press New, before Save."), ui::Buttons::OKOnly,
+                   ui::Icon::Exclamation, AppTitle);
         return;
+    }
+    if (IsBlank(txtDescription->text())) {
+        ui::MsgBox(QStringLiteral("Enter a name for the project."), ui::Buttons::OKOnly, ui::Icon::Exclamation, AppTitle);
+        txtDescription->setFocus();
+        return;
+    }
     // Only a finite decimal number with a point is written (no grouping, no words), so that
     // typed text never becomes part of a statement.
     double cost = 0;
@@ -153,6 +165,10 @@ void frmTask::cmdSave_Click()
                    AppTitle);
         zeCostPlanned->setFocus();
         zeCostPlanned->selectAll();
+        return;
+    }
+    if (ui::IsFarDate(dtTaskDateStart->Value(), ui::Today()) && !ui::ConfirmFarDate(dtTaskDateStart->Value())) {
+        dtTaskDateStart->setFocus();
         return;
     }
     const QString status = QString::number(cboStatus->ListIndex() + 1);

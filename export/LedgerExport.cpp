@@ -446,7 +446,7 @@ void WriteLedgerFile(const LedgerTable &table, LedgerFormat format, const QStrin
         throw LedgerExportError(QStringLiteral("%1 could not be written (%2).").arg(shown, why));
 }
 
-bool ExportLedgerAs(qint32 taskId, QWidget *parent)
+bool ExportLedgerAs(qint32 taskId, QWidget *parent, const QString &taskName)
 {
     QSettings settings(QStringLiteral("Quillmark"), QStringLiteral("Quillmark"));
     QString folder = settings.value(settingsKey("folder")).toString();
@@ -455,7 +455,7 @@ bool ExportLedgerAs(qint32 taskId, QWidget *parent)
     const int remembered = std::clamp(settings.value(settingsKey("format"), 0).toInt(), 0, 2);
     QString filter = filters()[remembered];
     QString target = ui::AskSaveFile({QStringLiteral("Export as"),
-                                      QDir(folder).filePath(QStringLiteral("Project %1.%2").arg(taskId).arg(
+                                      QDir(folder).filePath(QStringLiteral("%1.%2").arg(ui::ProjectFileName(taskId, taskName)).arg(
                                           QLatin1String(suffixOf(LedgerFormat(remembered))))),
                                       filters().join(QStringLiteral(";;")), &filter},
                                      parent);

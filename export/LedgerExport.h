@@ -60,4 +60,4 @@ QString CsvText(const QString &text);
 // The whole export of the ledger on show: the save dialog (starting in the user's last folder and
 // format), the file, the offer to open it, and a box saying why when it fails. Answers whether
 // the file was written.
-bool ExportLedgerAs(qint32 taskId, QWidget *parent = nullptr);
+bool ExportLedgerAs(qint32 taskId, QWidget *parent = nullptr, const QString &taskName = QString());

@@ -44,6 +44,9 @@ void frmMainMenu::btnAddAction_Click()
 {
     if (!lblTaskNo->text().isEmpty())
         startAdd();
+    else
+        ui::MsgBox(QStringLiteral("Choose a project in the list first: Add books an entry on it."), ui::Buttons::OKOnly,
+                   ui::Icon::Exclamation, AppTitle);
 }
 
 void frmMainMenu::cmdAdd_Click()
@@ -128,6 +131,12 @@ void frmMainMenu::cmdSave_Click()
         return;
     }
 
+    // A year typed by mistake (1207 for 2012) is asked about before it is booked.
+    if (ui::IsFarDate(dtTransactionDate->Value(), ui::Today()) && !ui::ConfirmFarDate(dtTransactionDate->Value())) {
+        dtTransactionDate->setFocus();
+        return;
+    }
+
     qint16 headId = 0;
     TryStep([&] { headId = qint16(cboTransactionHeads->ItemData(cboTransactionHeads->ListIndex())); });
     // The head's type decides the column. When its row has gone, nothing is stored.
@@ -163,8 +172,32 @@ void frmMainMenu::cmdSave_Click()
     if (cls().Busy())
         return;
     TryStep([&] { LoadInGridTransactions(ToInteger(lblTaskNo->text())); });
+    showSaved(bNewAction ? -1 : ActionId);
     ClearControls();
     cmdAdd->setFocus();
+}
+
+// Highlights the entry just saved and scrolls the ledger to it: the one of id, or for a new entry
+// (id -1) the one of the largest Id, as a new entry's Id is the largest in use plus one.
+void frmMainMenu::showSaved(qint32 id)
+{
+    ui::Grid &g = *gdTansactionsList;
+    int found = -1;
+    qint64 largest = -1;
+    for (int row = 1; row < g.Rows(); ++row) {
+        bool ok = false;
+        const qint64 rowId = g.TextMatrix(row, LedgerColumn::Id).toLongLong(&ok);
+        if (ok && (id >= 0 ? rowId == id : rowId > largest)) {
+            found = row;
+            largest = rowId;
+            if (id >= 0)
+                break;
+        }
+    }
+    if (found >= 1) {
+        g.SetRow(found);
+        g.scrollTo(g.model()->index(found - 1, 0));
+    }
 }
 
 void frmMainMenu::btnActionCancel_Click() { ClearControls(); }

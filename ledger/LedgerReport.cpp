@@ -430,14 +430,14 @@ void setUp(QPrinter &printer, qint32 taskId)
     printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
 }
 
-// The file offered first: the project's number in the user's documents folder, or in the
+// The file offered first: the project's number and name in the user's documents folder, or in the
 // program's export folder where there is none.
-QString suggestedPdf(qint32 taskId)
+QString suggestedPdf(qint32 taskId, const QString &taskName)
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = ui::AppPath() + QStringLiteral("/xsl");
-    return folder + QStringLiteral("/Project %1.pdf").arg(taskId);
+    return folder + QLatin1Char('/') + ui::ProjectFileName(taskId, taskName) + QStringLiteral(".pdf");
 }
 
 void tell(const QString &prompt)
@@ -463,10 +463,10 @@ bool PrintLedger(qint32 taskId, QWidget *parent)
     return false;
 }
 
-bool SaveLedgerPdf(qint32 taskId, QWidget *parent)
+bool SaveLedgerPdf(qint32 taskId, QWidget *parent, const QString &taskName)
 {
     QString target = ui::AskSaveFile(
-        {QStringLiteral("Save as PDF"), suggestedPdf(taskId), QStringLiteral("PDF files (*.pdf)")}, parent);
+        {QStringLiteral("Save as PDF"), suggestedPdf(taskId, taskName), QStringLiteral("PDF files (*.pdf)")}, parent);
     if (target.isEmpty())
         return false;
     if (QFileInfo(target).suffix().isEmpty())

@@ -12,4 +12,4 @@ class QWidget;
 bool PrintLedger(qint32 taskId, QWidget *parent = nullptr);
 // Writes it to a PDF file chosen in a save dialog; a cancelled or failed writing leaves no file.
 // Answers whether the file was written.
-bool SaveLedgerPdf(qint32 taskId, QWidget *parent = nullptr);
+bool SaveLedgerPdf(qint32 taskId, QWidget *parent = nullptr, const QString &taskName = QString());

@@ -1,6 +1,7 @@
 // What the ledger window opens: the task editor, the action heads editor, the projects overview,
 // and the export and the report of the ledger on show. When an editor closes it refills the window's head and status lists; the task
 // list waits for the next refresh.
+#include "data/MyFun.h"
 #include "editors/frmHeads.h"
 #include "editors/frmTask.h"
 #include "export/LedgerExport.h"
@@ -30,6 +31,11 @@ void frmMainMenu::cmdAddHead_Click()
 
 void frmMainMenu::btnExportXSL_Click()
 {
+    if (lblTaskNo->text().isEmpty()) {
+        ui::MsgBox(QStringLiteral("Choose a project in the list first: Export writes the ledger on show."),
+                   ui::Buttons::OKOnly, ui::Icon::Exclamation, AppTitle);
+        return;
+    }
     ExportTaskReport(*gdTansactionsList, lblTaskNo->text(), lblTaskName->text(), zeMoneyReceived->text(),
                      zeMoneySpent->text(), txtCashInWallet->text());
 }
@@ -37,7 +43,7 @@ void frmMainMenu::btnExportXSL_Click()
 void frmMainMenu::btnExportAs_Click()
 {
     if (!lblTaskNo->text().isEmpty())
-        ExportLedgerAs(lblTaskNo->text().toInt(), this);
+        ExportLedgerAs(lblTaskNo->text().toInt(), this, lblTaskName->text());
 }
 
 void frmMainMenu::btnOverview_Click()
@@ -57,5 +63,5 @@ void frmMainMenu::btnPrint_Click()
 void frmMainMenu::btnSavePdf_Click()
 {
     if (!lblTaskNo->text().isEmpty())
-        SaveLedgerPdf(lblTaskNo->text().toInt(), this);
+        SaveLedgerPdf(lblTaskNo->text().toInt(), this, lblTaskName->text());
 }

@@ -10,7 +10,11 @@
 
 #include "ui/Seams.h"
 
+#include <QCursor>
+#include <QLocale>
 #include <QSet>
+#include <QToolTip>
+#include <cmath>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <numeric>
@@ -25,6 +29,11 @@ QChart *newChart(const QString &title)
 {
     auto *chart = new QChart();
     chart->setTitle(title);
+    // Axis numbers with thousands separators: 50,000,000 rather than 50000000.
+    QLocale grouped = QLocale::c();
+    grouped.setNumberOptions(grouped.numberOptions() & ~QLocale::OmitGroupSeparator);
+    chart->setLocale(grouped);
+    chart->setLocalizeNumbers(true);
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->legend()->hide();
@@ -38,8 +47,9 @@ QValueAxis *amountAxis(double low, double high)
     axis->setObjectName(QString::fromLatin1(charts::kAmounts));
     low = std::min(low, 0.0);
     high = std::max(high, 0.0);
-    if (low == high)
-        high = low + 1;
+    // A span of at least one unit a tick, so that no two ticks read the same whole number.
+    if (high - low < 4)
+        high = low + 4;
     axis->setRange(low, high);
     axis->setTickCount(5);
     axis->applyNiceNumbers();
@@ -75,6 +85,27 @@ QString shortened(const QString &name)
     return name;
 }
 
+// A name short enough for a bar's label, cut in the middle so that its start and end both show:
+// at most 24 characters as a reader sees them.
+QString shortenedInMiddle(const QString &name)
+{
+    QList<int> bounds;
+    QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, name);
+    for (int at = clusters.toNextBoundary(); at >= 0; at = clusters.toNextBoundary())
+        bounds << at;
+    if (bounds.size() <= 24)
+        return name;
+    const int head = bounds[12 - 1], tail = bounds[bounds.size() - 1 - 11];
+    return name.left(head).trimmed() + QChar(0x2026) + name.mid(tail).trimmed();
+}
+
+QString grouped(double value)
+{
+    QLocale l = QLocale::c();
+    l.setNumberOptions(l.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return l.toString(value, 'f', value == std::floor(value) ? 0 : 2);
+}
+
 }  // namespace
 
 QChart *MakePlannedSpentChart(const std::vector<ProjectFigures> &projects)
@@ -102,18 +133,24 @@ QChart *MakePlannedSpentChart(const std::vector<ProjectFigures> &projects)
         low = std::min({low, p, s});
         high = std::max({high, p, s});
     };
-    // Horizontal bars are drawn from the bottom up: "Others" first, the largest project last.
+    // The rest would dwarf the bars of the largest: their totals are said in the title instead.
     if (order.size() > shown) {
         double p = 0, s = 0;
         for (size_t i = shown; i < order.size(); ++i) {
             p += projects[order[i]].planned;
             s += projects[order[i]].spent;
         }
-        add(QStringLiteral("Others"), p, s);
+        chart->setTitle(QStringLiteral("Planned and spent: the %1 largest of %2 projects<br>the other %3 planned %4 "
+                                       "and spent %5")
+                            .arg(shown).arg(grouped(double(order.size()))).arg(grouped(double(order.size() - shown)))
+                            .arg(grouped(p), grouped(s)));
     }
+    // Horizontal bars are drawn from the bottom up: the largest project last.
+    QStringList whole;
     for (size_t i = shown; i-- > 0;) {
         const ProjectFigures &f = projects[order[i]];
-        add(shortened(f.name) + QStringLiteral(" (%1)").arg(f.id), f.planned, f.spent);
+        add(shortenedInMiddle(f.name) + QStringLiteral(" (%1)").arg(f.id), f.planned, f.spent);
+        whole << f.name + QStringLiteral(" (%1)").arg(f.id);
     }
 
     auto *series = new QHorizontalBarSeries();
@@ -124,6 +161,10 @@ QChart *MakePlannedSpentChart(const std::vector<ProjectFigures> &projects)
     auto *names = new QBarCategoryAxis();
     names->setObjectName(QString::fromLatin1(charts::kProjects));
     names->append(categories);
+    // Twenty names in the height of a window's part: small type, so that each label has a line.
+    QFont small = names->labelsFont();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+    names->setLabelsFont(small);
     chart->addAxis(names, Qt::AlignLeft);
     QValueAxis *values = amountAxis(low, high);
     chart->addAxis(values, Qt::AlignBottom);
@@ -131,6 +172,13 @@ QChart *MakePlannedSpentChart(const std::vector<ProjectFigures> &projects)
     series->attachAxis(values);
     chart->legend()->show();
     chart->legend()->setAlignment(Qt::AlignBottom);
+    // A bar's tool tip names its project in full.
+    QObject::connect(series, &QHorizontalBarSeries::hovered, series, [whole](bool over, int index, QBarSet *) {
+        if (over && index >= 0 && index < whole.size())
+            QToolTip::showText(QCursor::pos(), whole[index]);
+        else
+            QToolTip::hideText();
+    });
     return chart;
 }
 
@@ -155,13 +203,14 @@ QChart *MakeBalanceChart(const std::vector<BalancePoint> &points)
     auto *dates = new QDateTimeAxis();
     dates->setObjectName(QString::fromLatin1(charts::kDates));
     dates->setFormat(QStringLiteral("dd/MM/yyyy"));
-    dates->setTickCount(5);
     QDate first = points.empty() ? ui::Today() : points.front().date;
     QDate last = points.empty() ? first : points.back().date;
     if (first == last) {  // one day only: a day either side
         first = first.addDays(-1);
         last = last.addDays(1);
     }
+    // At most one tick a day, so that no date is written twice, and room for each whole date.
+    dates->setTickCount(int(std::min<qint64>(4, first.daysTo(last) + 1)));
     dates->setRange(first.startOfDay(), last.startOfDay());
     chart->addAxis(dates, Qt::AlignBottom);
     QValueAxis *values = amountAxis(low, high);

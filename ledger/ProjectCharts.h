@@ -21,8 +21,9 @@ inline constexpr int kShownProjects = 20;
 }  // namespace charts
 
 // Planned against spent, as horizontal bars: the 20 projects with the largest planned cost (the
-// largest at the top), the rest summed as "Others" (at the bottom). A category reads
-// "name (id)", so that two projects of one name stay two bars.
+// largest at the top); how many others there are and what they planned and spent together is
+// said in the title. A category reads "name (id)", the name shortened in the middle, so that two
+// projects of one name stay two bars; a bar's tool tip holds the whole name.
 QChart *MakePlannedSpentChart(const std::vector<ProjectFigures> &projects);
 // A project's running balance by date, as a line.
 QChart *MakeBalanceChart(const std::vector<BalancePoint> &points);

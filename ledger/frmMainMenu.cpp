@@ -5,17 +5,20 @@
 #include "data/MyFun.h"
 #include "export/GridColumns.h"
 #include "ledger/Steps.h"
+#include "shell/frmHelp.h"
 #include "ui/DatePicker.h"
 #include "ui/Grid.h"
 #include "ui/ListItems.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
+#include "ui/Window.h"
 
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -84,8 +87,9 @@ frmMainMenu::frmMainMenu(QWidget *parent) : QDialog(parent)
     ui::ApplyBackground(this);
     buildWindow();
     connectHandlers();
-    resize(1280, 740);
+    frmHelp::AddHelpKey(this, QStringLiteral("ledger"));
     Form_Load();
+    ui::PlaceWindow(this, QSize(1280, 740));
 }
 
 frmMainMenu::~frmMainMenu() = default;
@@ -126,6 +130,32 @@ void frmMainMenu::buildWindow()
     btnPrint->setEnabled(false);
     btnSavePdf->setEnabled(false);
     btnExportAs->setEnabled(false);
+
+    // What the controls that change nothing are for.
+    cboPreviewHeads->setToolTip(QStringLiteral("Your action heads, to look them up; this list filters nothing"));
+    dtDateFrom->setToolTip(QStringLiteral("Date From: the start of a period to note; the list is not filtered by it"));
+    dtDateTill->setToolTip(QStringLiteral("Date Till: the end of a period to note; the list is not filtered by it"));
+    cmdPreview->setToolTip(QStringLiteral("Preview: lists all your projects again, as Refresh does"));
+    txtQuotes->setToolTip(QStringLiteral("A saying about budgets to keep in mind; nothing reads or changes it"));
+    cboPreviewStatus->setToolTip(QStringLiteral("Lists only the projects of this status; All lists every project"));
+    cmdAdd->setToolTip(QStringLiteral("Add : a new entry for the project on show, as Add beside the ledger"));
+    cmdDelete->setToolTip(QStringLiteral("Delete: the entry loaded with Edit, after asking"));
+    btnRefresh->setToolTip(QStringLiteral("Refresh: lists all your projects again"));
+    cmdCancel->setToolTip(QStringLiteral("Close (Ctrl+Q)"));
+    cmdCancel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    // A control that cannot be used yet says what it waits for.
+    const QString chooseProject = QStringLiteral("Choose a project in the list first");
+    ui::ExplainWhenDisabled(btnAddAction, chooseProject + QStringLiteral(": Add books an entry on it"));
+    ui::ExplainWhenDisabled(btnPrint, chooseProject + QStringLiteral(": Print prints its ledger"));
+    ui::ExplainWhenDisabled(btnSavePdf, chooseProject + QStringLiteral(": Save as PDF writes its ledger"));
+    ui::ExplainWhenDisabled(btnExportAs, chooseProject + QStringLiteral(": Export as writes its ledger"));
+    for (QPushButton *b : {cmdSave, btnActionCancel})
+        ui::ExplainWhenDisabled(b, QStringLiteral("Press Add (or NEW) to book an entry, or Edit to change one"));
+    ui::ExplainWhenDisabled(cmdAddHead, QStringLiteral("Press Add (or NEW) first; the heads are made here while an entry is open"));
+    ui::ExplainWhenDisabled(cmdAdd, QStringLiteral("NEW waits for the list to be loaded again (Refresh) or for Edit; "
+                                                   "without any project, make one first with New / Edit"));
+    ui::ExplainWhenDisabled(cmdDelete, QStringLiteral("Load an entry with Edit first; DELETE removes the entry loaded"));
 }
 
 // The top strip, the task list with its filter on the left and the selected task's number and
@@ -135,7 +165,9 @@ void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxL
     // Top: who is logged in, Refresh and Quit.
     auto *top = new QHBoxLayout();
     Label9 = whiteLabel(QStringLiteral("Label9"), QStringLiteral("User Name :"), this);
-    lblUserName = whiteLabel(QStringLiteral("lblUserName"), QString(), this);
+    lblUserName = new ui::NameLabel(QStringLiteral("lblUserName"), this);
+    lblUserName->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    ui::MakeLabelWhite(lblUserName);
     makeBold(lblUserName);
     btnRefresh = captionButton(QStringLiteral("btnRefresh"), QStringLiteral("Refresh"), QStyle::SP_BrowserReload,
                                QStringLiteral("Refresh"), this);
@@ -234,7 +266,8 @@ void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxL
     makeBold(lblTaskNo);
     lblTaskNo->setMinimumWidth(50);
     Label12 = whiteLabel(QStringLiteral("Label12"), QStringLiteral("Name :"), FrameActionWindow);
-    lblTaskName = whiteLabel(QStringLiteral("lblTaskName"), QString(), FrameActionWindow);
+    lblTaskName = new ui::NameLabel(QStringLiteral("lblTaskName"), FrameActionWindow);
+    ui::MakeLabelWhite(lblTaskName);
     makeBold(lblTaskName);
     task->addWidget(Label11);
     task->addWidget(lblTaskNo);
@@ -266,6 +299,9 @@ void frmMainMenu::buildEntryEditor(QVBoxLayout *right)
     Label4 = whiteLabel(QStringLiteral("Label4"), QStringLiteral("Amount"), FrameActionManager);
     txtTransactionAmount = ui::TextBox(QStringLiteral("txtTransactionAmount"), FrameActionManager);
     txtTransactionAmount->setAlignment(Qt::AlignRight);
+    lblHeadKind = ui::Label(QStringLiteral("lblHeadKind"), QString(), FrameActionManager);
+    lblHeadKind->setAlignment(Qt::AlignCenter);
+    lblHeadKind->setMinimumWidth(lblHeadKind->fontMetrics().horizontalAdvance(QStringLiteral("received")) + 16);
     Label3 = whiteLabel(QStringLiteral("Label3"), QStringLiteral("Remarks"), FrameActionManager);
     txtTransactionRemarks = ui::TextBox(QStringLiteral("txtTransactionRemarks"), FrameActionManager);
     Label1->setBuddy(dtTransactionDate);
@@ -291,9 +327,10 @@ void frmMainMenu::buildEntryEditor(QVBoxLayout *right)
     ed->addWidget(dtTransactionDate, 1, 0);
     ed->addLayout(head, 1, 1);
     ed->addWidget(txtTransactionAmount, 1, 2);
+    ed->addWidget(lblHeadKind, 1, 3);
     ed->addWidget(Label3, 2, 0, 1, 3);
     ed->addWidget(txtTransactionRemarks, 3, 0, 1, 2);
-    ed->addWidget(Frame4, 3, 2);
+    ed->addWidget(Frame4, 3, 2, 1, 2);
     ed->setColumnStretch(1, 2);
     ed->setColumnStretch(2, 1);
     right->addWidget(FrameActionManager);
@@ -392,6 +429,10 @@ void frmMainMenu::connectHandlers()
     connect(btnActionCancel, &QPushButton::clicked, this, &frmMainMenu::btnActionCancel_Click);
     connect(btnDeleteAction, &QPushButton::clicked, this, &frmMainMenu::btnDeleteAction_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &frmMainMenu::cmdDelete_Click);
+    connect(cboTransactionHeads, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &frmMainMenu::ShowHeadKind);
+    // The two dates filter nothing, but a period that ends before it starts is said at once.
+    for (ui::DatePicker *d : {dtDateFrom, dtDateTill})
+        connect(d, &QDateEdit::editingFinished, this, &frmMainMenu::CheckPeriod);
     // Enter in the amount or the remarks saves, as the Save button would.
     for (QLineEdit *box : {txtTransactionAmount, txtTransactionRemarks})
         connect(box, &QLineEdit::returnPressed, this, [this] {
@@ -408,6 +449,18 @@ void frmMainMenu::keyPressEvent(QKeyEvent *event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+// A date column is at least as wide as a whole date in the grid's font, so that the year is never cut.
+void frmMainMenu::fitDateColumns()
+{
+    const auto fit = [](ui::Grid &g, int col) {
+        const double dpi = g.screen() ? g.screen()->logicalDotsPerInchX() : 96.0;
+        const int pixels = g.fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000")) + 14;
+        g.SetColWidth(col, std::max(g.ColWidth(col), int(pixels * 1440.0 / dpi + 0.5)));
+    };
+    fit(*gdPreviewList, TaskColumn::StartDate);
+    fit(*gdTansactionsList, LedgerColumn::Date);
 }
 
 void frmMainMenu::freshCls() { m_cls = std::make_unique<CTemplate>(); }
@@ -441,6 +494,7 @@ void frmMainMenu::Form_Load()
     LoadHeads();
     LoadGridHead();
     LoadGridHeadTransactions();
+    fitDateColumns();
     const QDate today = ui::Today();
     dtDateFrom->SetValue(today);
     dtDateTill->SetValue(today);
@@ -458,6 +512,7 @@ void frmMainMenu::LoadHeads()
                                  QStringLiteral("Id"), QStringLiteral("UserId"), owner); });
     TryStep([&] { cls().LoadList(*cboPreviewHeads, QStringLiteral("defHeads"), QStringLiteral("Heads"),
                                  QStringLiteral("Id"), QStringLiteral("UserId"), owner); });
+    loadHeadKinds();
     // The status filter keeps its choice when refilled; at first it shows "All", as the list does.
     const int status = qMax(0, cboPreviewStatus->ListIndex());
     TryStep([&] { cls().LoadList(*cboPreviewStatus, QStringLiteral("tblStatus"), QStringLiteral("StatusName"),
@@ -534,6 +589,7 @@ void frmMainMenu::gdPreviewList_Click()
             lblTaskNo->setText(taskNo);
         });
         TryStep([&] { LoadGridHeadTransactions(); });
+        fitDateColumns();
         TryStep([&] { LoadInGridTransactions(ToLong(taskNo)); });
         TryStep([&] {
             g.SetCol(TaskColumn::Name);
@@ -577,3 +633,12 @@ bool frmMainMenu::ShowsTask(qint32 taskId) const
 }
 
 void frmMainMenu::cmdCancel_Click() { accept(); }
+
+void frmMainMenu::CheckPeriod()
+{
+    if (dtDateTill->Value() >= dtDateFrom->Value())
+        return;
+    dtDateTill->SetValue(dtDateFrom->Value());
+    ui::MsgBox(QStringLiteral("Date Till is before Date From: it is set to Date From."), ui::Buttons::OKOnly,
+               ui::Icon::Exclamation, AppTitle);
+}

@@ -5,6 +5,7 @@
 // window and the task list), LedgerPanel.cpp (the ledger and its totals) and
 // ActionEditor.cpp (adding, editing and deleting entries).
 #include "data/CTemplate.h"
+#include "ui/Window.h"
 
 #include <QDialog>
 #include <QHash>
@@ -32,7 +33,7 @@ public:
 
     // ---- Window and task list ----
     QLabel *Label9;
-    QLabel *lblUserName;
+    ui::NameLabel *lblUserName;
     QPushButton *cmdCancel;
     QPushButton *btnRefresh;
     QPushButton *cmdPreview;
@@ -57,7 +58,7 @@ public:
     QLabel *Label11;
     QLabel *lblTaskNo;
     QLabel *Label12;
-    QLabel *lblTaskName;
+    ui::NameLabel *lblTaskName;
     ui::Grid *gdTansactionsList;
     QLabel *Label13;
     QLineEdit *zeMoneySpent;
@@ -81,6 +82,7 @@ public:
     QLineEdit *txtTransactionRemarks;
     QLabel *Label4;
     QLineEdit *txtTransactionAmount;
+    QLabel *lblHeadKind;  // whether the chosen head books money received or money spent
     QPushButton *cmdAddHead;
     QGroupBox *Frame4;
     QPushButton *cmdSave;
@@ -132,6 +134,10 @@ public:
     void btnActionCancel_Click();
     void btnDeleteAction_Click();
     void cmdDelete_Click();
+    // Shows in lblHeadKind whether the chosen head is an income or an expense.
+    void ShowHeadKind();
+    // Date Till before Date From: says so, and sets Date Till to Date From.
+    void CheckPeriod();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -147,6 +153,8 @@ private:
     // Whether the ledger on show lists the entry with the given Id.
     bool ListsEntry(qint32 entryId) const;
     void startAdd();
+    void fitDateColumns();
+    void showSaved(qint32 id);
     void connectHandlers();
     // The window's data access object, replaced by a fresh one before each main load.
     CTemplate &cls() { return *m_cls; }
@@ -160,7 +168,11 @@ private:
     // One line on the debugger channel: AppTitle>>frmMainMenu>text.
     void trace(const QString &text);
 
+    // Reads the type of each of the user's heads, for lblHeadKind and the head lists' tool tips.
+    void loadHeadKinds();
+
     std::unique_ptr<CTemplate> m_cls;
+    QHash<qint32, bool> m_headIncome;  // head Id -> whether it is an income head
     qint32 m_loadedStatus = 0;  // the status the task list was last loaded with
     QHash<QString, Variant> m_memo;
 };

@@ -5,9 +5,11 @@
 #include "data/Failure.h"
 #include "data/MyFun.h"
 #include "ledger/ProjectCharts.h"
+#include "shell/frmHelp.h"
 #include "ui/Look.h"
 #include "ui/OutputFile.h"
 #include "ui/Seams.h"
+#include "ui/Window.h"
 
 #include <QApplication>
 #include <QDir>
@@ -190,9 +192,10 @@ public:
     }
 };
 
-QLabel *whiteLabel(const QString &name, const QString &text, QWidget *parent, bool bold = false)
+ui::NameLabel *whiteLabel(const QString &name, const QString &text, QWidget *parent, bool bold = false)
 {
-    QLabel *l = ui::Label(name, text, parent);
+    auto *l = new ui::NameLabel(name, parent);
+    l->setText(text);
     ui::MakeLabelWhite(l);
     if (bold) {
         QFont f = l->font();
@@ -288,25 +291,28 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
     btnSaveChart3 = saveButton(QStringLiteral("btnSaveChart3"), QStringLiteral("spending by head"), this);
     lblProject = whiteLabel(QStringLiteral("lblProject"), QString(), this, true);
 
-    // The table beside the chart of every project; under them the selected project's two charts.
+    // The table with the selected project's two charts under it; beside them, as high as the window,
+    // the chart of every project, so that its twenty names each have a line.
     auto *root = new QVBoxLayout(this);
     auto *top = new QHBoxLayout();
     top->addWidget(lblUser, 1);
     top->addWidget(cmdClose);
     root->addLayout(top);
     auto *grid = new QGridLayout();
-    grid->addWidget(tblProjects, 0, 0, 2, 1);
-    grid->addWidget(chtPlannedSpent, 0, 1);
-    grid->addWidget(btnSaveChart1, 1, 1, Qt::AlignRight);
-    grid->addWidget(lblProject, 2, 0, 1, 2);
-    grid->addWidget(chtBalance, 3, 0);
-    grid->addWidget(chtSpending, 3, 1);
-    grid->addWidget(btnSaveChart2, 4, 0, Qt::AlignRight);
-    grid->addWidget(btnSaveChart3, 4, 1, Qt::AlignRight);
+    auto *project = new QGridLayout();
+    project->addWidget(chtBalance, 0, 0);
+    project->addWidget(chtSpending, 0, 1);
+    project->addWidget(btnSaveChart2, 1, 0, Qt::AlignRight);
+    project->addWidget(btnSaveChart3, 1, 1, Qt::AlignRight);
+    grid->addWidget(tblProjects, 0, 0);
+    grid->addWidget(lblProject, 1, 0);
+    grid->addLayout(project, 2, 0);
+    grid->addWidget(chtPlannedSpent, 0, 1, 3, 1);
+    grid->addWidget(btnSaveChart1, 3, 1, Qt::AlignRight);
     grid->setColumnStretch(0, 5);
     grid->setColumnStretch(1, 3);
     grid->setRowStretch(0, 3);
-    grid->setRowStretch(3, 2);
+    grid->setRowStretch(2, 2);
     root->addLayout(grid, 1);
 
     const QList<QWidget *> order{tblProjects, chtPlannedSpent, btnSaveChart1, chtBalance,
@@ -326,7 +332,8 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
         showProject(0, QString());
     else
         tblProjects->setCurrentIndex(m_model->index(0, Name));
-    resize(1320, 860);
+    frmHelp::AddHelpKey(this, QStringLiteral("overview"));
+    ui::PlaceWindow(this, QSize(1320, 860));
 }
 
 const std::vector<ProjectFigures> &frmOverview::Projects() const { return m_model->Projects(); }
@@ -343,6 +350,7 @@ void frmOverview::selectionChanged()
 void frmOverview::showProject(qint32 taskId, const QString &name)
 {
     m_selected = taskId;
+    m_selectedName = name;
     std::vector<BalancePoint> balance;
     std::vector<HeadSpending> spending;
     if (taskId != 0)
@@ -364,9 +372,10 @@ void frmOverview::showProject(qint32 taskId, const QString &name)
 
 bool frmOverview::SaveChart(QChartView *view)
 {
+    const QString project = ui::ProjectFileName(m_selected, m_selectedName);
     const QString suggested = view == chtPlannedSpent ? QStringLiteral("planned-and-spent.png")
-                              : view == chtBalance    ? QStringLiteral("balance-%1.png").arg(m_selected)
-                                                      : QStringLiteral("spending-%1.png").arg(m_selected);
+                              : view == chtBalance    ? project + QStringLiteral(" balance.png")
+                                                      : project + QStringLiteral(" spending.png");
     QString path = ui::AskSaveFile({QStringLiteral("Save chart as PNG"), QDir(QDir::homePath()).filePath(suggested),
                                     QStringLiteral("PNG images (*.png)")},
                                    this);
@@ -376,7 +385,14 @@ bool frmOverview::SaveChart(QChartView *view)
         path += QStringLiteral(".png");
     // The picture goes to a partial file beside the target, which takes its name only once it
     // is complete: a failure leaves any earlier file of that name as it was.
-    const QPixmap picture = view->grab();
+    // The chart alone on white: the window's colour stays out of the corners.
+    QImage picture(view->size(), QImage::Format_ARGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        view->scene()->render(&painter, QRectF(picture.rect()), view->mapToScene(view->viewport()->rect()).boundingRect());
+    }
     ui::OutputFile out(path);
     QString why;
     if (out.Open(&why)) {

@@ -3,6 +3,8 @@
 // of planned against spent, and the running balance and spending by head of the selected project.
 #include "ledger/ProjectFigures.h"
 
+#include "ui/Window.h"
+
 #include <QDialog>
 
 class QChartView;
@@ -20,8 +22,8 @@ public:
     // The table's columns.
     enum Column { Id, Name, Status, Start, Planned, Received, Spent, Balance, SpentShare, ColumnCount };
 
-    QLabel *lblUser;
-    QLabel *lblProject;          // the selected project, over its two charts
+    ui::NameLabel *lblUser;
+    ui::NameLabel *lblProject;          // the selected project, over its two charts
     QTableView *tblProjects;     // the projects, and their totals in the last row whatever the sort
     QChartView *chtPlannedSpent;
     QChartView *chtBalance;      // the selected project's running balance
@@ -43,5 +45,6 @@ private:
     void selectionChanged();
 
     OverviewModel *m_model;
+    QString m_selectedName;
     qint32 m_selected = 0;
 };

@@ -1,6 +1,7 @@
 #include "shell/frmAbout.h"
 
 #include "data/MyFun.h"
+#include "shell/frmHelp.h"
 #include "ui/Look.h"
 
 #include <QHBoxLayout>
@@ -116,6 +117,7 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     layout->addLayout(buttonRow);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    frmHelp::AddHelpKey(this, QString());
     Form_Load();
     cmdOK->setFocus();
 }

@@ -6,6 +6,8 @@
 #include "data/ServerDatabase.h"
 #include "shell/CredentialFields.h"
 #include "shell/frmMain.h"
+#include "shell/frmHelp.h"
+#include "ui/Window.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
 
@@ -32,7 +34,8 @@ frmLogin::frmLogin(QWidget *parent) : QDialog(parent)
     txtPassword = fields.password;
 
     grid->setRowStretch(2, 1);
-    resize(340, 120);
+    frmHelp::AddHelpKey(this, QStringLiteral("login"));
+    ui::PlaceWindow(this, QSize(340, 120));
 
     txtUserName->installEventFilter(this);
     txtPassword->installEventFilter(this);

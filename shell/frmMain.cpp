@@ -10,6 +10,7 @@
 #include "shell/frmUser.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
+#include "ui/Window.h"
 
 #include <QEvent>
 #include <QFontDatabase>
@@ -127,7 +128,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     ui::MakeLabelWhite(Label2);
     layout->addWidget(Label2, 1);
     setCentralWidget(central);
-    resize(800, 560);
+    ui::PlaceWindow(this, QSize(800, 560));
 }
 
 frmMain *frmMain::ShowMainFrame()
@@ -207,8 +208,7 @@ void frmMain::mnuQuit_Click() { ui::EndProgram(); }
 // The guide opens in the program's own window, whether or not the computer has a web browser.
 void frmMain::mnuAboutHelp_Click()
 {
-    frmHelp help(ui::AppPath() + QStringLiteral("/Help/index.html"), this);
-    ui::ShowModal(help);
+    frmHelp::ShowGuide();
     Form_Activate();
 }
 

@@ -6,6 +6,8 @@
 #include "data/PgEngine.h"
 #include "data/ServerDatabase.h"
 #include "shell/CredentialFields.h"
+#include "shell/frmHelp.h"
+#include "ui/Window.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
 
@@ -31,7 +33,8 @@ frmPassword::frmPassword(QWidget *parent) : QDialog(parent)
     txtNewPassword = boxes[1];
     txtRepeatPassword = boxes[2];
     AddSaveAndClose(this, grid, 3, txtRepeatPassword, &cmdSave, &cmdCancel);
-    resize(420, 180);
+    frmHelp::AddHelpKey(this, QStringLiteral("password"));
+    ui::PlaceWindow(this, QSize(420, 180));
 
     connect(cmdSave, &QPushButton::clicked, this, &frmPassword::cmdSave_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmPassword::cmdCancel_Click);

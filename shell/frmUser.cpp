@@ -5,6 +5,8 @@
 #include "data/PgEngine.h"
 #include "data/ServerDatabase.h"
 #include "shell/CredentialFields.h"
+#include "shell/frmHelp.h"
+#include "ui/Window.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
 
@@ -30,7 +32,8 @@ frmUser::frmUser(QWidget *parent) : QDialog(parent)
     ui::MakeInputYellow(txtPassword);
 
     AddSaveAndClose(this, grid, 2, txtPassword, &cmdSave, &cmdCancel);
-    resize(360, 150);
+    frmHelp::AddHelpKey(this, QStringLiteral("users"));
+    ui::PlaceWindow(this, QSize(360, 150));
 
     connect(cmdSave, &QPushButton::clicked, this, &frmUser::cmdSave_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmUser::cmdCancel_Click);

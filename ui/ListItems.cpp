@@ -25,6 +25,9 @@ ComboBox::ComboBox(const QString &name, QWidget *parent, bool sorted)
 {
     setObjectName(name);
     setEditable(false);
+    // A long item makes the list no wider than a few words: the pop-up shows it whole.
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(8);
 }
 
 void ComboBox::Clear()

@@ -170,7 +170,9 @@ std::vector<ColourPair> ColourPairs()
             {"input", kInputText, kInputBackground},
             {"disabled or read-only input", kIdleText, kIdleBackground},
             {"read-only input's text", kInputText, kIdleBackground},
-            {"chosen row", kSelectionText, kSelectionBackground}};
+            {"chosen row", kSelectionText, kSelectionBackground},
+            {"money received", kLabelText, kCreditBackground},
+            {"money spent", kLabelText, kDebitBackground}};
 }
 
 double ContrastRatio(const QColor &a, const QColor &b)

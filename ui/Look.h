@@ -23,6 +23,9 @@ inline const QColor kIdleText{0x50, 0x50, 0x50};
 // The chosen row of a grid or list.
 inline const QColor kSelectionBackground{0x1F, 0x5F, 0x9F};
 inline const QColor kSelectionText{0xFF, 0xFF, 0xFF};
+// Money received (credit) and money spent (debit): white text on these.
+inline const QColor kCreditBackground{0x2E, 0x7D, 0x32};
+inline const QColor kDebitBackground{0xC6, 0x28, 0x28};
 // The outline around the control that has the keyboard focus.
 inline const QColor kFocusOutline{0xFF, 0xC4, 0x00};
 

@@ -87,4 +87,15 @@ bool OutputFile::Commit(QString *why)
     return true;
 }
 
+QString ProjectFileName(qint32 taskId, const QString &name)
+{
+    QString part;
+    for (const QChar c : name.simplified())
+        part += c.category() == QChar::Other_Control || QStringLiteral("/\\:*?\"<>|").contains(c) ? QChar('-') : c;
+    part = part.left(60).trimmed();
+    while (part.endsWith(QLatin1Char('.')))
+        part.chop(1);
+    return part.isEmpty() ? QStringLiteral("Project %1").arg(taskId) : QStringLiteral("Project %1 - %2").arg(taskId).arg(part);
+}
+
 }  // namespace ui

@@ -39,4 +39,8 @@ private:
     QString m_partial;
 };
 
+// The name of a file offered for a project: "Project 7 - Garage" from its number and name, the
+// characters no file name may hold replaced by "-", a long name cut; the number alone without a name.
+QString ProjectFileName(qint32 taskId, const QString &name);
+
 }  // namespace ui

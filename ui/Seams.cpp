@@ -15,7 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-Q_LOGGING_CATEGORY(lcQuillmarkTrace, "quillmark.trace")
+// Off unless asked for (QT_LOGGING_RULES="quillmark.trace.debug=true"), so that a program started
+// from a terminal does not flood it.
+Q_LOGGING_CATEGORY(lcQuillmarkTrace, "quillmark.trace", QtInfoMsg)
 
 namespace ui {
 namespace {

@@ -43,12 +43,17 @@ TEST_P(EditorsTest, TasksAreAddedWithDefaultsAndEdited)
     frmTask w([this] { ++reloads; });
     w.show();
     EXPECT_EQ(Items(*w.lstTasks), (QStringList{"Roof", "Garage"}));
+    boxes.Expect();
+    w.cmdSave->click();  // nothing in the frame: Save says what to do first
+    EXPECT_EQ(boxes.Last(), "Choose a project in the list, or press New, before Save.|3|" + AppTitle + "|0|1");
     w.cmdAdd->click();
     EXPECT_EQ(w.cboStatus->currentText(), "New");
     TypeText(w.txtDescription, "   ");
     StatementLog::Clear();
+    boxes.Expect();
     w.cmdSave->click();
     EXPECT_TRUE(Statements().isEmpty() && w.Frame1->isEnabled());
+    EXPECT_EQ(boxes.Last(), "Enter a name for the project.|3|" + AppTitle + "|0|1");
     Retype(w.txtDescription, "O'Neil <<>> shed");
     TypeText(w.zeCostPlanned, "250");
     Press(w.zeCostPlanned, Qt::Key_Return);
@@ -85,6 +90,8 @@ TEST_P(EditorsTest, TasksAreAddedWithDefaultsAndEdited)
         Put(w.zeRemarksTask, c);
         Put(w.zeCostPlanned, number ? c : "1");
         const int written = Scalar("Select count(*) From tblTasks").toInt();
+        if (IsBlank(held))
+            boxes.Expect();  // the missing name is asked for
         w.cmdSave->click();
         EXPECT_EQ(Scalar("Select count(*) From tblTasks").toInt() - written, IsBlank(held) ? 0 : 1) << qPrintable(c);
         if (IsBlank(held))
@@ -141,6 +148,35 @@ TEST_P(EditorsTest, HeadsAreAddedEditedAndDeletedWhenUnused)
 
     w.cmdCancel->click();
     EXPECT_TRUE(!w.isVisible() && reloads == 1);  // closed, it has told its opener
+}
+
+// Each head shows its type in the list; a second head of one name (letter case and blanks aside) and
+// one type is refused with a box, while one of the other type is made; a head keeps its own name.
+TEST_P(EditorsTest, AHeadOfTheSameNameAndTypeIsRefused)
+{
+    frmHeads w;
+    w.show();
+    const auto kinds = [&] {
+        QStringList k;
+        for (int i = 0; i < w.lstHeads->count(); ++i)
+            k << w.lstHeads->item(i)->text() + ":" + w.lstHeads->item(i)->data(frmHeads::KindRole).toString();
+        return k.join(',');
+    };
+    EXPECT_EQ(kinds(), "Fuel:Expense,Salary:Income");
+    w.cmdAdd->click();
+    w.cboType->SetListIndex(1);
+    TypeText(w.txtDescription, " fuel ");
+    boxes.Expect();
+    w.cmdSave->click();
+    EXPECT_EQ(boxes.Last(), "An action head with this name and type exists already.|3|" + AppTitle + "|0|1");
+    EXPECT_TRUE(Scalar("Select count(*) From defHeads") == "3" && w.Frame1->isEnabled());
+    w.cboType->SetListIndex(0);
+    w.cmdSave->click();
+    EXPECT_EQ(kinds(), "Fuel:Expense,Salary:Income, fuel :Income");
+    ClickRow(w.lstHeads, 0, Answer::Yes);
+    Retype(w.txtDescription, "FUEL");
+    w.cmdSave->click();
+    EXPECT_EQ(kinds(), "FUEL:Expense,Salary:Income, fuel :Income");
 }
 
 QMK_ON_BOTH_ENGINES(EditorsTest);

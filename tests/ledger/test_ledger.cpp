@@ -6,6 +6,11 @@
 #include "ledger/frmMainMenu.h"
 #include "ui/DatePicker.h"
 #include "ui/Grid.h"
+#include "ui/Look.h"
+#include "export/GridColumns.h"
+#include <QCalendarWidget>
+#include <QHeaderView>
+#include <QToolButton>
 
 #include <QDir>
 #include <QFile>
@@ -92,9 +97,60 @@ TEST_P(LedgerTest, OpensWithTheTaskListAndFiltersItByStatus)
     EXPECT_EQ(Statements().first(), "Select * from tblTasks Where UserId='ann' Order by StartDate,CostUpToNow");
     EXPECT_EQ(Statements().last(),
               "Select * from tblTasks Where UserId='ann' And StatusID=4 Order by StartDate,CostUpToNow");
-    w->btnExportXSL->click();  // no task chosen: no export, no box
+    Ask(Answer::OK, w->btnExportXSL);  // no task chosen: no export, and a box says what is missing
+    EXPECT_EQ(boxes.Last(), "Choose a project in the list first: Export writes the ledger on show.|3|" + AppTitle + "|0|1");
     w->btnRefresh->click();  // lists all; the filter choice stays
     EXPECT_EQ(Cells(w->gdPreviewList, 0).join(',') + w->cboPreviewStatus->currentText(), "8,6,7On Hold");
+}
+
+// The chosen head's kind shows beside the amount and in the head list's tool tips; Tab leaves the
+// date box; a date 50 years away is asked about (No books nothing); a narrow ledger still shows whole dates.
+TEST_P(LedgerTest, TheHeadKindShowsAndAFarDateIsAskedAbout)
+{
+    Click(w->gdPreviewList, 3);
+    w->btnAddAction->click();
+    ChooseHead("Client");
+    const QString received = w->lblHeadKind->text() + QString::number(w->lblHeadKind->styleSheet().contains(ui::kCreditBackground.name()));
+    ChooseHead("Cement");
+    EXPECT_EQ(received + w->lblHeadKind->text() + QString::number(w->lblHeadKind->styleSheet().contains(ui::kDebitBackground.name())),
+              "received1spent1");
+    EXPECT_TRUE(w->cboTransactionHeads->itemData(0, Qt::ToolTipRole).toString().startsWith("Expense") &&
+                w->cboTransactionHeads->itemData(1, Qt::ToolTipRole).toString().startsWith("Income"));
+    w->dtTransactionDate->setFocus();
+    Press(w->dtTransactionDate, Qt::Key_Tab);
+    EXPECT_EQ(w->focusWidget(), w->cboTransactionHeads);
+
+    ui::SetClock([] { return QDateTime(QDate(2012, 12, 7), QTime(9, 0)); });
+    const int before = Scalar("Select count(*) From tblTransaction").toInt();
+    w->dtTransactionDate->SetValue(QDate(1207, 12, 7));
+    w->txtTransactionAmount->setText("5");
+    boxes.Expect(Answer::No);
+    w->cmdSave->click();
+    EXPECT_EQ(boxes.Last(), "Is the date 07/12/1207 right?|2|" + AppTitle + "|2|2");
+    EXPECT_TRUE(Scalar("Select count(*) From tblTransaction").toInt() == before && w->FrameActionManager->isEnabled());
+    w->dtTransactionDate->SetValue(QDate(1963, 1, 1));  // within 50 years: no question
+    w->cmdSave->click();
+    EXPECT_EQ(Scalar("Select count(*) From tblTransaction").toInt(), before + 1);
+    ui::Grid *ledger = w->gdTansactionsList;  // the new entry, dated first, is the one highlighted
+    EXPECT_EQ(ledger->TextMatrix(ledger->Row(), 0) + ledger->TextMatrix(1, 0), Scalar("Select max(Id) From tblTransaction").repeated(2));
+    // Date Till before Date From is said and mended; the calendar's Today button picks today.
+    w->dtDateFrom->SetValue(QDate(2024, 5, 2));
+    w->dtDateTill->SetValue(QDate(2024, 5, 1));
+    boxes.Expect();
+    Q_EMIT w->dtDateTill->editingFinished();
+    EXPECT_EQ(boxes.Last(), "Date Till is before Date From: it is set to Date From.|3|" + AppTitle + "|0|1");
+    auto *today = w->dtDateFrom->calendarWidget()->findChild<QToolButton *>("btnToday");
+    ASSERT_TRUE(today);
+    today->click();
+    EXPECT_EQ(w->dtDateTill->Value().toString() + w->dtDateFrom->Value().toString(), "Thu May 2 2024Fri Dec 7 2012");
+    ui::SetClock({});
+
+    w->resize(700, 500);
+    QApplication::processEvents();
+    for (ui::Grid *g : {w->gdTansactionsList, w->gdPreviewList}) {
+        const int col = g == w->gdPreviewList ? int(TaskColumn::StartDate) : int(LedgerColumn::Date);
+        EXPECT_GE(g->horizontalHeader()->sectionSize(col), g->fontMetrics().horizontalAdvance("01/01/1963") + 6);
+    }
 }
 
 // The ledger of ann's entries of the task, the totals and their word, and the balance written back.

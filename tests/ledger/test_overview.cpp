@@ -1,6 +1,7 @@
 // The projects overview: its figures against sums made independently in SQL, its sorting, its charts'
 // series and saving a chart as PNG.
 #include "TestSupport.h"
+#include "ui/Look.h"
 
 #include "ledger/ProjectCharts.h"
 #include "ledger/frmOverview.h"
@@ -131,16 +132,21 @@ TEST_P(OverviewTest, ChartsHoldTheProjectsAndTheSelectedProjectsFigures)
     EXPECT_EQ(Bars(w->chtSpending), (QStringList{"Wages:600", "Cement:160"}));
     w->tblProjects->selectRow(4);  // the totals row: no project
     EXPECT_EQ(Series<QLineSeries>(w->chtBalance)->count() + w->SelectedProject(), 0);
-    // Beyond 20 projects the smallest planned costs are summed as "Others", at the bottom.
+    // Beyond 20 projects only the 20 largest planned costs have bars, names cut in the middle; how
+    // many others there are and their totals are in the title.
     std::vector<ProjectFigures> many;
     for (int i = 1; i <= 23; ++i)
         many.push_back({i, QString("P%1").arg(i), "", {}, double(i * 10), double(i), 1.5});
+    many[22].name = "Renovation of the north wing, phase two";
+    many[0].planned = 1e6;
     std::unique_ptr<QChart> chart(MakePlannedSpentChart(many));
     auto *series = qobject_cast<QHorizontalBarSeries *>(chart->series().value(0));
     auto *axis = qobject_cast<QBarCategoryAxis *>(series->attachedAxes().value(0));
-    EXPECT_EQ(axis->count(), 21);
-    EXPECT_EQ(axis->categories().first() + axis->categories().last(), "OthersP23 (23)");
-    EXPECT_EQ(series->barSets()[0]->at(0) + series->barSets()[1]->at(0), 60 + 4.5);
+    EXPECT_EQ(axis->count(), 20);
+    EXPECT_EQ(axis->categories().first() + "|" + axis->categories().value(18) + "|" + axis->categories().last(),
+              "P5 (5)|Renovation o\u2026, phase two (23)|P1 (1)");
+    EXPECT_EQ(chart->title(), "Planned and spent: the 20 largest of 23 projects<br>the other 3 planned 90 and spent 4.50");
+    EXPECT_TRUE(chart->localizeNumbers() && !(chart->locale().numberOptions() & QLocale::OmitGroupSeparator));
 }
 
 // A chart is saved as the PNG file the dialog names, through a temporary file; a cancelled dialog
@@ -154,6 +160,9 @@ TEST_P(OverviewTest, SavingAChartWritesThePngChosenAndKeyboardReachesEverything)
     answer = Folder() + "/chart";
     w->btnSaveChart3->click();
     EXPECT_EQ(QImage(answer + ".png").size(), w->chtSpending->size());
+    EXPECT_NE(QImage(answer + ".png").pixelColor(0, 0), ui::kWindowBackground);  // no window colour in the corners
+    EXPECT_EQ(QFileInfo(asked.value(0).suggestedPath).fileName(), "Project " + QString::number(w->SelectedProject()) + " - " + 
+              w->tblProjects->model()->index(0, frmOverview::Name).data().toString() + " spending.png");
     EXPECT_EQ(asked.value(0).filter, "PNG images (*.png)");
     answer.clear();
     w->btnSaveChart1->click();

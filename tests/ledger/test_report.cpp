@@ -85,8 +85,8 @@ class ReportOnBothTest : public OnBothEngines<ReportTest> {};
 TEST_P(ReportOnBothTest, ThePdfHoldsTheProjectItsEntriesTotalsAndPageNumbers)
 {
     answer = Path("garage.pdf");
-    ASSERT_TRUE(SaveLedgerPdf(7));
-    EXPECT_EQ(asked.join(',') + " " + steps.join(','), "Save as PDF|PDF files (*.pdf)|Project 7.pdf 1/1");
+    ASSERT_TRUE(SaveLedgerPdf(7, nullptr, "Garage: phase 1/2"));  // the name offered holds no folder or drive
+    EXPECT_EQ(asked.join(',') + " " + steps.join(','), "Save as PDF|PDF files (*.pdf)|Project 7 - Garage- phase 1-2.pdf 1/1");
     EXPECT_TRUE(Statements().contains("Select * from tblTransaction Where UserId='ann' and TaskID =7 Order by TransactionDate,Id"));
     EXPECT_EQ(Statements().filter("From defHeads Where Id=").size(), 2);  // once a head
     int count = 0;

@@ -9,6 +9,7 @@
 #include "ui/ListItems.h"
 #include "ui/Seams.h"
 
+#include <QSettings>
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
@@ -125,6 +126,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         ResetProcessState();
+        QSettings(QStringLiteral("Quillmark"), QStringLiteral("Quillmark")).remove(QStringLiteral("windows"));  // where windows were left
         ui::SetAppPath(m_dir.path());
         CreateDatabaseFile(DatabasePath());
         AppTitle = QString::fromLatin1(kAppTitle);

@@ -1,6 +1,8 @@
 #include "ui/Seams.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
@@ -12,6 +14,9 @@ int main(int argc, char **argv)
     });
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    // What windows remember (their size and place) stays inside this run.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     // The data layer tells its failures in the "Error" box, as the program's start-up installs it.
     ui::ErrorBox errorBox;
     SetErrorReporter(&errorBox);

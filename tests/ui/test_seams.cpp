@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -28,12 +29,17 @@ TEST(Seams, RealMessageBoxShowsTitleIconAndDefaultAndAnswersTheButtonPressed)
     }
 }
 
-// Without a handler of their own, trace lines go to their logging category.
+// Without a handler of their own, trace lines go to their logging category, which is off until
+// the logging rules turn it on.
 TEST(Seams, TraceLinesGoToTheirLoggingCategory)
 {
     static QString logged;
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &c, const QString &m) { logged = c.category + m; });
+    ui::Trace(QStringLiteral(">>frmMainMenu>off"));
+    EXPECT_EQ(logged, "");
+    QLoggingCategory::setFilterRules(QStringLiteral("quillmark.trace.debug=true"));
     ui::Trace(QStringLiteral(">>frmMainMenu>LoadTasks Start"));
+    QLoggingCategory::setFilterRules(QString());
     qInstallMessageHandler(nullptr);
     EXPECT_EQ(logged, "quillmark.trace>>frmMainMenu>LoadTasks Start");
 }
