@@ -28,13 +28,12 @@ protected:
         Main();
         return CurrentUserId;
     }
-    // Types into the Change Password window and saves; answers the box shown ("" for none).
-    QString Change(frmPassword &w, const QString &old, const QString &fresh, const QString &again)
+    // Runs a step that shows one box; answers its text.
+    template <typename Step>
+    QString BoxOf(Step &&step)
     {
-        for (auto [box, text] : {std::pair{w.txtOldPassword, old}, {w.txtNewPassword, fresh}, {w.txtRepeatPassword, again}})
-            Put(box, text);
         boxes.Expect();
-        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+        step();
         const QString shown = boxes.Shown().empty() ? QString() : boxes.Shown().back().prompt;
         boxes.Forget();
         return shown;
@@ -45,13 +44,17 @@ protected:
         ScriptedModals modals;
         modals.Then([&](QDialog &d) {
             auto &w = static_cast<frmPassword &>(d);
-            EXPECT_EQ(Change(w, old, "long enough 1", "long enough 2"),
-                      "The two new passwords differ: type the same new password twice.");
-            EXPECT_EQ(Change(w, old, "seven77", "seven77"),
-                      "The new password is too short: it needs at least 8 characters.");
-            EXPECT_EQ(Change(w, old + "x", fresh, fresh), "The old password is not right.");
+            const auto change = [&](const QString &o, const QString &f, const QString &again) {
+                return BoxOf([&] {
+                    Put(w.txtOldPassword, o), Put(w.txtNewPassword, f), Put(w.txtRepeatPassword, again);
+                    QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+                });
+            };
+            EXPECT_EQ(change(old, "long enough 1", "long enough 2"), "The two new passwords differ: type the same new password twice.");
+            EXPECT_EQ(change(old, "seven77", "seven77"), "The new password is too short: it needs at least 8 characters.");
+            EXPECT_EQ(change(old + "x", fresh, fresh), "The old password is not right.");
             EXPECT_EQ(w.focusWidget(), w.txtOldPassword);
-            EXPECT_EQ(Change(w, old, fresh, fresh), "The password has been changed.");
+            EXPECT_EQ(change(old, fresh, fresh), "The password has been changed.");
             EXPECT_EQ(w.result(), QDialog::Accepted);
         });
         ASSERT_TRUE(frmMain::Instance()->mnuChangePassword->isEnabled());
@@ -59,11 +62,7 @@ protected:
     }
     QString Refused(const QString &name, const QString &password)
     {
-        boxes.Expect();
-        const QString who = LogIn(name, password);
-        const QString box = boxes.Shown().empty() ? QString() : boxes.Shown().back().prompt;
-        boxes.Forget();
-        return who + "|" + box;
+        return BoxOf([&] { EXPECT_EQ(LogIn(name, password), ""); });
     }
 };
 
@@ -80,7 +79,7 @@ TEST_F(AccountsTest, AFileOfTheVersionBeforeIsUpgradedAndItsPasswordsHashedAtThe
                      "(Select Value From tblSettings Where Name='Program') From tblUsers"),
               QStringList{QString("48|1|Quillmark %1.%2.%3").arg(QM_VERSION_MAJOR).arg(QM_VERSION_MINOR).arg(QM_VERSION_REVISION)});
     EXPECT_EQ(Scalar("PRAGMA user_version"), QString::number(kFileSchemaVersion));
-    EXPECT_EQ(Refused("demo", "Demo"), "|Invalid Password, try again!");
+    EXPECT_EQ(Refused("demo", "Demo"), "Invalid Password, try again!");
     EXPECT_EQ(LogIn("demo", "demo"), "demo");
     EXPECT_TRUE(frmMain::Instance()->lblDefaultPassword->isVisibleTo(frmMain::Instance()));
 
@@ -107,12 +106,12 @@ TEST_F(AccountsTest, EveryLoginChangesItsPasswordAndTheDefaultMasterPasswordStop
     ChangeThroughMenu("quorvandelix", "master pass 1");
     EXPECT_FALSE(frmMain::Instance()->lblDefaultPassword->isVisibleTo(frmMain::Instance()));
     EXPECT_TRUE(Scalar("Select Value From tblSettings Where Name='Master password'").startsWith("$argon2id$"));
-    EXPECT_EQ(Refused("sysop", "quorvandelix"), "|Invalid Password, try again!");
+    EXPECT_EQ(Refused("sysop", "quorvandelix"), "Invalid Password, try again!");
     ASSERT_EQ(LogIn("sysop", "master pass 1"), "sysop");
 
     ASSERT_EQ(LogIn("ann", "Secret"), "Ann");
     ChangeThroughMenu("Secret", "Ann's new one");
-    EXPECT_EQ(Refused("Ann", "Secret"), "|Invalid Password, try again!");
+    EXPECT_EQ(Refused("Ann", "Secret"), "Invalid Password, try again!");
     EXPECT_EQ(LogIn("ANN", "Ann's new one"), "Ann");
     EXPECT_EQ(Scalar("Select count(*) From tblUsers Where Passwd LIKE '$argon2id$%'"), "1");
 }
