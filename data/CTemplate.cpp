@@ -137,7 +137,7 @@ QString CTemplate::AddNew(const QString &tblName, const QString &Flist, const QS
         // moment waits, and never takes the same key. A failure thrown here ends the transaction
         // (and frees the lock) before the user is told: no other program waits on a box left open.
         WriteTransaction transaction(SharedConnection);
-        const std::int16_t key = NextKey(tblName, idField);
+        const std::int32_t key = NextKey(tblName, idField);
         if (values.size() < fields.size())
             throw SqlError(QStringLiteral("Subscript out of range: the value list has fewer items than the column list."));
         QString columns = idField;

@@ -215,8 +215,8 @@ BEGIN
        OR EXISTS (SELECT 1 FROM qmk_logins WHERE userid = p_name) THEN
         RETURN 'exists';
     END IF;
-    IF next_id > 32767 THEN
-        RAISE EXCEPTION 'Overflow: tblUsers has no key left to give (the largest is 32767).';
+    IF next_id > 2147483647 THEN
+        RAISE EXCEPTION 'Overflow: tblUsers has no key left to give (the largest is 2147483647).';
     END IF;
     EXECUTE format('CREATE ROLE %I LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE NOREPLICATION NOBYPASSRLS '
                    'CONNECTION LIMIT 8 PASSWORD %L IN ROLE qmk_users', p_role, p_verifier);

@@ -128,8 +128,8 @@ void frmMainMenu::cmdSave_Click()
         return;
     }
 
-    qint16 headId = 0;
-    TryStep([&] { headId = qint16(cboTransactionHeads->ItemData(cboTransactionHeads->ListIndex())); });
+    qint32 headId = 0;
+    TryStep([&] { headId = cboTransactionHeads->ItemData(cboTransactionHeads->ListIndex()); });
     // The head's type decides the column. When its row has gone, nothing is stored.
     Variant plusMinus;
     const bool typeRead = TryStep([&] {
@@ -148,7 +148,7 @@ void frmMainMenu::cmdSave_Click()
     // Without a task number there is no value list, and the writer refuses the save.
     QString values;
     TryStep([&] {
-        const qint16 taskId = ToInteger(lblTaskNo->text());
+        const qint32 taskId = ToLong(lblTaskNo->text());
         values = JoinList({QuoteSql(CurrentUserId), DateLiteral(dtTransactionDate->Value()), QString::number(headId),
                            FormatNumber(amountIn), FormatNumber(amountOut), QuoteSql(txtTransactionRemarks->text()),
                            QString::number(taskId)});
@@ -162,7 +162,7 @@ void frmMainMenu::cmdSave_Click()
     // Another program held the file: the entry stays in the editor, for Save again.
     if (cls().Busy())
         return;
-    TryStep([&] { LoadInGridTransactions(ToInteger(lblTaskNo->text())); });
+    TryStep([&] { LoadInGridTransactions(ToLong(lblTaskNo->text())); });
     ClearControls();
     cmdAdd->setFocus();
 }

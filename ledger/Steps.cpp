@@ -21,14 +21,6 @@ qint32 ToLong(const QString &text)
     return qint32(v);
 }
 
-qint16 ToInteger(const QString &text)
-{
-    const qint32 v = ToLong(text);
-    if (v < -32768 || v > 32767)
-        throw SqlError(QStringLiteral("Overflow"));
-    return qint16(v);
-}
-
 bool ReadAmount(const QString &text, double *amount)
 {
     double v = 0;

@@ -16,8 +16,6 @@ class Grid;
 // A text read as a whole number of 32 bits (rounded), as an id or a task number is read from a
 // caption or a cell. Throws when the text is not one.
 qint32 ToLong(const QString &text);
-// The same within 16 bits, as the entry editor carries head and task numbers.
-qint16 ToInteger(const QString &text);
 // A text read as a finite number (see ReadNumber). Throws when the text is not one.
 double ToNumber(const QString &text);
 // An amount as the entry editor stores it: a finite number of at most 10^15 in size (beyond the
