@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -388,4 +389,68 @@ QByteArray PgEngine::PasswordVerifier(const QString &role, const QString &passwo
     const QByteArray out(verifier);
     PQfreemem(verifier);
     return out;
+}
+
+// ---- Rows stepped as they are read ----
+
+// A cursor of the session, held past the end of any transaction, so that the session keeps
+// running other statements (look-ups, writes) between the fetches. The server runs the query
+// once; the rows travel as they are fetched.
+class PgRows : public IRowCursor {
+public:
+    PgRows(PgEngine &engine, int number)
+        : m_engine(&engine), m_alive(engine.m_alive), m_number(number),
+          m_name(QStringLiteral("qmk_rows_%1").arg(number))
+    {
+    }
+    ~PgRows() override { close(); }
+
+    std::shared_ptr<Recordset> Next(int n) override
+    {
+        if (!engine())
+            return nullptr;
+        std::shared_ptr<Recordset> rows;
+        try {
+            rows = m_engine->Execute(QStringLiteral("FETCH FORWARD %1 FROM %2").arg(std::max(n, 1)).arg(m_name));
+        } catch (...) {
+            close();
+            throw;
+        }
+        if (rows->RecordCount() < std::max(n, 1))
+            close();
+        return rows;
+    }
+
+private:
+    PgEngine *engine() const { return m_alive.expired() ? nullptr : m_engine; }
+    void close()
+    {
+        if (PgEngine *e = engine()) {
+            // A cursor the server ended already (a lost connection, a rolled-back transaction)
+            // needs no closing.
+            try {
+                e->ExecuteScript(QStringLiteral("CLOSE %1").arg(m_name));
+            } catch (const SqlError &) {
+            }
+            auto &open = e->m_cursorsOpen;
+            open.erase(std::remove(open.begin(), open.end(), m_number), open.end());
+        }
+        m_alive.reset();
+    }
+
+    PgEngine *m_engine;
+    std::weak_ptr<char> m_alive;
+    int m_number;
+    QString m_name;
+};
+
+std::unique_ptr<IRowCursor> PgEngine::OpenRows(const QString &statement)
+{
+    // The lowest number not in use: the fetch statements, prepared once, stay few.
+    int number = 1;
+    while (std::find(m_cursorsOpen.begin(), m_cursorsOpen.end(), number) != m_cursorsOpen.end())
+        ++number;
+    Execute(QStringLiteral("DECLARE qmk_rows_%1 NO SCROLL CURSOR WITH HOLD FOR ").arg(number) + statement);
+    m_cursorsOpen.push_back(number);
+    return std::make_unique<PgRows>(*this, number);
 }

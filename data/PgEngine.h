@@ -31,6 +31,7 @@ public:
 
     std::shared_ptr<Recordset> Execute(const QString &statement) override;
     void ExecuteScript(const QString &script) override;
+    std::unique_ptr<IRowCursor> OpenRows(const QString &statement) override;
     void BeginWrite() override;
     void Commit() override;
     void Rollback() noexcept override;
@@ -61,6 +62,11 @@ private:
     int m_busyTimeout = 3000;
     int m_nextName = 0;
     QHash<QString, QByteArray> m_cache;  // statement text -> name of its prepared statement
+    // Rows stepped as they are read: the numbers of the cursors open on the server, and a token
+    // that their readers hold to learn that the connection is gone.
+    friend class PgRows;
+    std::vector<int> m_cursorsOpen;
+    std::shared_ptr<char> m_alive = std::make_shared<char>(0);
 };
 
 // True when the connection text names a server reached over the network (a host name or
