@@ -94,8 +94,13 @@ TEST_P(StreamTest, TheFirstScreenComesAtOnceAndTheWindowAnswersAsWithEveryRow)
     EXPECT_EQ(g()->Row(), kEntries);  // the current row is the last one, as before
     EXPECT_EQ(g()->TextMatrix(kEntries, LedgerColumn::Head), expected.last().toInt() % 2 ? "Client" : "Cement");
 
-    // Save in the middle of the stream: stored once, and the reload lists it.
+    // Save in the middle of the stream, after another program wrote: stored once, and the reload lists it.
     ShowGarage();
+    if (!server) {
+        Connection other;
+        other.Open("dbq=" + DatabasePath(), {}, kDatabasePassword);
+        other.Execute("Update tblTasks Set Notes='elsewhere' Where TaskID=6");
+    }
     w->btnAddAction->click();
     w->cboTransactionHeads->SetListIndex(w->cboTransactionHeads->findText("Client"));
     w->dtTransactionDate->SetValue(QDate(2020, 1, 2));
@@ -104,7 +109,12 @@ TEST_P(StreamTest, TheFirstScreenComesAtOnceAndTheWindowAnswersAsWithEveryRow)
     w->cmdSave->click();
     EXPECT_EQ(Column("Select Id From tblTransaction Where Remarks='middle'"), QStringList{QString::number(kEntries + 1)});
     EXPECT_EQ(w->zeMoneyReceived->text(), "7509");
-    // Delete in the middle of the stream: the chosen row goes, and only it.
+    // Delete in the middle of the stream, after another program wrote: the chosen row goes, and only it.
+    if (!server) {
+        Connection other;
+        other.Open("dbq=" + DatabasePath(), {}, kDatabasePassword);
+        other.Execute("Update tblTasks Set Notes='again' Where TaskID=6");
+    }
     const QPoint at = g()->visualRect(g()->model()->index(2, 1)).center();
     QTest::mouseClick(g()->viewport(), Qt::LeftButton, {}, at);
     const QString chosen = g()->TextMatrix(3, LedgerColumn::Id);
