@@ -820,6 +820,8 @@ public:
         }
         if (!m_stmt)
             return rows;
+        // A chunk is sized at once: tens of thousands of rows held in chunks waste no room.
+        rows->m_cells.reserve(size_t(std::clamp(n, 1, 1 << 16)) * size_t(rows->FieldCount()));
         const int rc = SqlCipherEngine::stepInto(m_stmt, *rows, std::max(n, 1));
         if (rc != SQLITE_ROW)
             finish(rc);

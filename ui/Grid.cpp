@@ -311,6 +311,7 @@ void Grid::complete() const
 
 void Grid::streamMore()
 {
+    m_streamer.setInterval(0);
     m_model->fetch(GridModel::kChunk, m_filling == 0);
     if (m_model->streaming())
         return;
@@ -424,8 +425,10 @@ void Grid::ShowRows(RowSource source)
     m_model->showRows(std::move(source));
     m_row = m_model->dataRows();
     m_lastIsCurrent = true;
+    // The rest of the rows follow once the first screen has painted (or soon, when the grid is
+    // not painted at all).
     if (m_model->streaming())
-        m_streamer.start();
+        m_streamer.start(kPaintFirstMs);
     else
         m_streamer.stop();
 }
@@ -517,6 +520,11 @@ void Grid::resizeEvent(QResizeEvent *event)
 // A cell's tool tip shows only where the cell cuts its text short.
 bool Grid::viewportEvent(QEvent *event)
 {
+    if (event->type() == QEvent::Paint && m_streamer.isActive() && m_streamer.interval() != 0) {
+        const bool painted = QTableView::viewportEvent(event);
+        m_streamer.start(0);
+        return painted;
+    }
     if (event->type() == QEvent::ToolTip) {
         const auto *help = static_cast<QHelpEvent *>(event);
         const QModelIndex i = indexAt(help->pos());

@@ -76,6 +76,8 @@ public:
     };
     // How many rows a load shows at once (more than a screen holds); the rest follow.
     static constexpr int kFirstRows = 128;
+    // How long the rest waits for the first screen to paint.
+    static constexpr int kPaintFirstMs = 100;
     // Replaces the data rows by the source's rows (those stepped so far, then the rest as they
     // come); the last one becomes the current row.
     void ShowRows(RowSource source);
