@@ -393,9 +393,11 @@ QByteArray PgEngine::PasswordVerifier(const QString &role, const QString &passwo
 
 // ---- Rows stepped as they are read ----
 
-// A cursor of the session, held past the end of any transaction, so that the session keeps
-// running other statements (look-ups, writes) between the fetches. The server runs the query
-// once; the rows travel as they are fetched.
+// A cursor of the session's reader: a second session of the same role, in a read-only transaction
+// while any cursor is open, so that the server runs the query once and hands its rows over as
+// they are fetched, while the session itself keeps running every other statement (look-ups,
+// writes) between the fetches. Each cursor reads what was committed when it was declared. Without
+// a reader (it could not log in), a cursor of the session itself, held past its transaction.
 class PgRows : public IRowCursor {
 public:
     PgRows(PgEngine &engine, int number)
@@ -411,7 +413,7 @@ public:
             return nullptr;
         std::shared_ptr<Recordset> rows;
         try {
-            rows = m_engine->Execute(QStringLiteral("FETCH FORWARD %1 FROM %2").arg(std::max(n, 1)).arg(m_name));
+            rows = m_engine->reader().Execute(QStringLiteral("FETCH FORWARD %1 FROM %2").arg(std::max(n, 1)).arg(m_name));
         } catch (...) {
             close();
             throw;
@@ -426,14 +428,15 @@ private:
     void close()
     {
         if (PgEngine *e = engine()) {
-            // A cursor the server ended already (a lost connection, a rolled-back transaction)
-            // needs no closing.
-            try {
-                e->ExecuteScript(QStringLiteral("CLOSE %1").arg(m_name));
-            } catch (const SqlError &) {
-            }
             auto &open = e->m_cursorsOpen;
             open.erase(std::remove(open.begin(), open.end(), m_number), open.end());
+            // A cursor the server ended already (a lost connection) needs no closing.
+            try {
+                e->reader().ExecuteScript(QStringLiteral("CLOSE %1").arg(m_name));
+                if (open.empty() && e->m_reader)
+                    e->m_reader->ExecuteScript(QStringLiteral("COMMIT"));
+            } catch (const SqlError &) {
+            }
         }
         m_alive.reset();
     }
@@ -444,13 +447,42 @@ private:
     QString m_name;
 };
 
+PgEngine &PgEngine::reader() { return m_reader ? *m_reader : *this; }
+
 std::unique_ptr<IRowCursor> PgEngine::OpenRows(const QString &statement)
 {
+    if (!m_reader && !m_noReader) {
+        try {
+            m_reader = std::make_unique<PgEngine>(m_conninfo, m_role, m_password, m_admin);
+        } catch (const SqlError &) {
+            m_noReader = true;
+        }
+    }
     // The lowest number not in use: the fetch statements, prepared once, stay few.
     int number = 1;
     while (std::find(m_cursorsOpen.begin(), m_cursorsOpen.end(), number) != m_cursorsOpen.end())
         ++number;
-    Execute(QStringLiteral("DECLARE qmk_rows_%1 NO SCROLL CURSOR WITH HOLD FOR ").arg(number) + statement);
+    const QString declare = QStringLiteral("DECLARE qmk_rows_%1 NO SCROLL CURSOR %2FOR ")
+                                .arg(number)
+                                .arg(m_reader ? QString() : QStringLiteral("WITH HOLD "));
+    if (!m_reader) {
+        Execute(declare + statement);
+    } else {
+        // A query that fails takes none of the other cursors with it.
+        m_reader->ExecuteScript(m_cursorsOpen.empty() ? QStringLiteral("BEGIN READ ONLY; SAVEPOINT qmk_rows")
+                                                      : QStringLiteral("SAVEPOINT qmk_rows"));
+        try {
+            m_reader->Execute(declare + statement);
+            m_reader->ExecuteScript(QStringLiteral("RELEASE SAVEPOINT qmk_rows"));
+        } catch (...) {
+            try {
+                m_reader->ExecuteScript(m_cursorsOpen.empty() ? QStringLiteral("ROLLBACK")
+                                                              : QStringLiteral("ROLLBACK TO SAVEPOINT qmk_rows"));
+            } catch (const SqlError &) {
+            }
+            throw;
+        }
+    }
     m_cursorsOpen.push_back(number);
     return std::make_unique<PgRows>(*this, number);
 }

@@ -65,7 +65,10 @@ private:
     // Rows stepped as they are read: the numbers of the cursors open on the server, and a token
     // that their readers hold to learn that the connection is gone.
     friend class PgRows;
+    PgEngine &reader();
     std::vector<int> m_cursorsOpen;
+    std::unique_ptr<PgEngine> m_reader;  // a second session of the role, for the cursors
+    bool m_noReader = false;
     std::shared_ptr<char> m_alive = std::make_shared<char>(0);
 };
 

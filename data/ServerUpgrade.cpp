@@ -254,10 +254,16 @@ BEGIN
 END $$;
 )SQL";
 
+// A project's entries in the ledger's order, entries without a date first as on the file, so that
+// a ledger's first rows come from the index without sorting the rest.
+const char *const kLedgerOrder = R"SQL(
+CREATE INDEX ixTransactionsByTaskInOrder ON tblTransaction (TaskID, UserId, TransactionDate NULLS FIRST, Id NULLS FIRST);
+)SQL";
+
 }  // namespace
 
 void UpgradeServerTo2(Connection &db)
 {
-    for (const char *step : {kKeys, kSessions, kAddUser, kStatistics})
+    for (const char *step : {kKeys, kSessions, kAddUser, kStatistics, kLedgerOrder})
         db.ExecuteScript(QString::fromLatin1(step));
 }
