@@ -15,10 +15,19 @@
 //   New texts              1,000 look-ups of a project's name, each text new (its key written in
 //                          it, as the windows compose their statements): the round trips each
 //                          statement costs, beyond what it reads
+//   first screen/N         a ledger of N entries (1,000, 32,766, 200,000) as the window shows it
+//                          first: its first screen of rows stepped through the streamed row
+//                          source, and its totals, against the same first screen and totals
+//                          read with bare libpq
+//   team                   20 programs' data layers (processes of their own, each logged in as
+//                          its own user, saving into its own project) saving at once over the
+//                          Unix socket: saves per second and the slowest save (p99); every key
+//                          given once, every save stored
 // The loads and the raw reads run five times each; their ratios are of the medians.
 #include "data/CTemplate.h"
 #include "data/MyFun.h"
 #include "data/PgEngine.h"
+#include "data/RowStream.h"
 #include "data/ServerDatabase.h"
 #include "ui/Seams.h"
 
@@ -27,7 +36,10 @@
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 
+#include <QCoreApplication>
 #include <QDate>
+#include <QElapsedTimer>
+#include <QProcess>
 
 #include <csignal>
 #include <cstdio>
@@ -298,16 +310,169 @@ BENCHMARK(BM_TaskListRawLibpq)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_Save32766)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NewTexts1000)->Unit(benchmark::kMillisecond);
 
+// Projects 2 and 3 of "large" get 1,000 and 200,000 entries, after the benchmarks above (which
+// count on the sample's keys).
+void addLongLedgers()
+{
+    static bool added = false;
+    if (added)
+        return;
+    added = true;
+    pg_conn *super = connectRaw(conninfo("qmk_super", g_superPassword.c_str(), kDatabase));
+    exec(super, "INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,TaskID) "
+                "SELECT i, 'large', DATE '2021-01-01' + i % 900, 1 + i % 2, i % 7, i % 3, 'Long ' || i, "
+                "CASE WHEN i <= 101000 THEN 2 ELSE 3 END FROM generate_series(100001, 301000) AS i");
+    exec(super, "VACUUM ANALYZE tblTransaction");
+    PQfinish(super);
+}
+
+const int kTaskOf[] = {2, 1, 3};  // 1,000, 32,766 and 200,000 entries
+
+// The ledger's first screen through the streamed row source and its totals, as the window reads them.
+void BM_FirstScreen(benchmark::State &state, int size)
+{
+    addLongLedgers();
+    CTemplate dao;
+    const int task = kTaskOf[size];
+    for (auto _ : state) {
+        const auto rows = OpenLedger(CurrentUserId, task);
+        if (rows->FetchMore(128) != 128)
+            state.SkipWithError("the ledger is too short");
+        for (int r = 0; r < rows->Fetched(); ++r)
+            for (int c = 0; c < 8; ++c) {
+                Variant v = rows->FieldAt(r, c);
+                benchmark::DoNotOptimize(v);
+            }
+        dao.ExecuteSql(LedgerSumsStatement(CurrentUserId, task));
+        Variant v = SharedRecordset->Fields(0);
+        benchmark::DoNotOptimize(v);
+    }
+}
+
+// The same first screen and totals with bare libpq.
+void BM_FirstScreenRaw(benchmark::State &state, int size)
+{
+    addLongLedgers();
+    const int task = kTaskOf[size];
+    const std::string ledger = "Select * from tblTransaction Where UserId='large' and TaskID =" + std::to_string(task) +
+                               " Order by TransactionDate,Id LIMIT 128";
+    const std::string sums = "Select sum(amountIn),Sum(amountOut) from tblTransaction Where userid='large' and TaskID =" +
+                             std::to_string(task);
+    std::string text;
+    for (auto _ : state) {
+        for (const std::string *sql : {&ledger, &sums}) {
+            PGresult *r = PQexec(g_raw, sql->c_str());
+            for (int row = 0; row < PQntuples(r); ++row)
+                for (int c = 0; c < PQnfields(r); ++c)
+                    text.assign(PQgetvalue(r, row, c), size_t(PQgetlength(r, row, c)));
+            benchmark::DoNotOptimize(text);
+            PQclear(r);
+        }
+    }
+}
+
+BENCHMARK_CAPTURE(BM_FirstScreen, 1000, 0)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK_CAPTURE(BM_FirstScreenRaw, 1000, 0)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK_CAPTURE(BM_FirstScreen, 32766, 1)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK_CAPTURE(BM_FirstScreenRaw, 32766, 1)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK_CAPTURE(BM_FirstScreen, 200000, 2)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK_CAPTURE(BM_FirstScreenRaw, 200000, 2)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+constexpr int kWriters = 20, kSavesEach = 50;
+
+// One writer of the team, in a process of its own: its saves' times in milliseconds on one line.
+int writerRun(const QString &server, const QString &user)
+{
+    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("writer", r.prompt.toStdString()); });
+    ui::SetTraceHandler([](const QByteArray &) {});
+    SharedConnection.Use(std::make_unique<PgEngine>(server, user, user + QStringLiteral("-pw")));
+    CurrentUserId = user;
+    CTemplate dao;
+    const QString fields = QStringLiteral("UserId<<>>TransactionDate<<>>HeadId<<>>AmountIn<<>>AmountOut<<>>Remarks<<>>TaskID");
+    const QString project = QString::number(500000 + user.mid(1).toInt());
+    QElapsedTimer clock;
+    for (int i = 0; i < kSavesEach; ++i) {
+        const QString values = JoinList({QuoteSql(user), DateLiteral(QDate(2024, 3, 15)), QStringLiteral("1"),
+                                         FormatNumber(0.0), FormatNumber(i + 0.5), QuoteSql(QStringLiteral("Team")), project});
+        clock.start();
+        dao.AddNew(QStringLiteral("tblTransaction"), fields, values, QStringLiteral("Id"), kListDelimiter);
+        std::printf("%.3f ", clock.nsecsElapsed() / 1e6);
+    }
+    std::printf("\n");
+    ResetProcessState();
+    return 0;
+}
+
+// The whole team at once: its users, a project each, then every writer started together.
+void teamRun()
+{
+    const QString server = QString::fromStdString("host=" + g_socket + " port=" + g_port + " dbname=" + kDatabase);
+    try {
+        PgEngine sysop(server, QString::fromLatin1(kMasterUser), QString::fromLatin1(kSysopPassword));
+        for (int i = 1; i <= kWriters; ++i)
+            AddServerUser(sysop, QStringLiteral("w%1").arg(i), QStringLiteral("w%1-pw").arg(i));
+    } catch (const SqlError &e) {
+        fail("team users", e.description().toStdString());
+    }
+    pg_conn *super = connectRaw(conninfo("qmk_super", g_superPassword.c_str(), kDatabase));
+    exec(super, "INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName) SELECT 500000 + i, 'w' || i, 2, 'Team ' || i "
+                "FROM generate_series(1, 20) AS i");
+    std::vector<std::unique_ptr<QProcess>> writers;
+    QElapsedTimer wall;
+    wall.start();
+    for (int i = 1; i <= kWriters; ++i) {
+        writers.push_back(std::make_unique<QProcess>());
+        writers.back()->start(QCoreApplication::applicationFilePath(),
+                              {QStringLiteral("--writer"), server, QStringLiteral("w%1").arg(i)});
+    }
+    std::vector<double> times;
+    for (auto &w : writers) {
+        w->waitForFinished(600000);
+        for (const QString &t : QString::fromLatin1(w->readAllStandardOutput()).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            if (!t.trimmed().isEmpty())
+                times.push_back(t.toDouble());
+    }
+    const double seconds = wall.nsecsElapsed() / 1e9;
+    PGresult *r = PQexec(super, "SELECT count(*), count(DISTINCT Id) FROM tblTransaction WHERE Remarks = 'Team'");
+    const int stored = std::atoi(PQgetvalue(r, 0, 0)), distinct = std::atoi(PQgetvalue(r, 0, 1));
+    PQclear(r);
+    PQfinish(super);
+    std::sort(times.begin(), times.end());
+    const bool whole = int(times.size()) == kWriters * kSavesEach && stored == kWriters * kSavesEach && distinct == stored;
+    const double p99 = times.empty() ? -1 : times[std::min(times.size() - 1, size_t(times.size() * 0.99))];
+    const double median = times.empty() ? -1 : times[times.size() / 2];
+    printRecord("Server: 20 writers at once, saves per second (each its own user and project)",
+                formatted("%.0f saves/s (%.0f saves in %.1f s)", stored / seconds, stored, seconds), "-", whole);
+    printRecord("Server: 20 writers at once, the slowest save (p99; median beside it)",
+                formatted("%.1f ms (median %.1f ms)", p99, median), "< 100 ms", whole && p99 < 100);
+    printRecord("Server: 20 writers at once, every key given once and every save stored",
+                formatted("%.0f stored, %.0f distinct keys", stored, distinct), "1000, 1000", whole);
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc == 4 && std::string(argv[1]) == "--writer") {
+        QCoreApplication app(argc, argv);
+        return writerRun(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    QCoreApplication app(argc, argv);
     const int status = RunBenchmarks(argc, argv, prepare, [](const CollectingReporter &r) {
         printRatio(r, "Server: 32,766-entry ledger read through ExecuteSql / raw libpq read",
                    "BM_LedgerThroughCTemplate", "BM_LedgerRawLibpq", 2);
         printRatio(r, "Server: 32,767-project task list read through ExecuteSql / raw libpq read",
                    "BM_TaskListThroughCTemplate", "BM_TaskListRawLibpq", 2);
         printTime(r, "Server: one Save at 32,766 entries, with the ledger reload", "BM_Save32766", 150);
+        const char *const sizes[] = {"1000", "32766", "200000"};
+        const char *const said[] = {"1,000", "32,766", "200,000"};
+        for (int i = 0; i < 3; ++i) {
+            const std::string ours = std::string("BM_FirstScreen/") + sizes[i], raw = std::string("BM_FirstScreenRaw/") + sizes[i];
+            printRatio(r, (std::string("Server: first screen and totals of a ") + said[i] +
+                           "-entry ledger through the streamed source / raw libpq").c_str(), ours.c_str(), raw.c_str(), 1.5);
+            printTime(r, (std::string("Server: the same at ") + said[i] + " entries").c_str(), ours.c_str(), 100);
+        }
+        teamRun();
     });
     ResetProcessState();
     stopCluster();

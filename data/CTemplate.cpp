@@ -136,8 +136,9 @@ QString CTemplate::AddNew(const QString &tblName, const QString &Flist, const QS
         // The key is read and used under one write lock: another program saving at the same
         // moment waits, and never takes the same key. A failure thrown here ends the transaction
         // (and frees the lock) before the user is told: no other program waits on a box left open.
+        m_lastKey = 0;
         WriteTransaction transaction(SharedConnection);
-        const std::int16_t key = NextKey(tblName, idField);
+        const std::int32_t key = NextKey(tblName, idField);
         if (values.size() < fields.size())
             throw SqlError(QStringLiteral("Subscript out of range: the value list has fewer items than the column list."));
         QString columns = idField;
@@ -150,6 +151,7 @@ QString CTemplate::AddNew(const QString &tblName, const QString &Flist, const QS
                 literals + QLatin1Char(')');
         ExecuteSql(m_sql);
         transaction.Commit();
+        m_lastKey = key;
     });
     return {};
 }

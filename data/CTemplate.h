@@ -49,6 +49,8 @@ public:
     // True when the last writer call found the database busy with another program's save and
     // stored nothing (the user has been told): a window keeps what was typed, for Save again.
     bool Busy() const { return m_busy; }
+    // The key of the row the last AddNew stored; 0 when it stored none.
+    std::int32_t LastKey() const { return m_lastKey; }
 
 private:
 
@@ -58,6 +60,7 @@ private:
 
     QString m_sql;  // the statement this instance composed last
     bool m_busy = false;
+    std::int32_t m_lastKey = 0;
 };
 
 // Splits a field or value list at its delimiter. Empty pieces count as items; an empty list has

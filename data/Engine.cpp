@@ -164,6 +164,12 @@ std::shared_ptr<Recordset> Connection::Execute(const QString &statement)
     return engine().Execute(statement);
 }
 
+std::unique_ptr<IRowCursor> Connection::OpenRows(const QString &statement)
+{
+    StatementLog::Add(statement);
+    return engine().OpenRows(statement);
+}
+
 void Connection::ExecuteScript(const QString &script) { engine().ExecuteScript(script); }
 void Connection::BeginWrite() { engine().BeginWrite(); }
 void Connection::Commit() { engine().Commit(); }

@@ -38,6 +38,7 @@ public:
 
 private:
     friend class SqlCipherEngine;
+    friend class SqliteRows;
     friend class PgEngine;
     Recordset() = default;
     void checkReadable() const;
@@ -64,6 +65,17 @@ private:
     int m_pos = 0;
 };
 
+// The rows of one statement that runs once and is stepped as its reader needs them.
+class IRowCursor {
+public:
+    virtual ~IRowCursor() = default;
+    // The next rows: at most n (or all that are left, when a write of the connection made it step
+    // them at once), fewer only at the end (none once every row was given; nothing once the
+    // connection is gone). The result stands on its first row and knows the statement's
+    // columns even when it holds no row. A failure ends the cursor and is thrown.
+    virtual std::shared_ptr<Recordset> Next(int n) = 0;
+};
+
 // One database engine under the data layer: the encrypted file, or a database server. The data
 // layer never asks which one runs; each carries its own dialect (date literals, names compared in
 // any letter case, value types) and keeps its own prepared statements.
@@ -74,6 +86,10 @@ public:
     virtual std::shared_ptr<Recordset> Execute(const QString &statement) = 0;
     // Runs a script of several statements (used to lay out a new database).
     virtual void ExecuteScript(const QString &script) = 0;
+    // Runs one query as the windows composed it, its rows to be stepped through the cursor.
+    // What reading them holds (a lock, a snapshot) never keeps another statement of this
+    // connection, or another program, from writing.
+    virtual std::unique_ptr<IRowCursor> OpenRows(const QString &statement) = 0;
     virtual void BeginWrite() = 0;
     virtual void Commit() = 0;
     virtual void Rollback() noexcept = 0;
@@ -107,6 +123,8 @@ public:
     QString Where() const { return m_engine ? m_engine->Where() : QString(); }
     // Runs one statement and answers its rows.
     std::shared_ptr<Recordset> Execute(const QString &statement);
+    // Runs one query, its rows to be stepped as they are needed (see IEngine::OpenRows).
+    std::unique_ptr<IRowCursor> OpenRows(const QString &statement);
     void Close();
 
     // Makes a new, empty, encrypted database file (the file must not exist) and answers the

@@ -34,7 +34,7 @@ std::int64_t oneAboveLargest(const QString &tblName, const QString &idField)
 }
 }  // namespace
 
-std::int16_t NextKey(const QString &tblName, const QString &idField)
+std::int32_t NextKey(const QString &tblName, const QString &idField)
 {
     std::int64_t next = oneAboveLargest(tblName, idField);
     // The entries of a deleted task stay in the ledger table under its number; a new task
@@ -42,15 +42,15 @@ std::int16_t NextKey(const QString &tblName, const QString &idField)
     if (tblName.compare(QLatin1String("tblTasks"), Qt::CaseInsensitive) == 0 &&
         idField.compare(QLatin1String("TaskID"), Qt::CaseInsensitive) == 0)
         next = std::max(next, oneAboveLargest(QStringLiteral("tblTransaction"), QStringLiteral("TaskID")));
-    if (next > 32767 || next < -32768)
-        throw SqlError(QStringLiteral("Overflow: %1 has no key left to give (the largest is 32767).").arg(tblName));
+    if (next > kLargestKey || next < -kLargestKey - 1)
+        throw SqlError(QStringLiteral("Overflow: %1 has no key left to give (the largest is %2).").arg(tblName).arg(kLargestKey));
     SharedRecordset.reset();
-    return std::int16_t(next);
+    return std::int32_t(next);
 }
 
-std::int16_t GetNextId(const QString &tblName, const QString &idField)
+std::int32_t GetNextId(const QString &tblName, const QString &idField)
 {
-    std::int16_t key = 0;
+    std::int32_t key = 0;
     Reported([&] { key = NextKey(tblName, idField); });
     return key;
 }

@@ -36,13 +36,15 @@ inline const char *const kDatabaseFileName = "qmk.dat";
 // The file in the program's folder that names a database server to use instead (one line).
 inline const char *const kServerFileName = "qmk.server";
 
-// The next key of a table: its largest key plus 1, or 1 when it has none; at most 32767.
+// The largest key a table gives: keys are whole numbers of 32 bits.
+inline constexpr std::int32_t kLargestKey = 2147483647;
+// The next key of a table: its largest key plus 1, or 1 when it has none; at most kLargestKey.
 // On a failure the "Error" box is shown and the answer is 0.
-std::int16_t GetNextId(const QString &tblName, const QString &idField);
+std::int32_t GetNextId(const QString &tblName, const QString &idField);
 // The same key, for a writer that holds a transaction: a failure is thrown (DatabaseBusy when
 // another program holds the database), so that the writer ends its transaction before anyone
 // is told.
-std::int16_t NextKey(const QString &tblName, const QString &idField);
+std::int32_t NextKey(const QString &tblName, const QString &idField);
 
 // The delimiter between the items of a field or value list.
 inline const QString kListDelimiter = QStringLiteral("<<>>");

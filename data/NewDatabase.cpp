@@ -145,6 +145,26 @@ UPDATE tblTasks SET CostUpToNow = (SELECT round(sum(AmountIn) - sum(AmountOut), 
                                    WHERE TaskID = 1) WHERE TaskID = 1;
 )SQL";
 
+// A team's database: one user owning 100,000 projects and 1,000,000 entries, 200,000 of them in
+// project 1 and 8 or 9 in each of the others.
+const char *const kHugeData = R"SQL(
+INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (1,'huge','huge');
+INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (1,'Sales',0,'huge');
+INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (2,'Supplies',1,'huge');
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000)
+INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName,StartDate,EndDate,CostUpToNow,CostPlanned,Notes)
+SELECT i, 'huge', 2 + i % 5, 'Project ' || i, date('2020-01-01', '+' || (i % 2500) || ' days'), NULL, 0,
+       1000 + i % 9000, ' ' FROM n;
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000)
+INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,TaskID)
+SELECT i, 'huge', date('2020-01-01', '+' || (CASE WHEN i <= 200000 THEN i / 80 ELSE i % 3000 END) || ' days'),
+       1 + i % 2, CASE WHEN i % 2 = 0 THEN 100 + i % 700 ELSE 0 END,
+       CASE WHEN i % 2 = 1 THEN 20.5 + i % 300 ELSE 0 END, 'Entry ' || i,
+       CASE WHEN i <= 200000 THEN 1 ELSE 2 + (i - 200001) % 99999 END FROM n;
+UPDATE tblTasks SET CostUpToNow = (SELECT round(sum(AmountIn) - sum(AmountOut), 2) FROM tblTransaction
+                                   WHERE TaskID = 1) WHERE TaskID = 1;
+)SQL";
+
 // The covering index of a project's entries had fewer columns in files made before it was widened.
 const char *const kEarlierIndexes[] = {
     "CREATE INDEX ixTransactionsByTask ON tblTransaction (TaskID, TransactionDate, Id)",
@@ -217,6 +237,17 @@ QStringList StatusNames()
             QStringLiteral("Finished"), QStringLiteral("Cancelled")};
 }
 
+QString SampleUser(Sample sample)
+{
+    switch (sample) {
+    case Sample::Demo: return QStringLiteral("demo");
+    case Sample::Large: return QStringLiteral("large");
+    case Sample::Huge: return QStringLiteral("huge");
+    case Sample::None: break;
+    }
+    return {};
+}
+
 void CreateDatabaseFile(const QString &path, bool demo) { CreateDatabaseFile(path, demo ? Sample::Demo : Sample::None); }
 
 QString QuotedProgramName()
@@ -248,11 +279,13 @@ void CreateDatabaseFile(const QString &path, Sample sample, int version)
             AddDemoData(*db, true);
         else if (sample == Sample::Large)
             db->ExecuteScript(QString::fromLatin1(kLargeData));
+        else if (sample == Sample::Huge)
+            db->ExecuteScript(QString::fromLatin1(kHugeData));
         if (version >= 2) {
             // The sample user's password, known to all, is kept as a hash like any other.
             if (sample != Sample::None)
                 db->Execute(QStringLiteral("UPDATE tblUsers SET Passwd=%1 WHERE Id=1")
-                                .arg(q(HashPassword(sample == Sample::Demo ? QStringLiteral("demo") : QStringLiteral("large")))));
+                                .arg(q(HashPassword(SampleUser(sample)))));
             for (const QString &step : FileUpgradeSteps(1).mid(0, version - 1))
                 db->ExecuteScript(step);
             db->Execute(QStringLiteral("INSERT INTO tblSettings (Name,Value) VALUES ('Program',%1)").arg(QuotedProgramName()));

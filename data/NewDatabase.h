@@ -9,9 +9,12 @@ void CreateDatabaseFile(const QString &path, bool demo = false);
 
 // What a new file holds besides its status rows: nothing, the demo user "demo" with a few
 // projects, or the user "large" (password "large") with 32,767 projects, the first of which
-// holds 32,766 entries: the largest sizes the keys allow, for benchmarks and for trying the
-// windows at their largest.
-enum class Sample { None, Demo, Large };
+// holds 32,766 entries (the largest sizes keys of 16 bits allowed), or the user "huge" (password
+// "huge") with 100,000 projects and 1,000,000 entries, 200,000 of them in project 1: the sizes a
+// team reaches, for benchmarks and for trying the windows at their largest.
+enum class Sample { None, Demo, Large, Huge };
+// The sample user's name, which is also its password ("demo", "large", "huge"); empty for None.
+QString SampleUser(Sample sample);
 void CreateDatabaseFile(const QString &path, Sample sample);
 // The same, laid out as the given schema version had it (for tests of the upgrade).
 void CreateDatabaseFile(const QString &path, Sample sample, int version);

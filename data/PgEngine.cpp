@@ -531,3 +531,99 @@ QByteArray PgEngine::PasswordVerifier(const QString &role, const QString &passwo
     PQfreemem(verifier);
     return out;
 }
+
+// ---- Rows stepped as they are read ----
+
+// A cursor of the session's reader: a second session of the same role, in a read-only transaction
+// while any cursor is open, so that the server runs the query once and hands its rows over as
+// they are fetched, while the session itself keeps running every other statement (look-ups,
+// writes) between the fetches. Each cursor reads what was committed when it was declared. Without
+// a reader (it could not log in), a cursor of the session itself, held past its transaction.
+class PgRows : public IRowCursor {
+public:
+    PgRows(PgEngine &engine, int number)
+        : m_engine(&engine), m_alive(engine.m_alive), m_number(number),
+          m_name(QStringLiteral("qmk_rows_%1").arg(number))
+    {
+    }
+    ~PgRows() override { close(); }
+
+    std::shared_ptr<Recordset> Next(int n) override
+    {
+        if (!engine())
+            return nullptr;
+        std::shared_ptr<Recordset> rows;
+        try {
+            rows = m_engine->reader().Execute(QStringLiteral("FETCH FORWARD %1 FROM %2").arg(std::max(n, 1)).arg(m_name));
+        } catch (...) {
+            close();
+            throw;
+        }
+        if (rows->RecordCount() < std::max(n, 1))
+            close();
+        return rows;
+    }
+
+private:
+    PgEngine *engine() const { return m_alive.expired() ? nullptr : m_engine; }
+    void close()
+    {
+        if (PgEngine *e = engine()) {
+            auto &open = e->m_cursorsOpen;
+            open.erase(std::remove(open.begin(), open.end(), m_number), open.end());
+            // A cursor the server ended already (a lost connection) needs no closing.
+            try {
+                e->reader().ExecuteScript(QStringLiteral("CLOSE %1").arg(m_name));
+                if (open.empty() && e->m_reader)
+                    e->m_reader->ExecuteScript(QStringLiteral("COMMIT"));
+            } catch (const SqlError &) {
+            }
+        }
+        m_alive.reset();
+    }
+
+    PgEngine *m_engine;
+    std::weak_ptr<char> m_alive;
+    int m_number;
+    QString m_name;
+};
+
+PgEngine &PgEngine::reader() { return m_reader ? *m_reader : *this; }
+
+std::unique_ptr<IRowCursor> PgEngine::OpenRows(const QString &statement)
+{
+    if (!m_reader && !m_noReader) {
+        try {
+            m_reader = std::make_unique<PgEngine>(m_conninfo, m_role, m_password, m_admin);
+        } catch (const SqlError &) {
+            m_noReader = true;
+        }
+    }
+    // The lowest number not in use: the fetch statements, prepared once, stay few.
+    int number = 1;
+    while (std::find(m_cursorsOpen.begin(), m_cursorsOpen.end(), number) != m_cursorsOpen.end())
+        ++number;
+    const QString declare = QStringLiteral("DECLARE qmk_rows_%1 NO SCROLL CURSOR %2FOR ")
+                                .arg(number)
+                                .arg(m_reader ? QString() : QStringLiteral("WITH HOLD "));
+    if (!m_reader) {
+        Execute(declare + statement);
+    } else {
+        // A query that fails takes none of the other cursors with it.
+        m_reader->ExecuteScript(m_cursorsOpen.empty() ? QStringLiteral("BEGIN READ ONLY; SAVEPOINT qmk_rows")
+                                                      : QStringLiteral("SAVEPOINT qmk_rows"));
+        try {
+            m_reader->Execute(declare + statement);
+            m_reader->ExecuteScript(QStringLiteral("RELEASE SAVEPOINT qmk_rows"));
+        } catch (...) {
+            try {
+                m_reader->ExecuteScript(m_cursorsOpen.empty() ? QStringLiteral("ROLLBACK")
+                                                              : QStringLiteral("ROLLBACK TO SAVEPOINT qmk_rows"));
+            } catch (const SqlError &) {
+            }
+            throw;
+        }
+    }
+    m_cursorsOpen.push_back(number);
+    return std::make_unique<PgRows>(*this, number);
+}

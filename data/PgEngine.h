@@ -37,6 +37,7 @@ public:
 
     std::shared_ptr<Recordset> Execute(const QString &statement) override;
     void ExecuteScript(const QString &script) override;
+    std::unique_ptr<IRowCursor> OpenRows(const QString &statement) override;
     void BeginWrite() override;
     void Commit() override;
     void Rollback() noexcept override;
@@ -74,6 +75,14 @@ private:
     QSet<size_t> m_seen;
     std::vector<size_t> m_seenOrder;
     size_t m_seenNext = 0;
+    // Rows stepped as they are read: the numbers of the cursors open on the server, and a token
+    // that their readers hold to learn that the connection is gone.
+    friend class PgRows;
+    PgEngine &reader();
+    std::vector<int> m_cursorsOpen;
+    std::unique_ptr<PgEngine> m_reader;  // a second session of the role, for the cursors
+    bool m_noReader = false;
+    std::shared_ptr<char> m_alive = std::make_shared<char>(0);
 };
 
 // True when the connection text names a server reached over the network (a host name or

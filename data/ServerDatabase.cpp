@@ -169,6 +169,21 @@ UPDATE tblTasks SET CostUpToNow = (SELECT round((sum(AmountIn) - sum(AmountOut))
                                    WHERE TaskID = 1) WHERE TaskID = 1;
 )SQL";
 
+// The same team's database as the file's kHugeData.
+const char *const kHugeServerData = R"SQL(
+INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (1,'Sales',0,'huge'), (2,'Supplies',1,'huge');
+INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName,StartDate,EndDate,CostUpToNow,CostPlanned,Notes)
+SELECT i, 'huge', 2 + i % 5, 'Project ' || i, DATE '2020-01-01' + i % 2500, NULL, 0, 1000 + i % 9000, ' '
+FROM generate_series(1, 100000) AS i;
+INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,TaskID)
+SELECT i, 'huge', DATE '2020-01-01' + CASE WHEN i <= 200000 THEN i / 80 ELSE i % 3000 END, 1 + i % 2,
+       CASE WHEN i % 2 = 0 THEN 100 + i % 700 ELSE 0 END, CASE WHEN i % 2 = 1 THEN 20.5 + i % 300 ELSE 0 END,
+       'Entry ' || i, CASE WHEN i <= 200000 THEN 1 ELSE 2 + (i - 200001) % 99999 END
+FROM generate_series(1, 1000000) AS i;
+UPDATE tblTasks SET CostUpToNow = (SELECT round((sum(AmountIn) - sum(AmountOut))::numeric, 2) FROM tblTransaction
+                                   WHERE TaskID = 1) WHERE TaskID = 1;
+)SQL";
+
 QString literal(const QString &text) { return QuoteSql(text); }
 
 }  // namespace
@@ -357,13 +372,13 @@ QString CreateServerDatabase(const QString &conninfo, const QString &adminRole, 
             db.Execute(QStringLiteral("INSERT INTO tblStatus (StatusID,StatusName) VALUES (%1,%2)")
                            .arg(i + 1).arg(literal(names[i])));
         if (sample != Sample::None) {
-            const QString user = sample == Sample::Demo ? QStringLiteral("demo") : QStringLiteral("large");
+            const QString user = SampleUser(sample);
             const QString verifier = QString::fromLatin1(admin.PasswordVerifier(user, samplePassword));
             db.Execute(QStringLiteral("SELECT qmk_add_user(%1, %1, %2)").arg(literal(user), literal(verifier)));
             if (sample == Sample::Demo)
                 AddDemoData(db, false);
             else
-                db.ExecuteScript(QString::fromLatin1(kLargeServerData));
+                db.ExecuteScript(QString::fromLatin1(sample == Sample::Huge ? kHugeServerData : kLargeServerData));
         }
         // The first layout, then every step after it: a new database and an upgraded one are the same.
         if (version > 1)

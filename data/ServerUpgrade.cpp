@@ -216,8 +216,8 @@ BEGIN
        OR EXISTS (SELECT 1 FROM qmk_logins WHERE qmk_fold(userid) COLLATE "C" = qmk_fold(p_name)) THEN
         RETURN 'exists';
     END IF;
-    IF next_id > 32767 THEN
-        RAISE EXCEPTION 'Overflow: tblUsers has no key left to give (the largest is 32767).';
+    IF next_id > 2147483647 THEN
+        RAISE EXCEPTION 'Overflow: tblUsers has no key left to give (the largest is 2147483647).';
     END IF;
     EXECUTE format('CREATE ROLE %I LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE NOREPLICATION NOBYPASSRLS '
                    'CONNECTION LIMIT 8 PASSWORD %L IN ROLE qmk_users', p_role, p_verifier);
@@ -278,10 +278,16 @@ ALTER POLICY own_rows ON defHeads USING (UserId = (SELECT qmk_me()) AND UserId C
     WITH CHECK (UserId COLLATE "C" = (SELECT qmk_me()));
 )SQL";
 
+// A project's entries in the ledger's order, entries without a date first as on the file, so that
+// a ledger's first rows come from the index without sorting the rest.
+const char *const kLedgerOrder = R"SQL(
+CREATE INDEX ixTransactionsByTaskInOrder ON tblTransaction (TaskID, UserId, TransactionDate NULLS FIRST, Id NULLS FIRST);
+)SQL";
+
 }  // namespace
 
 void UpgradeServerTo2(Connection &db)
 {
-    for (const char *step : {kNames, kKeys, kSessions, kAddUser, kStatistics})
+    for (const char *step : {kNames, kKeys, kSessions, kAddUser, kStatistics, kLedgerOrder})
         db.ExecuteScript(QString::fromLatin1(step));
 }

@@ -217,6 +217,7 @@ SqlCipherEngine::~SqlCipherEngine() { Close(); }
 
 void SqlCipherEngine::Close()
 {
+    endRows();
     clearCache();
     if (m_db) {
         // The file goes back to a plain rollback journal, its write-ahead log folded in: a copy
@@ -597,6 +598,7 @@ void SqlCipherEngine::useWriteAheadLog()
 
 void SqlCipherEngine::ExecuteScript(const QString &script)
 {
+    finishRows();
     char *err = nullptr;
     if (sqlite3_exec(m_db, script.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         const QString why = QString::fromUtf8(err ? err : "unknown failure");
@@ -607,6 +609,7 @@ void SqlCipherEngine::ExecuteScript(const QString &script)
 
 void SqlCipherEngine::BeginWrite()
 {
+    finishRows();
     const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         fail(rc);
@@ -702,11 +705,9 @@ SqlCipherEngine::Cached &SqlCipherEngine::statementFor(const QString &text)
     return *m_cache.insert(text, Cached{stmt, 0});
 }
 
-std::shared_ptr<Recordset> SqlCipherEngine::Execute(const QString &statement)
+// A new result of the statement's columns, with no row yet.
+std::shared_ptr<Recordset> SqlCipherEngine::emptyResult(sqlite3_stmt *stmt)
 {
-    Cached &cached = statementFor(RewriteDialect(statement));
-    sqlite3_stmt *stmt = cached.stmt;
-
     const int cols = sqlite3_column_count(stmt);
     std::shared_ptr<Recordset> rs(new Recordset());
     rs->m_closed = cols == 0;
@@ -715,13 +716,17 @@ std::shared_ptr<Recordset> SqlCipherEngine::Execute(const QString &statement)
         rs->m_names << QString::fromUtf8(sqlite3_column_name(stmt, c));
         rs->m_dateColumn[size_t(c)] = isDateType(sqlite3_column_decltype(stmt, c));
     }
+    return rs;
+}
 
-    if (cols > 0) {
-        rs->m_cells.reserve(size_t(cached.lastRows) * size_t(cols));
-        rs->m_text.reserve(size_t(cached.lastTextBytes));
-    }
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+// Steps the statement into the result, at most maxRows rows; answers the last step's code
+// (SQLITE_ROW when it stopped at maxRows).
+int SqlCipherEngine::stepInto(sqlite3_stmt *stmt, Recordset &result, int maxRows)
+{
+    Recordset *rs = &result;
+    const int cols = rs->FieldCount();
+    int rc = SQLITE_ROW;
+    for (int taken = 0; taken < maxRows && (rc = sqlite3_step(stmt)) == SQLITE_ROW; ++taken) {
         const size_t at = rs->m_cells.size();
         rs->m_cells.resize(at + size_t(cols));
         Recordset::Cell *cell = rs->m_cells.data() + at;
@@ -752,6 +757,28 @@ std::shared_ptr<Recordset> SqlCipherEngine::Execute(const QString &statement)
         }
         ++rs->m_rows;
     }
+    return rc;
+}
+
+std::shared_ptr<Recordset> SqlCipherEngine::Execute(const QString &statement)
+{
+    Cached &cached = statementFor(RewriteDialect(statement));
+    sqlite3_stmt *stmt = cached.stmt;
+    std::shared_ptr<Recordset> rs = emptyResult(stmt);
+    const int cols = rs->FieldCount();
+    if (cols > 0) {
+        rs->m_cells.reserve(size_t(cached.lastRows) * size_t(cols));
+        rs->m_text.reserve(size_t(cached.lastTextBytes));
+    }
+    int rc = stepInto(stmt, *rs, INT_MAX);
+    // A write refused because open cursors still read an older state of the file (another
+    // program wrote since) runs again once they are stepped to their end.
+    if (isBusy(rc) && !m_openRows.empty() && !sqlite3_stmt_readonly(stmt)) {
+        sqlite3_reset(stmt);
+        finishRows();
+        rs = emptyResult(stmt);
+        rc = stepInto(stmt, *rs, INT_MAX);
+    }
     if (rc != SQLITE_DONE) {
         try {
             fail(rc);
@@ -769,4 +796,114 @@ std::shared_ptr<Recordset> SqlCipherEngine::Execute(const QString &statement)
             rs->m_cells.shrink_to_fit();
     }
     return rs;
+}
+
+// ---- Rows stepped as they are read ----
+
+// A statement of its own (never the cached one, which another statement may run meanwhile),
+// stepped a number of rows at a time. When the connection must write, the rows left are stepped
+// at once and kept, and the statement ends.
+class SqliteRows : public IRowCursor {
+public:
+    SqliteRows(SqlCipherEngine &engine, sqlite3_stmt *stmt) : m_engine(&engine), m_stmt(stmt)
+    {
+        m_rest = SqlCipherEngine::emptyResult(stmt);
+    }
+    ~SqliteRows() override { end(); }
+
+    std::shared_ptr<Recordset> Next(int n) override
+    {
+        std::shared_ptr<Recordset> rows = SqlCipherEngine::sameColumns(*m_rest);
+        if (m_rest->m_rows > 0) {
+            std::swap(rows, m_rest);
+            return rows;
+        }
+        if (!m_stmt)
+            return rows;
+        // A chunk is sized at once: tens of thousands of rows held in chunks waste no room.
+        rows->m_cells.reserve(size_t(std::clamp(n, 1, 1 << 16)) * size_t(rows->FieldCount()));
+        const int rc = SqlCipherEngine::stepInto(m_stmt, *rows, std::max(n, 1));
+        if (rc != SQLITE_ROW)
+            finish(rc);
+        return rows;
+    }
+
+    // Steps every row left into the kept rows, and ends the statement.
+    void stepRest()
+    {
+        if (m_stmt)
+            finish(SqlCipherEngine::stepInto(m_stmt, *m_rest, INT_MAX));
+    }
+
+    // Ends the statement; rows not stepped yet are not read.
+    void end()
+    {
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+        if (m_engine) {
+            auto &open = m_engine->m_openRows;
+            open.erase(std::remove(open.begin(), open.end(), this), open.end());
+        }
+        m_engine = nullptr;
+    }
+
+private:
+    void finish(int rc)
+    {
+        SqlCipherEngine *engine = m_engine;
+        end();
+        if (rc != SQLITE_DONE && engine)
+            engine->fail(rc);
+    }
+
+    SqlCipherEngine *m_engine;
+    sqlite3_stmt *m_stmt;
+    std::shared_ptr<Recordset> m_rest;
+};
+
+// A result of the same columns as another, with no row.
+std::shared_ptr<Recordset> SqlCipherEngine::sameColumns(const Recordset &like)
+{
+    std::shared_ptr<Recordset> rs(new Recordset());
+    rs->m_closed = like.m_closed;
+    rs->m_names = like.m_names;
+    rs->m_dateColumn = like.m_dateColumn;
+    return rs;
+}
+
+std::unique_ptr<IRowCursor> SqlCipherEngine::OpenRows(const QString &statement)
+{
+    const QByteArray utf8 = RewriteDialect(statement).toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    const char *tail = nullptr;
+    const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, &tail);
+    if (rc != SQLITE_OK)
+        fail(rc);
+    if (!stmt)
+        throw SqlError(QStringLiteral("The statement is empty."));
+    const char *end = utf8.constData() + utf8.size();
+    if (!sqlite3_stmt_readonly(stmt) || skipBlanksAndComments(tail, end) != end) {
+        sqlite3_finalize(stmt);
+        throw SqlError(QStringLiteral("Only one query can be read row by row."));
+    }
+    auto rows = std::make_unique<SqliteRows>(*this, stmt);
+    m_openRows.push_back(rows.get());
+    return rows;
+}
+
+void SqlCipherEngine::finishRows()
+{
+    // Stepping may fail (the file went away); the cursor then ends and its reader sees no more.
+    for (SqliteRows *rows : std::vector<SqliteRows *>(m_openRows)) {
+        try {
+            rows->stepRest();
+        } catch (const SqlError &) {
+        }
+    }
+}
+
+void SqlCipherEngine::endRows()
+{
+    while (!m_openRows.empty())
+        m_openRows.back()->end();
 }

@@ -9,6 +9,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+class SqliteRows;
 
 class SqlCipherEngine : public IEngine {
 public:
@@ -21,6 +22,7 @@ public:
 
     std::shared_ptr<Recordset> Execute(const QString &statement) override;
     void ExecuteScript(const QString &script) override;
+    std::unique_ptr<IRowCursor> OpenRows(const QString &statement) override;
     void BeginWrite() override;
     void Commit() override;
     void Rollback() noexcept override;
@@ -29,6 +31,7 @@ public:
     QString Where() const override { return m_path; }
 
 private:
+    friend class SqliteRows;
     void openFile(const QString &path, const QString &password, bool create);
     void Close();
     void refuseForeignSchema(const QString &path);
@@ -53,4 +56,13 @@ private:
     Cached &statementFor(const QString &text);
     void clearCache();
     QHash<QString, Cached> m_cache;
+    // The cursors being stepped. A write of this connection first steps them to their end (a
+    // read left open would otherwise hold the file's snapshot and could keep the write from
+    // starting); closing the file ends them.
+    void finishRows();
+    void endRows();
+    static std::shared_ptr<Recordset> emptyResult(sqlite3_stmt *stmt);
+    static std::shared_ptr<Recordset> sameColumns(const Recordset &like);
+    static int stepInto(sqlite3_stmt *stmt, Recordset &result, int maxRows);
+    std::vector<SqliteRows *> m_openRows;
 };

@@ -2,6 +2,7 @@
 
 #include "data/CTemplate.h"
 #include "data/MyFun.h"
+#include "data/RowStream.h"
 #include "data/Variant.h"
 #include "export/clsExcelFile.h"
 #include "ui/OutputFile.h"
@@ -29,20 +30,7 @@ enum Field { Head, Remarks, In, Out, Date, FieldCount };
 constexpr int kMaxCellText = 32767;  // characters a workbook cell holds
 constexpr double kMaxColumnWidth = 80;
 
-// Runs a query through the data layer and takes its rows, leaving the program's current result as
-// it was: the ledger window may still read it.
-std::shared_ptr<Recordset> rowsOf(const QString &sql)
-{
-    const std::shared_ptr<Recordset> kept = SharedRecordset;
-    CTemplate().ExecuteSql(sql);
-    std::shared_ptr<Recordset> rows = std::move(SharedRecordset);
-    SharedRecordset = kept;
-    if (!rows)
-        throw LedgerExportError(QStringLiteral("the ledger could not be read"));
-    return rows;
-}
-
-int columnOf(const Recordset &rs, const char *name)
+int columnOf(const RowStream &rs, const char *name)
 {
     const int at = rs.FieldIndex(QLatin1String(name));
     if (at < 0)
@@ -364,27 +352,26 @@ LedgerTable LoadLedgerTable(qint32 taskId)
     t.taskId = taskId;
     t.userName = CurrentUserId;
     const QString task = QString::number(taskId);
-    const std::shared_ptr<Recordset> project = rowsOf(QStringLiteral("Select * from tblTasks where TaskID=") + task);
+    const std::shared_ptr<Recordset> project = RowsOf(QStringLiteral("Select * from tblTasks where TaskID=") + task);
     if (project->Eof())
         throw LedgerExportError(QStringLiteral("project %1 is no longer in the database").arg(taskId));
     t.projectName = project->Fields(QStringLiteral("TaskName")).toString();
 
-    const std::shared_ptr<Recordset> rows =
-        rowsOf(QStringLiteral("Select * from tblTransaction Where UserId=") + QuoteSql(CurrentUserId) +
-               QStringLiteral(" and TaskID =") + task + QStringLiteral(" Order by TransactionDate,Id"));
-    const Recordset &rs = *rows;
+    const std::shared_ptr<RowStream> rows = OpenLedger(CurrentUserId, taskId);
+    rows->FetchMore(1);  // the columns are known once a row is asked for
+    const RowStream &rs = *rows;
     const int date = columnOf(rs, "TransactionDate"), head = columnOf(rs, "HeadId"), remarks = columnOf(rs, "Remarks"),
               in = columnOf(rs, "AmountIn"), out = columnOf(rs, "AmountOut");
     // Each head's name is looked up once; a code that is no whole number never goes into a statement.
     QHash<QString, QString> heads;
-    t.entries.reserve(size_t(rs.RecordCount()));
-    for (int row = 0; row < rs.RecordCount(); ++row) {
+    // The rows are stepped as they are taken.
+    for (int row = 0; row < rs.Fetched() || rows->FetchMore(2048) > 0; ++row) {
         const Variant id = rs.FieldAt(row, head);
         const QString key = id.toString();
         auto known = heads.find(key);
         if (known == heads.end())
             known = heads.insert(key, IsWholeNumber(id) ? [&] {
-                const auto name = rowsOf(QStringLiteral("Select Heads From defHeads Where Id=") + key);
+                const auto name = RowsOf(QStringLiteral("Select Heads From defHeads Where Id=") + key);
                 return name->Eof() ? QString() : name->Fields(0).toString();
             }() : QString());
         std::vector<LedgerValue> e(FieldCount);

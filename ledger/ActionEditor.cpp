@@ -137,8 +137,8 @@ void frmMainMenu::cmdSave_Click()
         return;
     }
 
-    qint16 headId = 0;
-    TryStep([&] { headId = qint16(cboTransactionHeads->ItemData(cboTransactionHeads->ListIndex())); });
+    qint32 headId = 0;
+    TryStep([&] { headId = cboTransactionHeads->ItemData(cboTransactionHeads->ListIndex()); });
     // The head's type decides the column. When its row has gone, nothing is stored.
     Variant plusMinus;
     const bool typeRead = TryStep([&] {
@@ -157,7 +157,7 @@ void frmMainMenu::cmdSave_Click()
     // Without a task number there is no value list, and the writer refuses the save.
     QString values;
     TryStep([&] {
-        const qint16 taskId = ToInteger(lblTaskNo->text());
+        const qint32 taskId = ToLong(lblTaskNo->text());
         values = JoinList({QuoteSql(CurrentUserId), DateLiteral(dtTransactionDate->Value()), QString::number(headId),
                            FormatNumber(amountIn), FormatNumber(amountOut), QuoteSql(txtTransactionRemarks->text()),
                            QString::number(taskId)});
@@ -171,32 +171,28 @@ void frmMainMenu::cmdSave_Click()
     // Another program held the file: the entry stays in the editor, for Save again.
     if (cls().Busy())
         return;
-    TryStep([&] { LoadInGridTransactions(ToInteger(lblTaskNo->text())); });
-    showSaved(bNewAction ? -1 : ActionId);
+    const qint32 saved = bNewAction ? cls().LastKey() : ActionId;  // the reload makes a new data object
+    TryStep([&] { LoadInGridTransactions(ToLong(lblTaskNo->text())); });
+    showSaved(saved);
     ClearControls();
     cmdAdd->setFocus();
 }
 
-// Highlights the entry just saved and scrolls the ledger to it: the one of id, or for a new entry
-// (id -1) the one of the largest Id, as a new entry's Id is the largest in use plus one.
-void frmMainMenu::showSaved(qint32 id)
+// Highlights the entry just saved (its Id) and scrolls the ledger to it. Only the rows up to it
+// are stepped: the rest keep streaming.
+void frmMainMenu::showSaved(qint32 target)
 {
     ui::Grid &g = *gdTansactionsList;
-    int found = -1;
-    qint64 largest = -1;
-    for (int row = 1; row < g.Rows(); ++row) {
-        bool ok = false;
-        const qint64 rowId = g.TextMatrix(row, LedgerColumn::Id).toLongLong(&ok);
-        if (ok && (id >= 0 ? rowId == id : rowId > largest)) {
-            found = row;
-            largest = rowId;
-            if (id >= 0)
-                break;
+    for (int row = 1; target > 0; ++row) {
+        while (row >= g.RowsLoaded() && g.LoadMore()) {
         }
-    }
-    if (found >= 1) {
-        g.SetRow(found);
-        g.scrollTo(g.model()->index(found - 1, 0));
+        if (row >= g.RowsLoaded())
+            return;
+        if (g.TextMatrix(row, LedgerColumn::Id).toLongLong() == target) {
+            g.SetRow(row);
+            g.scrollTo(g.model()->index(row - 1, 0));
+            return;
+        }
     }
 }
 

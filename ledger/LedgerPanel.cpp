@@ -16,18 +16,6 @@ namespace {
 const std::vector<GridColumn> kLedgerColumns = {
     {"ID", 300, "Id"},                {"Action Name", 1500, "HeadId"},     {"Description", 1500, "Remarks"},
     {"Amount In", 1000, "AmountIn"},  {"Amount Out", 1000, "AmountOut"},   {"Date", 1000, "TransactionDate"}};
-
-// A sum as the ledger reads it: 0 when Null.
-double sumOf(const Variant &v)
-{
-    if (v.isNull() || v.isEmpty())
-        return 0.0;
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    if (!ok)
-        throw SqlError(QStringLiteral("Type mismatch"));
-    return d;
-}
 }  // namespace
 
 void frmMainMenu::LoadGridHeadTransactions() { WriteHeader(*gdTansactionsList, kLedgerColumns); }
@@ -45,14 +33,12 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
 {
     freshCls();
     m_memo.clear();
-    const QString owner = QuoteSql(CurrentUserId);
     const QString task = QString::number(TaskDisplayByID);
-    const QString rowsSql = QStringLiteral("Select * from tblTransaction Where UserId=") + owner +
-                            QStringLiteral(" and TaskID =") + task + QStringLiteral(" Order by TransactionDate,Id");
 
     // A query that cannot be run leaves the ledger with its header row only.
-    const bool ran = TryStep([&] { cls().ExecuteSql(rowsSql); });
-    const bool loaded = FillRows(*gdTansactionsList, ran ? SharedRecordset : nullptr,
+    std::shared_ptr<RowStream> rows;
+    TryStep([&] { rows = OpenLedger(CurrentUserId, TaskDisplayByID); });
+    const bool loaded = FillRows(*gdTansactionsList, rows,
                                  kLedgerColumns, [this](int c, const Variant &v) {
                                      if (c == LedgerColumn::Head)
                                          return decode(v, QStringLiteral("Id"), QStringLiteral("defHeads"),
@@ -61,8 +47,7 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
                                      return c == LedgerColumn::Date ? FormatDate(v.toDate()) : v.toString();
                                  }, LedgerColumn::Head);
 
-    const QString sumSql = QStringLiteral("Select sum(amountIn),Sum(amountOut) from tblTransaction Where userid=") +
-                           owner + QStringLiteral(" and TaskID =") + task;
+    const QString sumSql = LedgerSumsStatement(CurrentUserId, TaskDisplayByID);
     // Without a sum the totals, the balance word and the task's cost stay as they were.
     if (TryStep([&] { cls().ExecuteSql(sumSql); }) && SharedRecordset) {
         const std::shared_ptr<Recordset> rs = SharedRecordset;
@@ -70,8 +55,8 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
         TryStep([&] { hasRow = !rs->Eof(); });
         if (hasRow) {
             double received = 0.0, spent = 0.0;
-            TryStep([&] { received = sumOf(rs->Fields(0)); });
-            TryStep([&] { spent = sumOf(rs->Fields(1)); });
+            TryStep([&] { received = LedgerTotal(rs->Fields(0)); });
+            TryStep([&] { spent = LedgerTotal(rs->Fields(1)); });
             const double balance = received - spent;
             const QString balanceText = FormatFixed2(balance);
             txtCashInWallet->setText(balanceText);

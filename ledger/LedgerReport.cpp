@@ -5,6 +5,7 @@
 
 #include "data/CTemplate.h"
 #include "data/MyFun.h"
+#include "data/RowStream.h"
 #include "data/Variant.h"
 #include "ledger/ProjectCharts.h"
 #include "ledger/ProjectFigures.h"
@@ -33,33 +34,21 @@ struct ReportError {
     QString reason;
 };
 
-// Runs a query through the data layer and takes its rows, leaving the program's current result
-// as it was: the ledger window may still read it.
-std::shared_ptr<Recordset> rowsOf(const QString &sql)
-{
-    const std::shared_ptr<Recordset> kept = SharedRecordset;
-    CTemplate().ExecuteSql(sql);
-    std::shared_ptr<Recordset> rows = std::move(SharedRecordset);
-    SharedRecordset = kept;
-    return rows;
-}
-
-// The first field of the first row, or an empty value when there is no row.
+// The first field of the first row, or an empty value when there is no row. The program's
+// current result stays as it was: the ledger window may still read it.
 Variant firstField(const QString &sql)
 {
-    const std::shared_ptr<Recordset> rs = rowsOf(sql);
+    const std::shared_ptr<Recordset> rs = RowsOf(sql);
     return rs->Eof() ? Variant() : rs->Fields(0);
 }
 
 double sumOf(const Variant &v)
 {
-    if (v.isNull() || v.isEmpty())
-        return 0.0;
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    if (!ok)
+    try {
+        return LedgerTotal(v);
+    } catch (const SqlError &) {
         throw ReportError{QStringLiteral("a total of the entries is not a number")};
-    return d;
+    }
 }
 
 // An amount with two decimals; a field that holds no number is shown as it is.
@@ -87,18 +76,18 @@ QString oneLine(const QString &text)
 struct LedgerData {
     qint32 taskId = 0;
     QString name, status, start, planned;
-    std::shared_ptr<Recordset> rows;  // the ledger's entries, in its order
+    std::shared_ptr<RowStream> rows;  // the ledger's entries, in its order, every one stepped
     int date = -1, head = -1, remarks = -1, in = -1, out = -1;  // their columns
     QHash<QString, QString> heads;    // head names by HeadId
     QString received, spent, balance, word;
     std::vector<BalancePoint> balancePoints;
     std::vector<HeadSpending> spending;
 
-    int count() const { return rows->RecordCount(); }
+    int count() const { return rows->Fetched(); }
     QString headOf(int row) const { return heads.value(rows->FieldAt(row, head).toString()); }
 };
 
-int columnOf(const Recordset &rs, const char *name)
+int columnOf(const RowStream &rs, const char *name)
 {
     const int at = rs.FieldIndex(QLatin1String(name));
     if (at < 0)
@@ -111,7 +100,7 @@ LedgerData loadLedger(qint32 taskId)
     LedgerData d;
     d.taskId = taskId;
     const QString task = QString::number(taskId);
-    const std::shared_ptr<Recordset> project = rowsOf(QStringLiteral("Select * from tblTasks where TaskID=") + task);
+    const std::shared_ptr<Recordset> project = RowsOf(QStringLiteral("Select * from tblTasks where TaskID=") + task);
     if (project->Eof())
         throw ReportError{QStringLiteral("project %1 is no longer in the database").arg(taskId)};
     d.name = project->Fields(QStringLiteral("TaskName")).toString();
@@ -123,17 +112,16 @@ LedgerData loadLedger(qint32 taskId)
         d.status = firstField(QStringLiteral("Select StatusName from tblStatus where StatusID=") + status.toString())
                        .toString();
 
-    const QString owner = QuoteSql(CurrentUserId);
-    d.rows = rowsOf(QStringLiteral("Select * from tblTransaction Where UserId=") + owner + QStringLiteral(" and TaskID =") +
-                    task + QStringLiteral(" Order by TransactionDate,Id"));
-    const Recordset &rs = *d.rows;
+    d.rows = OpenLedger(CurrentUserId, taskId);
+    d.rows->FetchAll();
+    const RowStream &rs = *d.rows;
     d.date = columnOf(rs, "TransactionDate");
     d.head = columnOf(rs, "HeadId");
     d.remarks = columnOf(rs, "Remarks");
     d.in = columnOf(rs, "AmountIn");
     d.out = columnOf(rs, "AmountOut");
     // Each head's name is looked up once, however many entries use it; a head that is gone has none.
-    for (int row = 0; row < rs.RecordCount(); ++row) {
+    for (int row = 0; row < rs.Fetched(); ++row) {
         const Variant id = rs.FieldAt(row, d.head);
         const QString key = id.toString();
         if (!d.heads.contains(key))
@@ -144,9 +132,7 @@ LedgerData loadLedger(qint32 taskId)
 
     // The totals and the balance's word as the ledger window works them out: the word compares the
     // totals as shown there, after their 15-digit form.
-    const std::shared_ptr<Recordset> sums =
-        rowsOf(QStringLiteral("Select sum(amountIn),Sum(amountOut) from tblTransaction Where userid=") + owner +
-               QStringLiteral(" and TaskID =") + task);
+    const std::shared_ptr<Recordset> sums = RowsOf(LedgerSumsStatement(CurrentUserId, taskId));
     const double received = sums->Eof() ? 0.0 : sumOf(sums->Fields(0));
     const double spent = sums->Eof() ? 0.0 : sumOf(sums->Fields(1));
     d.received = FormatFixed2(received);
@@ -360,7 +346,7 @@ private:
             p.fillRect(QRectF(0, top, m_width, pt(kRow)), QColor(0xf4, 0xf4, 0xf4));
         QString cells[5];
         if (line < n) {
-            const Recordset &rs = *d.rows;
+            const RowStream &rs = *d.rows;
             cells[0] = FormatDate(rs.FieldAt(line, d.date).toDate());
             cells[1] = oneLine(d.headOf(line));
             cells[2] = oneLine(rs.FieldAt(line, d.remarks).toString());

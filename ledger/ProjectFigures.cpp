@@ -2,28 +2,9 @@
 
 #include "data/CTemplate.h"
 #include "data/MyFun.h"
-
+#include "data/RowStream.h"
 
 namespace {
-
-// Runs one statement and answers its rows, leaving the current result of the windows as it was.
-// A failure is thrown as SqlError.
-std::shared_ptr<Recordset> rowsOf(const QString &sql)
-{
-    const std::shared_ptr<Recordset> kept = SharedRecordset;
-    CTemplate dao;
-    try {
-        dao.ExecuteSql(sql);
-    } catch (...) {
-        SharedRecordset = kept;
-        throw;
-    }
-    std::shared_ptr<Recordset> rows = SharedRecordset;
-    SharedRecordset = kept;
-    if (!rows || rows->IsClosed())
-        throw SqlError(QStringLiteral("The statement gave no rows."));
-    return rows;
-}
 
 // A sum as the engines give it: null (no rows, or only null amounts) counts as 0.
 double amount(const Variant &v) { return v.isNull() ? 0.0 : v.toDouble(); }
@@ -44,7 +25,7 @@ std::vector<ProjectFigures> LoadProjectFigures(const QString &user, qint32 statu
         sql += QStringLiteral(" And k.StatusID=") + QString::number(statusId);
     sql += QStringLiteral(" Order by k.TaskID");
 
-    const std::shared_ptr<Recordset> rs = rowsOf(sql);
+    const std::shared_ptr<Recordset> rs = RowsOf(sql);
     std::vector<ProjectFigures> out;
     out.reserve(size_t(rs->RecordCount()));
     for (int r = 0; r < rs->RecordCount(); ++r) {
@@ -67,7 +48,7 @@ std::vector<BalancePoint> LoadRunningBalance(const QString &user, qint32 taskId)
                                        "As Net From tblTransaction Where UserId=") +
                         QuoteSql(user) + QStringLiteral(" And TaskID=") + QString::number(taskId) +
                         QStringLiteral(" Group by TransactionDate Order by TransactionDate");
-    const std::shared_ptr<Recordset> rs = rowsOf(sql);
+    const std::shared_ptr<Recordset> rs = RowsOf(sql);
     // Entries without a date (the engines sort them first or last) count from the start, so that
     // the last point is the project's balance on both engines.
     double undated = 0, running = 0;
@@ -96,7 +77,7 @@ std::vector<HeadSpending> LoadSpendingByHead(const QString &user, qint32 taskId)
                                        "Inner Join defHeads h On h.Id = t.HeadId Where t.UserId=") +
                         QuoteSql(user) + QStringLiteral(" And t.TaskID=") + QString::number(taskId) +
                         QStringLiteral(" Group by h.Id, h.Heads Having sum(t.AmountOut) > 0 Order by Spent Desc, h.Id");
-    const std::shared_ptr<Recordset> rs = rowsOf(sql);
+    const std::shared_ptr<Recordset> rs = RowsOf(sql);
     std::vector<HeadSpending> out;
     out.reserve(size_t(rs->RecordCount()));
     for (int r = 0; r < rs->RecordCount(); ++r)

@@ -21,14 +21,6 @@ qint32 ToLong(const QString &text)
     return qint32(v);
 }
 
-qint16 ToInteger(const QString &text)
-{
-    const qint32 v = ToLong(text);
-    if (v < -32768 || v > 32767)
-        throw SqlError(QStringLiteral("Overflow"));
-    return qint16(v);
-}
-
 bool ReadAmount(const QString &text, double *amount)
 {
     double v = 0;
@@ -48,43 +40,38 @@ void WriteHeader(ui::Grid &grid, const std::vector<GridColumn> &columns)
     }
 }
 
-bool FillRows(ui::Grid &grid, const std::shared_ptr<Recordset> &rs, const std::vector<GridColumn> &columns,
+bool FillRows(ui::Grid &grid, const std::shared_ptr<RowStream> &rows, const std::vector<GridColumn> &columns,
               const std::function<QString(int column, const Variant &field)> &text, int lookUpColumn)
 {
     ui::Grid::Fill fill(grid);
     grid.SetRows(1);
-    if (!rs || rs->IsClosed() || rs->Position() >= rs->RecordCount())
+    if (!rows)
+        return false;
+    // A failure while stepping ends the rows where it happened.
+    TryStep([&] { rows->FetchMore(ui::Grid::kFirstRows); });
+    if (rows->Fetched() == 0)
         return false;
     ui::Grid::RowSource source;
-    source.rows = rs;
-    source.first = rs->Position();
-    source.count = rs->RecordCount() - source.first;
+    source.rows = rows;
     // The columns are found by name once; the rows are read by position.
     for (const GridColumn &c : columns)
-        source.fieldOf.push_back(rs->FieldIndex(QString::fromLatin1(c.field)));
+        source.fieldOf.push_back(rows->FieldIndex(QString::fromLatin1(c.field)));
     source.text = text;
     if (lookUpColumn >= 0 && lookUpColumn < int(columns.size())) {
         source.madeColumn = lookUpColumn;
-        source.made.resize(size_t(source.count));
         // Tens of thousands of rows name a handful of codes: a whole-number code looked up once
         // gives the same name on every later row of this load.
-        QHash<qint64, QString> named;
-        for (int i = 0; i < source.count; ++i) {
-            TryStep([&] {
-                const Variant v = rs->FieldAt(source.first + i, source.fieldOf[size_t(lookUpColumn)]);
-                if (v.isNull())
-                    return;
-                const bool whole = v.type() == Variant::Type::Integer;
-                const auto known = whole ? named.constFind(v.toInt64()) : named.constEnd();
-                if (known != named.constEnd()) {
-                    source.made[size_t(i)] = *known;
-                    return;
-                }
-                source.made[size_t(i)] = text(lookUpColumn, v);
-                if (whole)
-                    named.insert(v.toInt64(), source.made[size_t(i)]);
-            });
-        }
+        auto named = std::make_shared<QHash<qint64, QString>>();
+        source.make = [named, text, lookUpColumn](const Variant &v) {
+            const bool whole = v.type() == Variant::Type::Integer;
+            const auto known = whole ? named->constFind(v.toInt64()) : named->constEnd();
+            if (known != named->constEnd())
+                return *known;
+            QString made;
+            if (TryStep([&] { made = text(lookUpColumn, v); }) && whole)
+                named->insert(v.toInt64(), made);
+            return made;
+        };
     }
     grid.ShowRows(std::move(source));
     return true;

@@ -534,8 +534,9 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
     sql += QStringLiteral(" Order by StartDate,CostUpToNow");
 
     // A query that cannot be run leaves the list with its header row only.
-    const bool ran = TryStep([&] { cls().ExecuteSql(sql); });
-    const bool loaded = FillRows(*gdPreviewList, ran ? SharedRecordset : nullptr,
+    std::shared_ptr<RowStream> rows;
+    TryStep([&] { rows = std::make_shared<RowStream>(sql); });
+    const bool loaded = FillRows(*gdPreviewList, rows,
                                  kTaskColumns, [this](int c, const Variant &v) {
                                      if (c != TaskColumn::Status)
                                          return v.toString();

@@ -154,7 +154,7 @@ private:
     bool ListsEntry(qint32 entryId) const;
     void startAdd();
     void fitDateColumns();
-    void showSaved(qint32 id);
+    void showSaved(qint32 entryId);
     void connectHandlers();
     // The window's data access object, replaced by a fresh one before each main load.
     CTemplate &cls() { return *m_cls; }

@@ -1,6 +1,6 @@
-// qmk-initdb FILE [--demo | --large]: makes a new Quillmark database file.
+// qmk-initdb FILE [--demo | --large | --huge]: makes a new Quillmark database file.
 // qmk-initdb --copy FROM TO: copies a database file, its write-ahead log folded in, into a new file.
-// qmk-initdb --server CONNINFO [--demo | --large] [--sysop-password-file FILE]
+// qmk-initdb --server CONNINFO [--demo | --large | --huge] [--sysop-password-file FILE]
 //            [--user-password-file FILE]: lays Quillmark out in an empty server database.
 // qmk-initdb --server CONNINFO --upgrade: brings a server database of an earlier version up to date.
 #include "data/Engine.h"
@@ -28,9 +28,9 @@ namespace {
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: qmk-initdb FILE [--demo | --large]\n"
+                 "usage: qmk-initdb FILE [--demo | --large | --huge]\n"
                  "       qmk-initdb --copy FROM TO\n"
-                 "       qmk-initdb --server CONNINFO [--demo | --large] [--sysop-password-file FILE]\n"
+                 "       qmk-initdb --server CONNINFO [--demo | --large | --huge] [--sysop-password-file FILE]\n"
                  "                  [--user-password-file FILE]\n"
                  "       qmk-initdb --server CONNINFO --upgrade\n"
                  "Makes a new, encrypted Quillmark database file (an existing file is never touched), or lays\n"
@@ -38,6 +38,18 @@ int usage()
                  "brings such a database of an earlier version of Quillmark up to date (--upgrade).\n"
                  "A database file of an earlier version is brought up to date when the program opens it.\n");
     return 2;
+}
+
+// The sample a new database holds, said after where it was made.
+const char *sampleSaid(Sample sample)
+{
+    switch (sample) {
+    case Sample::Demo: return " with the demo user \"demo\"";
+    case Sample::Large: return " with the user \"large\" and 32,767 projects";
+    case Sample::Huge: return " with the user \"huge\", 100,000 projects and 1,000,000 entries";
+    case Sample::None: break;
+    }
+    return "";
 }
 
 // A value that follows an option, taken out of the arguments; empty when the option is absent.
@@ -103,7 +115,7 @@ int makeServerDatabase(const QString &conninfo, Sample sample, const QString &sy
     QString sysopPassword, userPassword;
     if (!passwordFor(QStringLiteral("sysop"), sysopFile, &sysopPassword))
         return 1;
-    const QString user = sample == Sample::Demo ? QStringLiteral("demo") : QStringLiteral("large");
+    const QString user = SampleUser(sample);
     if (sample != Sample::None && !passwordFor(user, userFile, &userPassword))
         return 1;
     QString where;
@@ -114,9 +126,8 @@ int makeServerDatabase(const QString &conninfo, Sample sample, const QString &sy
         return 1;
     }
     // Where, and whether the passwords travelled encrypted.
-    std::printf("qmk-initdb: laid out Quillmark in %s%s\n", qPrintable(where),
-                sample == Sample::Demo ? ", with the demo user \"demo\""
-                : sample == Sample::Large ? ", with the user \"large\" and 32,767 projects" : "");
+    std::printf("qmk-initdb: laid out Quillmark in %s%s%s\n", qPrintable(where), sample == Sample::None ? "" : ",",
+                sampleSaid(sample));
     return 0;
 }
 
@@ -254,15 +265,16 @@ int main(int argc, char **argv)
         return copyDatabase(args[1], args[2]);
     const bool demo = args.removeAll(QStringLiteral("--demo")) > 0;
     const bool large = args.removeAll(QStringLiteral("--large")) > 0;
+    const bool huge = args.removeAll(QStringLiteral("--huge")) > 0;
     const bool upgrade = args.removeAll(QStringLiteral("--upgrade")) > 0;
     QString server, sysopFile, userFile;
     if (!takeOption(args, QStringLiteral("--server"), &server) ||
         !takeOption(args, QStringLiteral("--sysop-password-file"), &sysopFile) ||
-        !takeOption(args, QStringLiteral("--user-password-file"), &userFile) || (demo && large))
+        !takeOption(args, QStringLiteral("--user-password-file"), &userFile) || (int(demo) + int(large) + int(huge) > 1))
         return usage();
-    const Sample sample = large ? Sample::Large : demo ? Sample::Demo : Sample::None;
+    const Sample sample = huge ? Sample::Huge : large ? Sample::Large : demo ? Sample::Demo : Sample::None;
     if (upgrade) {
-        if (server.isEmpty() || !args.isEmpty() || demo || large || !sysopFile.isEmpty() || !userFile.isEmpty())
+        if (server.isEmpty() || !args.isEmpty() || demo || large || huge || !sysopFile.isEmpty() || !userFile.isEmpty())
             return usage();
         return upgradeServerDatabase(server);
     }
@@ -284,7 +296,6 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "qmk-initdb: could not make %s: %s\n", qPrintable(path), qPrintable(e.description()));
         return 1;
     }
-    std::printf("qmk-initdb: made %s%s\n", qPrintable(path),
-                demo ? " with the demo user \"demo\"" : large ? " with the user \"large\" and 32,767 projects" : "");
+    std::printf("qmk-initdb: made %s%s\n", qPrintable(path), sampleSaid(sample));
     return 0;
 }

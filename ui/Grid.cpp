@@ -1,6 +1,7 @@
 #include "ui/Grid.h"
 
 #include "data/Engine.h"
+#include "data/RowStream.h"
 
 #include <QHash>
 #include <QSet>
@@ -67,7 +68,7 @@ public:
         const auto set = m_set.constFind(key(row, col));
         if (set != m_set.constEnd())
             return *set;
-        return row <= m_source.count ? fromSource(row - 1, col) : QString();
+        return row <= m_sourceRows ? fromSource(row - 1, col) : QString();
     }
 
     void setCell(int row, int col, const QString &text, bool notify)
@@ -101,10 +102,10 @@ public:
         const bool growing = rows > m_dataRows;
         if (!growing) {
             forgetSetTexts([rows](int row, int) { return row > rows; });
-            if (rows < m_source.count)
-                m_source.count = rows;
-            if (m_source.count == 0)
-                m_source = {};
+            if (rows < m_sourceRows)
+                m_sourceRows = rows;
+            if (m_sourceRows == 0)
+                forgetSource();
         }
         m_dataRows = rows;
         if (notify)
@@ -132,20 +133,47 @@ public:
         for (QString &s : m_header)
             s.clear();
         m_set.clear();
-        m_source = {};
+        forgetSource();
         if (notify)
             endResetModel();
     }
 
-    // Within a fill: the data rows become the source's.
+    // Within a fill: the data rows become the source's rows stepped so far.
     void showRows(Grid::RowSource source)
     {
         m_set.clear();
+        forgetSource();
         m_source = std::move(source);
-        m_dataRows = m_source.count;
-        if (m_source.count == 0)
-            m_source = {};
+        m_dataRows = 0;
+        takeStepped(false);
+        if (m_sourceRows == 0 && !streaming())
+            forgetSource();
     }
+
+    // Whether rows of the source are still to come; they come only while the grid shows the
+    // source's rows and nothing after them.
+    bool streaming() const { return m_source.rows && !m_source.rows->Done() && m_dataRows == m_sourceRows; }
+
+    // Steps up to n more rows of the source and shows them. A failure ends the rows there.
+    void fetch(int n, bool notify)
+    {
+        if (!streaming())
+            return;
+        try {
+            m_source.rows->FetchMore(n);
+        } catch (const std::exception &) {
+        }
+        takeStepped(notify);
+    }
+
+    bool canFetchMore(const QModelIndex &parent) const override { return !parent.isValid() && streaming(); }
+    void fetchMore(const QModelIndex &parent) override
+    {
+        if (!parent.isValid())
+            fetch(kChunk, true);
+    }
+
+    static constexpr int kChunk = 2048;
 
     void beginFill() { beginResetModel(); }
     void endFill() { endResetModel(); }
@@ -163,14 +191,52 @@ private:
             i = gone(int(i.key() >> 32), int(i.key() & 0xffffffffu)) ? m_set.erase(i) : std::next(i);
     }
 
+    void forgetSource()
+    {
+        m_source = {};
+        m_made.clear();
+        m_sourceRows = 0;
+    }
+
+    // The rows the source has stepped beyond those shown become rows of the grid, their made
+    // column's texts made now.
+    void takeStepped(bool notify)
+    {
+        const int stepped = m_source.rows ? m_source.rows->Fetched() : 0;
+        if (stepped <= m_sourceRows)
+            return;
+        const int made = m_source.madeColumn;
+        const bool making = made >= 0 && size_t(made) < m_source.fieldOf.size() && m_source.fieldOf[size_t(made)] >= 0 &&
+                            m_source.make;
+        m_made.reserve(size_t(stepped));
+        for (int i = m_sourceRows; i < stepped; ++i) {
+            QString text;
+            if (making) {
+                try {
+                    const Variant v = m_source.rows->FieldAt(i, m_source.fieldOf[size_t(made)]);
+                    if (!v.isNull())
+                        text = m_source.make(v);
+                } catch (const std::exception &) {
+                }
+            }
+            m_made.push_back(std::move(text));
+        }
+        if (notify)
+            beginInsertRows({}, m_dataRows, m_dataRows + stepped - m_sourceRows - 1);
+        m_dataRows += stepped - m_sourceRows;
+        m_sourceRows = stepped;
+        if (notify)
+            endInsertRows();
+    }
+
     QString fromSource(int index, int col) const
     {
         if (col == m_source.madeColumn)
-            return size_t(index) < m_source.made.size() ? m_source.made[size_t(index)] : QString();
+            return size_t(index) < m_made.size() ? m_made[size_t(index)] : QString();
         if (size_t(col) >= m_source.fieldOf.size() || m_source.fieldOf[size_t(col)] < 0 || !m_source.text)
             return {};
         try {
-            const Variant v = m_source.rows->FieldAt(m_source.first + index, m_source.fieldOf[size_t(col)]);
+            const Variant v = m_source.rows->FieldAt(index, m_source.fieldOf[size_t(col)]);
             return v.isNull() ? QString() : m_source.text(col, v);
         } catch (const std::exception &) {
             return {};
@@ -183,6 +249,8 @@ private:
     std::vector<Qt::Alignment> m_align;
     QHash<quint64, QString> m_set;
     Grid::RowSource m_source;
+    std::vector<QString> m_made;  // the made column's texts of the source's rows shown
+    int m_sourceRows = 0;         // the data rows that show the source's rows (the first ones)
 };
 
 Grid::Grid(const QString &name, QWidget *parent) : QTableView(parent), m_model(new GridModel(this))
@@ -203,14 +271,69 @@ Grid::Grid(const QString &name, QWidget *parent) : QTableView(parent), m_model(n
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(true);
     horizontalHeader()->setMinimumSectionSize(8);
+    m_streamer.setInterval(0);
+    connect(&m_streamer, &QTimer::timeout, this, &Grid::streamMore);
 }
 
 Grid::~Grid() = default;
 
-int Grid::Rows() const { return m_model->dataRows() + 1; }
+int Grid::Rows() const
+{
+    complete();
+    return m_model->dataRows() + 1;
+}
+
+int Grid::RowsLoaded() const { return m_model->dataRows() + 1; }
+
+bool Grid::Streaming() const { return m_model->streaming(); }
+
+bool Grid::LoadMore()
+{
+    if (!m_model->streaming())
+        return false;
+    streamMore();
+    return true;
+}
+
+int Grid::Row() const
+{
+    if (m_lastIsCurrent)
+        complete();
+    return m_row;
+}
+
+void Grid::complete() const
+{
+    if (!m_model->streaming())
+        return;
+    auto *self = const_cast<Grid *>(this);
+    while (m_model->streaming())
+        m_model->fetch(8192, m_filling == 0);
+    self->m_streamer.stop();
+    if (m_lastIsCurrent) {
+        self->m_row = m_model->dataRows();
+        if (m_filling == 0)
+            self->showCurrent();
+    }
+}
+
+void Grid::streamMore()
+{
+    m_streamer.setInterval(0);
+    m_model->fetch(GridModel::kChunk, m_filling == 0);
+    if (m_model->streaming())
+        return;
+    m_streamer.stop();
+    if (m_lastIsCurrent) {
+        m_row = m_model->dataRows();
+        if (m_filling == 0)
+            showCurrent();
+    }
+}
 
 void Grid::SetRows(int rows)
 {
+    complete();
     m_model->setDataRows(std::max(rows, 1) - 1, m_filling == 0);
     if (m_row >= Rows())
         m_row = Rows() - 1;
@@ -234,8 +357,10 @@ void Grid::SetCols(int cols)
 
 void Grid::SetRow(int row)
 {
-    if (row < 0 || row >= Rows())
+    // A row already stepped is chosen without stepping the rest.
+    if (row < 0 || (row >= RowsLoaded() && row >= Rows()))
         return;
+    m_lastIsCurrent = false;
     m_row = row;
     if (m_filling == 0)
         showCurrent();
@@ -250,9 +375,18 @@ void Grid::SetCol(int col)
         showCurrent();
 }
 
-QString Grid::TextMatrix(int row, int col) const { return m_model->cell(row, col); }
+QString Grid::TextMatrix(int row, int col) const
+{
+    if (row > m_model->dataRows())
+        complete();
+    return m_model->cell(row, col);
+}
 
-void Grid::SetTextMatrix(int row, int col, const QString &text) { m_model->setCell(row, col, text, m_filling == 0); }
+void Grid::SetTextMatrix(int row, int col, const QString &text)
+{
+    complete();
+    m_model->setCell(row, col, text, m_filling == 0);
+}
 
 int Grid::ColWidth(int col) const
 {
@@ -287,13 +421,25 @@ void Grid::SetColAlignment(int col, Qt::Alignment alignment)
     viewport()->update();
 }
 
-void Grid::Clear() { m_model->clearTexts(m_filling == 0); }
+void Grid::Clear()
+{
+    m_streamer.stop();
+    m_lastIsCurrent = false;
+    m_model->clearTexts(m_filling == 0);
+}
 
 void Grid::ShowRows(RowSource source)
 {
     Fill fill(*this);
     m_model->showRows(std::move(source));
-    m_row = Rows() - 1;
+    m_row = m_model->dataRows();
+    m_lastIsCurrent = true;
+    // The rest of the rows follow once the first screen has painted (or soon, when the grid is
+    // not painted at all).
+    if (m_model->streaming())
+        m_streamer.start(kPaintFirstMs);
+    else
+        m_streamer.stop();
 }
 
 Grid::Fill::Fill(Grid &grid) : m_grid(grid)
@@ -340,18 +486,18 @@ void Grid::layoutColumns()
     m_laying = true;
     const QFontMetrics fm(font());
     const QFontMetrics headerFm(horizontalHeader()->font());
-    const int rows = Rows();
+    const int rows = RowsLoaded();
     const size_t cols = size_t(Cols());
     std::vector<int> base(cols), more(cols);
     int used = 0, wanted = 0;
     for (int c = 0; c < Cols(); ++c) {
         const bool set = size_t(c) < m_twips.size() && m_twips[size_t(c)] >= 0;
         base[size_t(c)] = set ? pixels(m_twips[size_t(c)]) : 64;
-        int widest = headerFm.horizontalAdvance(TextMatrix(0, c)) + 16;
+        int widest = headerFm.horizontalAdvance(m_model->cell(0, c)) + 16;
         // A column repeats its texts (a status, a head, an amount of 0): each is measured once.
         QSet<QString> measured;
         auto measure = [&](int r) {
-            const QString text = TextMatrix(r, c);
+            const QString text = m_model->cell(r, c);
             if (!text.isEmpty() && !measured.contains(text)) {
                 measured.insert(text);
                 widest = std::max(widest, fm.horizontalAdvance(text) + 12);
@@ -383,6 +529,11 @@ void Grid::resizeEvent(QResizeEvent *event)
 // A cell's tool tip shows only where the cell cuts its text short.
 bool Grid::viewportEvent(QEvent *event)
 {
+    if (event->type() == QEvent::Paint && m_streamer.isActive() && m_streamer.interval() != 0) {
+        const bool painted = QTableView::viewportEvent(event);
+        m_streamer.start(0);
+        return painted;
+    }
     if (event->type() == QEvent::ToolTip) {
         const auto *help = static_cast<QHelpEvent *>(event);
         const QModelIndex i = indexAt(help->pos());
@@ -401,6 +552,7 @@ void Grid::currentChanged(const QModelIndex &current, const QModelIndex &previou
     QTableView::currentChanged(current, previous);
     if (m_syncing || m_filling > 0 || !current.isValid())
         return;
+    m_lastIsCurrent = false;
     m_row = current.row() + 1;
     m_col = current.column();
 }
@@ -437,6 +589,10 @@ void Grid::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Enter:
         event->accept();
         userClick();
+        return;
+    case Qt::Key_End:
+        complete();  // the end is that of every row
+        QTableView::keyPressEvent(event);
         return;
     default:
         QTableView::keyPressEvent(event);

@@ -6,16 +6,20 @@
 // ends in an ellipsis and shows whole in its tool tip.
 //
 // The texts live in a model behind the view, so that a load of tens of thousands of rows is one
-// model reset rather than one view update per row (see Fill). Only the user raises Click and
+// model reset rather than one view update per row (see Fill). A query's rows are stepped as they
+// are needed: the first screen at once, the rest in the background of the event loop (or sooner,
+// when the user scrolls to the end); whatever the program asks of the grid (its rows, a cell, the
+// current row) it answers as with every row loaded. Only the user raises Click and
 // DblClick: a mouse click or double-click, or Space or Enter on the focused grid. The arrow keys
 // move the current row without raising anything, and nothing the program does raises them.
 #include <QAbstractTableModel>
 #include <QTableView>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <vector>
 
-class Recordset;
+class RowStream;
 class Variant;
 
 namespace ui {
@@ -30,18 +34,24 @@ public:
 
     // Row count, the header row included (at least 1).
     int Rows() const;
+    // The rows the view holds so far (the header row included), and whether rows of a query are
+    // still to come; for measuring and testing the streaming.
+    int RowsLoaded() const;
+    bool Streaming() const;
+    // Steps the next chunk of a query's rows now; answers false when none were still to come.
+    bool LoadMore();
     void SetRows(int rows);
     int Cols() const;
     void SetCols(int cols);
     // The current row (0 = header) and column.
-    int Row() const { return m_row; }
+    int Row() const;
     void SetRow(int row);
     int Col() const { return m_col; }
     void SetCol(int col);
 
     // The text of the current cell.
-    QString Text() const { return TextMatrix(m_row, m_col); }
-    void SetText(const QString &text) { SetTextMatrix(m_row, m_col, text); }
+    QString Text() const { return TextMatrix(Row(), m_col); }
+    void SetText(const QString &text) { SetTextMatrix(Row(), m_col, text); }
     QString TextMatrix(int row, int col) const;
     void SetTextMatrix(int row, int col, const QString &text);
 
@@ -55,20 +65,23 @@ public:
     // Empties every cell, the header row included; the counts stay.
     void Clear();
 
-    // The rows of a query's result, shown without copying their texts: data row r shows, in
-    // column c, text(c, field) of field fieldOf[c] of the result's row first + r - 1, made when
-    // the cell is drawn or read (blank for a null field, no field or a text that fails); in
-    // madeColumn, the texts made while loading instead. text must run no statement.
+    // The rows of a query, shown without copying their texts: data row r shows, in column c,
+    // text(c, field) of field fieldOf[c] of the stream's row r - 1, made when the cell is drawn or
+    // read (blank for a null field, no field or a text that fails); in madeColumn, the text that
+    // make gave when the row was stepped. text must run no statement; make may.
     struct RowSource {
-        std::shared_ptr<const Recordset> rows;
-        int first = 0;
-        int count = 0;
+        std::shared_ptr<RowStream> rows;
         std::vector<int> fieldOf;
         std::function<QString(int column, const Variant &field)> text;
         int madeColumn = -1;
-        std::vector<QString> made;
+        std::function<QString(const Variant &field)> make;
     };
-    // Replaces the data rows by the source's rows; the last one becomes the current row.
+    // How many rows a load shows at once (more than a screen holds); the rest follow.
+    static constexpr int kFirstRows = 128;
+    // How long the rest waits for the first screen to paint.
+    static constexpr int kPaintFirstMs = 100;
+    // Replaces the data rows by the source's rows (those stepped so far, then the rest as they
+    // come); the last one becomes the current row.
     void ShowRows(RowSource source);
 
     // While a Fill lives, rows and texts change in the model only; when it ends the view takes
@@ -98,12 +111,17 @@ protected:
     bool viewportEvent(QEvent *event) override;
 
 private:
+    // Steps the rest of a query's rows now.
+    void complete() const;
+    void streamMore();
     void showCurrent();
     void layoutColumns();
     int pixels(int twips) const;
     void userClick();
 
     GridModel *m_model;
+    QTimer m_streamer;          // steps the rest of a query's rows, a chunk each turn of the event loop
+    bool m_lastIsCurrent = false;  // the current row is the last row, wherever the rows end
     std::vector<int> m_twips;  // widths as set, -1 where none was
     int m_row = 0;
     int m_col = 0;

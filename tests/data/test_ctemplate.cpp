@@ -103,7 +103,7 @@ TEST_P(DataWriters, KeysAreTakenInTurnTheListsPairedAndWhatCannotBeWrittenShowsA
     dao.AddNew("defHeads", kHeads, "'Oil'<<>><<>>'ann'", "Id", D);
     dao.AddNew("tblUsers", "UserID<<>>Passwd", "'ANN'<<>>'y'", "Id", D);
     dao.UpdateDataTask("defHeads", "", "", "PlusMinus", Variant(1), D, 5);
-    Seed("INSERT INTO defHeads VALUES (32766,'Last',1,'ann')");
+    Seed("INSERT INTO defHeads VALUES (2147483646,'Last',1,'ann')");
     for (int i = 0; i < 2; ++i)
         dao.AddNewTask("defHeads", kHeads, "'Fuel'<<>>1<<>>'ann'", "Id", D);
     dao.AddNew("tblNowhere", "A", "1", "Id", D);
@@ -111,7 +111,7 @@ TEST_P(DataWriters, KeysAreTakenInTurnTheListsPairedAndWhatCannotBeWrittenShowsA
         kAddHead, kAddHead, "INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (11,'Oil',,'ann')",
         "Select max(Id) From tblUsers", "INSERT INTO tblUsers (Id,UserID,Passwd) VALUES (2,'ANN','y')",
         "Update defHeads Set PlusMinus=1 WHERE  TaskID =5", kAddHead,
-        "INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (32767,'Fuel',1,'ann')", kAddHead,
+        "INSERT INTO defHeads (Id,Heads,PlusMinus,UserId) VALUES (2147483647,'Fuel',1,'ann')", kAddHead,
         "Select max(Id) From tblNowhere"}));
     for (const ui::MessageBoxRequest &box : boxes.Shown())
         EXPECT_TRUE(box.title == "Error" && !box.prompt.isEmpty()) << box.prompt.toStdString();
@@ -119,7 +119,7 @@ TEST_P(DataWriters, KeysAreTakenInTurnTheListsPairedAndWhatCannotBeWrittenShowsA
                   Rows("Select * from tblTransaction Where TransactionDate < #1/2/2026#") +
                   Rows("Select * from tblUsers"),
               QStringList({"6|Diesel|0|bob", "7|Fuel|1|ann", "8|||", "9|Gas|0|", "10|" + tricky + "|1|ann",
-                           "32766|Last|1|ann", "32767|Fuel|1|ann", "12|ann|2|New roof|05/01/2026||0|2500.5| ",
+                           "2147483646|Last|1|ann", "2147483647|Fuel|1|ann", "12|ann|2|New roof|05/01/2026||0|2500.5| ",
                            "21|ann|2|Shed|02/03/2026||||", "1|ann|05/01/2026|7|12.5|0|D|20", "1|ann|x"}));
 }
 

@@ -192,6 +192,55 @@ TEST_P(LedgerTest, SelectingATaskShowsItsLedgerTotalsAndWritesTheBalanceBack)
     }
 }
 
+// Keys are whole numbers of 32 bits: a head, a project and an entry past 32,767 go through the
+// heads list, the task list, the ledger and the editor and are stored as they are; a new key is
+// the largest plus 1, small or large; when the largest possible key is taken, Save shows the
+// "Error" box and stores nothing.
+TEST_P(LedgerTest, KeysPastSixteenBitsRoundTripAndTheLargestIsRefused)
+{
+    Seed("INSERT INTO defHeads VALUES (40000,'Steel',1,'ann')");
+    Seed("INSERT INTO tblTasks VALUES (70000,'ann',2,'Barn','2023-01-01',NULL,0,500,' ')");
+    const struct { const char *largest; const char *stored; } cases[] = {
+        {nullptr, "6"},                  // an earlier file's small keys: the next one follows them
+        {"40001", "40002"},              // past 16 bits
+        {"2147483646", "2147483647"},    // the largest key is still given
+        {nullptr, nullptr},              // then none is left
+    };
+    for (const auto &c : cases) {
+        if (c.largest)
+            Seed(QString("INSERT INTO tblTransaction VALUES (%1,'ann','2023-01-02',40000,0,7,'big',70000)").arg(c.largest));
+        w->LoadHeads();
+        w->LoadInGrid(0);
+        Click(w->gdPreviewList, 1);  // Barn, the earliest
+        ASSERT_EQ(w->lblTaskNo->text(), "70000");
+        w->btnAddAction->click();
+        ChooseHead("Steel");
+        EXPECT_EQ(w->cboTransactionHeads->ItemData(w->cboTransactionHeads->ListIndex()), 40000);
+        w->dtTransactionDate->SetValue(QDate(2023, 1, 3));
+        Put(w->txtTransactionAmount, "9");
+        Put(w->txtTransactionRemarks, "new");
+        if (!c.stored) {
+            Ask(Answer::OK, w->cmdSave);
+            EXPECT_EQ(boxes.Shown().back().title, "Error");
+            EXPECT_EQ(boxes.Shown().back().prompt,
+                      "Overflow: tblTransaction has no key left to give (the largest is 2147483647).");
+            EXPECT_EQ(Scalar("Select count(*) From tblTransaction Where Remarks='new'"), "3");
+            continue;
+        }
+        w->cmdSave->click();
+        EXPECT_EQ(Joined("Select Id,HeadId,AmountOut,TaskID From tblTransaction Where Remarks='new' Order by Id").last(),
+                  QString(c.stored) + "|40000|9|70000");
+        // The new entry is the last row; the editor carries its key into the rewrite.
+        ui::Grid *g = w->gdTansactionsList;
+        Click(g, g->Rows() - 1);
+        w->btnEditAction->click();
+        EXPECT_EQ(QString::number(w->ActionId), c.stored);
+        Put(w->txtTransactionAmount, "10");
+        w->cmdSave->click();
+        EXPECT_EQ(Scalar(QString("Select AmountOut From tblTransaction Where Id=%1").arg(c.stored)), "10");
+    }
+}
+
 // Save stores the amount in the column of the head's type and closes the editor, keeping head and
 // date; it refuses without a head, and an amount that is no finite number or is above 1e15. Any
 // remark is stored as held (a blank as one blank).

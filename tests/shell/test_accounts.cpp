@@ -122,7 +122,7 @@ class WriteEndsTest : public OnBothEngines<AccountsTest> {};
 QMK_ON_BOTH_ENGINES(WriteEndsTest);
 TEST_P(WriteEndsTest, AFailedKeyEndsTheTransactionBeforeTheBox)
 {
-    Scene("ann", {"defHeads (Id,Heads,PlusMinus,UserId) VALUES (32767,'Full',0,'ann')"});
+    Scene("ann", {"defHeads (Id,Heads,PlusMinus,UserId) VALUES (2147483647,'Full',0,'ann')"});
     bool otherCouldWrite = false;
     QString shown;
     const auto previous = ui::SetMessageBoxHandler([&](const ui::MessageBoxRequest &r) {
