@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <sys/stat.h>
 
 namespace {
 
@@ -207,6 +208,8 @@ TEST_F(ReportTest, OneBalanceWordInEveryOutputAndTheAmountBesideIt)
         EXPECT_EQ(w.lblCost->text().trimmed() + " " + w.txtCashInWallet->text(), QString(word) + " " + amount);
         answer = Path("word.pdf");
         ASSERT_TRUE(SaveLedgerPdf(7));
+        struct stat st {};
+        EXPECT_TRUE(::stat(QFile::encodeName(answer).constData(), &st) == 0 && (st.st_mode & 0777) == 0600);  // not shared here
         int count = 0;
         const QString page = Pages(answer, &count).join('\f');
         EXPECT_TRUE(page.contains(QRegularExpression(QString("Balance +%1\n").arg(QRegularExpression::escape(amount)))) &&
