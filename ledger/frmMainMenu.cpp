@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -226,7 +227,16 @@ void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxL
     taskButtons->addWidget(btnEditTask);
     taskButtons->addWidget(btnDelTask);
     f1->addLayout(taskButtons);
+    txtFindTask = ui::TextBox(QStringLiteral("txtFindTask"), Frame1);
+    txtFindTask->setPlaceholderText(QStringLiteral("Find project…"));
+    txtFindTask->setClearButtonEnabled(true);
+    txtFindTask->setToolTip(QStringLiteral("Find project (Ctrl+F): shows only the projects whose number or name "
+                                           "contains what you type; empty shows them all"));
+    txtFindTask->setAccessibleName(QStringLiteral("Find project"));
+    f1->addWidget(txtFindTask);
     gdPreviewList = new ui::Grid(QStringLiteral("gdPreviewList"), Frame1);
+    // A click on a column title sorts the list by it; the next load shows the list's own order.
+    gdPreviewList->SetSortable(true);
     gdPreviewList->SetCols(TaskColumn::Count);
     for (const int amount : {TaskColumn::Cost, TaskColumn::CostPlanned})
         gdPreviewList->SetColAlignment(amount, Qt::AlignRight);
@@ -413,6 +423,12 @@ void frmMainMenu::connectHandlers()
     connect(cmdPreview, &QPushButton::clicked, this, &frmMainMenu::cmdPreview_Click);
     connect(cboPreviewStatus, QOverload<int>::of(&QComboBox::activated), this, &frmMainMenu::cboPreviewStatus_Click);
     connect(gdPreviewList, &ui::Grid::Click, this, &frmMainMenu::gdPreviewList_Click);
+    connect(txtFindTask, &QLineEdit::textChanged, this, &frmMainMenu::txtFindTask_Change);
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        txtFindTask->setFocus(Qt::ShortcutFocusReason);
+        txtFindTask->selectAll();
+    });
     connect(btnDelTask, &QPushButton::clicked, this, &frmMainMenu::btnDelTask_Click);
     connect(btnEditTask, &QPushButton::clicked, this, &frmMainMenu::btnEditTask_Click);
     connect(cmdAddHead, &QPushButton::clicked, this, &frmMainMenu::cmdAddHead_Click);
@@ -544,6 +560,9 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
                                                    QStringLiteral("StatusName"))
                                          .toString();
                                  }, TaskColumn::Status);
+    // A reload keeps the list narrowed to what the search box holds.
+    if (!txtFindTask->text().isEmpty())
+        txtFindTask_Change();
     if (loaded) {
         BlockControls(true);
     } else {
@@ -571,6 +590,11 @@ void frmMainMenu::BlockControls(bool bStatus)
 void frmMainMenu::btnRefresh_Click() { LoadInGrid(0); }
 
 void frmMainMenu::cmdPreview_Click() { LoadInGrid(0); }
+
+void frmMainMenu::txtFindTask_Change()
+{
+    gdPreviewList->Narrow(txtFindTask->text(), {TaskColumn::Id, TaskColumn::Name});
+}
 
 void frmMainMenu::cboPreviewStatus_Click()
 {

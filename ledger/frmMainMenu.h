@@ -48,6 +48,7 @@ public:
     ui::DatePicker *dtDateTill;
     QPushButton *btnDelTask;
     QPushButton *btnEditTask;
+    QLineEdit *txtFindTask;  // narrows the task list to projects whose number or name holds the text
     ui::Grid *gdPreviewList;
     QLabel *lblQuickView;
     QPlainTextEdit *txtQuotes;
@@ -113,6 +114,8 @@ public:
     void btnEditTask_Click();
     void cmdAddHead_Click();
     void cmdCancel_Click();
+    // Shows only the projects whose number or name contains the text of txtFindTask.
+    void txtFindTask_Change();
 
     // ---- Ledger procedures ----
     void LoadGridHeadTransactions();

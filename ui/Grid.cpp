@@ -3,7 +3,9 @@
 #include "data/Engine.h"
 #include "data/RowStream.h"
 
+#include <QDate>
 #include <QHash>
+#include <QSignalBlocker>
 #include <QSet>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -22,7 +24,10 @@ class GridModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : m_dataRows; }
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : m_arranged ? int(m_order.size()) : m_dataRows;
+    }
     int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : m_cols; }
 
     QVariant data(const QModelIndex &index, int role) const override
@@ -33,7 +38,38 @@ public:
         // The tool tip is the whole text: the view shows it where the cell cuts the text short.
         if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole)
             return {};
-        return cell(index.row() + 1, index.column());
+        return cell(dataRow(index.row()) + 1, index.column());
+    }
+
+    // The data row (from 0) a row of the view shows, and the view's row of a data row (-1 where
+    // it is not shown).
+    int dataRow(int viewRow) const
+    {
+        if (!m_arranged)
+            return viewRow;
+        return viewRow >= 0 && size_t(viewRow) < m_order.size() ? m_order[size_t(viewRow)] : -1;
+    }
+    int viewRow(int dataRow) const
+    {
+        if (!m_arranged)
+            return dataRow;
+        return dataRow >= 0 && size_t(dataRow) < m_viewOf.size() ? m_viewOf[size_t(dataRow)] : -1;
+    }
+    bool arranged() const { return m_arranged; }
+
+    // The view shows the given data rows in the given order; or, without arranged, every row in
+    // its own order.
+    void arrange(std::vector<int> order, bool arranged, bool notify)
+    {
+        if (notify)
+            beginResetModel();
+        m_arranged = arranged;
+        m_order = arranged ? std::move(order) : std::vector<int>();
+        m_viewOf.assign(arranged ? size_t(m_dataRows) : 0, -1);
+        for (size_t v = 0; v < m_order.size(); ++v)
+            m_viewOf[size_t(m_order[v])] = int(v);
+        if (notify)
+            endResetModel();
     }
 
     void setAlignment(int col, Qt::Alignment alignment)
@@ -82,8 +118,8 @@ public:
             return;
         }
         m_set.insert(key(row, col), text);
-        if (notify) {
-            const QModelIndex i = index(row - 1, col);
+        if (notify && viewRow(row - 1) >= 0) {
+            const QModelIndex i = index(viewRow(row - 1), col);
             Q_EMIT dataChanged(i, i, {Qt::DisplayRole});
         }
     }
@@ -251,6 +287,9 @@ private:
     Grid::RowSource m_source;
     std::vector<QString> m_made;  // the made column's texts of the source's rows shown
     int m_sourceRows = 0;         // the data rows that show the source's rows (the first ones)
+    bool m_arranged = false;      // the view shows m_order rather than every data row in order
+    std::vector<int> m_order;     // the data rows shown, in the view's order
+    std::vector<int> m_viewOf;    // each data row's place in the view, -1 where it is not shown
 };
 
 Grid::Grid(const QString &name, QWidget *parent) : QTableView(parent), m_model(new GridModel(this))
@@ -334,6 +373,7 @@ void Grid::streamMore()
 void Grid::SetRows(int rows)
 {
     complete();
+    forgetArrangement();
     m_model->setDataRows(std::max(rows, 1) - 1, m_filling == 0);
     if (m_row >= Rows())
         m_row = Rows() - 1;
@@ -346,6 +386,8 @@ int Grid::Cols() const { return m_model->cols(); }
 void Grid::SetCols(int cols)
 {
     const int old = Cols();
+    if (cols != old)
+        forgetArrangement();
     m_model->setCols(cols, m_filling == 0);
     for (int c = old; c < Cols(); ++c)
         horizontalHeader()->resizeSection(c, 64);
@@ -385,6 +427,7 @@ QString Grid::TextMatrix(int row, int col) const
 void Grid::SetTextMatrix(int row, int col, const QString &text)
 {
     complete();
+    m_haystack.clear();
     m_model->setCell(row, col, text, m_filling == 0);
 }
 
@@ -423,6 +466,7 @@ void Grid::SetColAlignment(int col, Qt::Alignment alignment)
 
 void Grid::Clear()
 {
+    forgetArrangement();
     m_streamer.stop();
     m_lastIsCurrent = false;
     m_model->clearTexts(m_filling == 0);
@@ -430,6 +474,7 @@ void Grid::Clear()
 
 void Grid::ShowRows(RowSource source)
 {
+    forgetArrangement();
     Fill fill(*this);
     m_model->showRows(std::move(source));
     m_row = m_model->dataRows();
@@ -464,8 +509,9 @@ void Grid::showCurrent()
     m_syncing = true;
     const bool scrolls = hasAutoScroll();
     setAutoScroll(false);
-    if (m_row >= 1 && Cols() > 0) {
-        const QModelIndex i = m_model->index(m_row - 1, 0);
+    const int shown = m_row >= 1 ? m_model->viewRow(m_row - 1) : -1;
+    if (shown >= 0 && Cols() > 0) {
+        const QModelIndex i = m_model->index(shown, 0);
         selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     } else {
         selectionModel()->clearSelection();
@@ -537,7 +583,7 @@ bool Grid::viewportEvent(QEvent *event)
     if (event->type() == QEvent::ToolTip) {
         const auto *help = static_cast<QHelpEvent *>(event);
         const QModelIndex i = indexAt(help->pos());
-        const QString text = i.isValid() ? m_model->cell(i.row() + 1, i.column()) : QString();
+        const QString text = i.isValid() ? m_model->cell(m_model->dataRow(i.row()) + 1, i.column()) : QString();
         if (text.isEmpty() || fontMetrics().horizontalAdvance(text) + 8 <= columnWidth(i.column())) {
             QToolTip::hideText();
             event->ignore();
@@ -553,7 +599,7 @@ void Grid::currentChanged(const QModelIndex &current, const QModelIndex &previou
     if (m_syncing || m_filling > 0 || !current.isValid())
         return;
     m_lastIsCurrent = false;
-    m_row = current.row() + 1;
+    m_row = m_model->dataRow(current.row()) + 1;
     m_col = current.column();
 }
 
@@ -600,5 +646,137 @@ void Grid::keyPressEvent(QKeyEvent *event)
 }
 
 void Grid::userClick() { Q_EMIT Click(); }
+
+int Grid::RowsShown() const { return m_model->rowCount(); }
+
+void Grid::Narrow(const QString &text, const std::vector<int> &columns)
+{
+    if (text == m_narrowText && columns == m_narrowCols)
+        return;
+    complete();
+    if (columns != m_narrowCols)
+        m_haystack.clear();
+    m_narrowText = text;
+    m_narrowCols = columns;
+    arrange();
+}
+
+void Grid::SetSortable(bool sortable)
+{
+    QHeaderView *header = horizontalHeader();
+    header->setSectionsClickable(sortable);
+    header->setSortIndicatorShown(sortable);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    if (sortable)
+        connect(header, &QHeaderView::sectionClicked, this, &Grid::sortByTitle, Qt::UniqueConnection);
+    else
+        disconnect(header, &QHeaderView::sectionClicked, this, nullptr);
+}
+
+// A first click on a title sorts up, a second on the same title down.
+void Grid::sortByTitle(int col)
+{
+    SortBy(col, col == m_sortCol && m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+// A column's texts compare as numbers where both are numbers, as dates where both are dates in
+// the program's day/month/year, and otherwise as texts in any letter case; blanks come first.
+void Grid::SortBy(int col, Qt::SortOrder order)
+{
+    if (col >= Cols())
+        return;
+    complete();
+    m_sortCol = col < 0 ? -1 : col;
+    m_sortOrder = order;
+    m_sorted.clear();
+    if (m_sortCol >= 0) {
+        struct Key {
+            int kind;  // 0 blank, 1 number or date, 2 text
+            double value;
+            QString text;
+        };
+        const int rows = m_model->dataRows();
+        std::vector<Key> keys(static_cast<size_t>(rows));
+        for (int r = 0; r < rows; ++r) {
+            Key &k = keys[size_t(r)];
+            k.text = m_model->cell(r + 1, m_sortCol).trimmed();
+            bool number = false;
+            k.value = k.text.toDouble(&number);
+            if (k.text.isEmpty()) {
+                k.kind = 0;
+            } else if (number) {
+                k.kind = 1;
+            } else {
+                const QDate date = QDate::fromString(k.text.left(10), QStringLiteral("dd/MM/yyyy"));
+                k.kind = date.isValid() ? 1 : 2;
+                k.value = date.isValid() ? double(date.toJulianDay()) : 0.0;
+            }
+        }
+        m_sorted.resize(size_t(rows));
+        for (int r = 0; r < rows; ++r)
+            m_sorted[size_t(r)] = r;
+        const bool down = order == Qt::DescendingOrder;
+        std::stable_sort(m_sorted.begin(), m_sorted.end(), [&](int a, int b) {
+            const Key &x = keys[size_t(down ? b : a)], &y = keys[size_t(down ? a : b)];
+            if (x.kind != y.kind)
+                return x.kind < y.kind;
+            if (x.kind == 1)
+                return x.value < y.value;
+            return x.kind == 2 && x.text.compare(y.text, Qt::CaseInsensitive) < 0;
+        });
+    }
+    {
+        const QSignalBlocker quiet(horizontalHeader());
+        horizontalHeader()->setSortIndicator(m_sortCol, order);
+    }
+    arrange();
+}
+
+void Grid::arrange()
+{
+    const int rows = m_model->dataRows();
+    const bool sorted = m_sortCol >= 0 && m_sorted.size() == size_t(rows);
+    const bool narrowed = !m_narrowText.isEmpty() && !m_narrowCols.empty();
+    if (narrowed && m_haystack.size() != size_t(rows)) {
+        // The searched columns' texts of each row, once per load: a keystroke then reads no field.
+        m_haystack.assign(size_t(rows), QString());
+        for (int r = 0; r < rows; ++r) {
+            QString &hay = m_haystack[size_t(r)];
+            for (const int c : m_narrowCols) {
+                hay += m_model->cell(r + 1, c);
+                hay += QLatin1Char('\n');
+            }
+        }
+    }
+    std::vector<int> order;
+    if (narrowed || sorted) {
+        order.reserve(size_t(rows));
+        for (int i = 0; i < rows; ++i) {
+            const int r = sorted ? m_sorted[size_t(i)] : i;
+            if (!narrowed || m_haystack[size_t(r)].contains(m_narrowText, Qt::CaseInsensitive))
+                order.push_back(r);
+        }
+    }
+    m_model->arrange(std::move(order), narrowed || sorted, m_filling == 0);
+    if (m_filling == 0)
+        showCurrent();
+}
+
+void Grid::forgetArrangement()
+{
+    m_haystack.clear();
+    m_sorted.clear();
+    const bool was = m_model->arranged() || m_sortCol >= 0 || !m_narrowText.isEmpty();
+    m_narrowText.clear();
+    m_sortCol = -1;
+    if (!was)
+        return;
+    {
+        const QSignalBlocker quiet(horizontalHeader());
+        horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    }
+    if (m_model->arranged())
+        m_model->arrange({}, false, m_filling == 0);
+}
 
 }  // namespace ui

@@ -65,6 +65,23 @@ public:
     // Empties every cell, the header row included; the counts stay.
     void Clear();
 
+    // Narrowing and sorting what the view shows, never what the program reads: Rows(), Row() and
+    // TextMatrix() keep answering in data rows (a click on a shown row makes that row's data row
+    // the current one). Both step every row of a query first, and both end when the rows are
+    // replaced (ShowRows, SetRows, Clear).
+    // Shows only the data rows where one of the columns contains the text, in any letter case; an
+    // empty text shows every row.
+    void Narrow(const QString &text, const std::vector<int> &columns);
+    QString NarrowedBy() const { return m_narrowText; }
+    // The data rows the view shows.
+    int RowsShown() const;
+    // Whether a click on a column title sorts the view by that column (a second click reverses).
+    void SetSortable(bool sortable);
+    // Shows the rows in the order of a column's texts (numbers and dates by value); a column < 0
+    // returns the rows' own order.
+    void SortBy(int col, Qt::SortOrder order = Qt::AscendingOrder);
+    int SortColumn() const { return m_sortCol; }
+
     // The rows of a query, shown without copying their texts: data row r shows, in column c,
     // text(c, field) of field fieldOf[c] of the stream's row r - 1, made when the cell is drawn or
     // read (blank for a null field, no field or a text that fails); in madeColumn, the text that
@@ -118,6 +135,10 @@ private:
     void layoutColumns();
     int pixels(int twips) const;
     void userClick();
+    // Builds the view's order from the narrowing and the sort; drops both when the rows change.
+    void arrange();
+    void forgetArrangement();
+    void sortByTitle(int col);
 
     GridModel *m_model;
     QTimer m_streamer;          // steps the rest of a query's rows, a chunk each turn of the event loop
@@ -129,6 +150,12 @@ private:
     bool m_syncing = false;
     bool m_pressed = false;
     bool m_laying = false;
+    QString m_narrowText;
+    std::vector<int> m_narrowCols;
+    int m_sortCol = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    std::vector<int> m_sorted;        // the data rows in the sort's order, while a sort is on
+    std::vector<QString> m_haystack;  // each data row's searched texts, while narrowing
 };
 
 }  // namespace ui

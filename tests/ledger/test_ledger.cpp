@@ -103,6 +103,52 @@ TEST_P(LedgerTest, OpensWithTheTaskListAndFiltersItByStatus)
     EXPECT_EQ(Cells(w->gdPreviewList, 0).join(',') + w->cboPreviewStatus->currentText(), "8,6,7On Hold");
 }
 
+// Find project (Ctrl+F) narrows the list by number or name in any letter case, running nothing;
+// a click on a narrowed or sorted row opens that project; a column title sorts (again: the other
+// way), and a reload brings the list's own order back, still narrowed to what the box holds.
+TEST_P(LedgerTest, FindNarrowsTheTaskListAndATitleSortsIt)
+{
+    ui::Grid *g = w->gdPreviewList;
+    const auto shown = [g] {
+        QStringList ids;
+        for (int r = 0; r < g->model()->rowCount(); ++r)
+            ids << g->model()->index(r, TaskColumn::Id).data().toString();
+        return ids.join(',');
+    };
+    const auto sortBy = [g](int col) {
+        QHeaderView *h = g->horizontalHeader();
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(col) + 5, 5));
+    };
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(w->focusWidget(), w->txtFindTask);
+    EXPECT_EQ(w->txtFindTask->placeholderText(), "Find project…");
+    QTest::keyClicks(w->txtFindTask, "gAR");
+    EXPECT_EQ(shown() + QString::number(Statements().size()), "70");
+    Click(g, 1);
+    EXPECT_EQ(w->lblTaskNo->text() + w->lblTaskName->text() + Cells(w->gdTansactionsList, 0).join(','), "7Garage1,3,2");
+    w->txtFindTask->setText("8");
+    EXPECT_EQ(shown(), "8");
+    w->txtFindTask->clear();
+    EXPECT_EQ(shown() + QString::number(g->Rows()), "8,6,74");
+
+    sortBy(TaskColumn::Name);
+    EXPECT_EQ(shown(), "7,8,6");
+    Click(g, 3);
+    EXPECT_EQ(w->lblTaskNo->text() + w->lblTaskName->text() + QString::number(g->Row()), "6Shed2");
+    sortBy(TaskColumn::Name);
+    EXPECT_EQ(shown() + QString::number(g->horizontalHeader()->sortIndicatorOrder()), "6,8,71");
+    w->txtFindTask->setText("O");  // only Roof holds an o
+    EXPECT_EQ(shown(), "8");
+    Click(g, 1);
+    EXPECT_EQ(w->lblTaskNo->text(), "8");
+    w->btnRefresh->click();
+    EXPECT_EQ(shown() + QString::number(g->horizontalHeader()->sortIndicatorSection()), "8-1");
+    w->txtFindTask->clear();
+    EXPECT_EQ(shown(), "8,6,7");
+}
+
 // The chosen head's kind shows beside the amount and in the head list's tool tips; Tab leaves the
 // date box; a date 50 years away is asked about (No books nothing); a narrow ledger still shows whole dates.
 TEST_P(LedgerTest, TheHeadKindShowsAndAFarDateIsAskedAbout)
