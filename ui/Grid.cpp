@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QToolTip>
 #include <algorithm>
+#include <numeric>
 
 namespace ui {
 
@@ -557,10 +558,42 @@ void Grid::layoutColumns()
         used += base[size_t(c)];
         wanted += more[size_t(c)];
     }
-    const int spare = std::max(0, viewport()->width() - used - 2);
-    for (int c = 0; c < Cols(); ++c) {
-        const int extra = wanted <= spare ? more[size_t(c)] : int(qint64(more[size_t(c)]) * spare / std::max(wanted, 1));
-        horizontalHeader()->resizeSection(c, std::max(base[size_t(c)] + extra, 8));
+    int spare = std::max(0, viewport()->width() - used - 2);
+    // Short texts (numbers, dates, a status) get their whole width first, so that a long name
+    // never cuts a project's number; the long ones share what is left.
+    constexpr int kShort = 72;
+    std::vector<int> extra(cols, 0);
+    if (wanted > spare) {
+        int shortWanted = 0;
+        for (size_t c = 0; c < cols; ++c)
+            shortWanted += more[c] <= kShort ? more[c] : 0;
+        // Too narrow even for the short texts: the long columns give up some of their set width,
+        // down to a width that still shows the start of their texts.
+        constexpr int kLongLeast = 64;
+        for (size_t c = 0; c < cols && shortWanted > spare; ++c) {
+            if (more[c] <= kShort || base[c] <= kLongLeast)
+                continue;
+            const int give = std::min(base[c] - kLongLeast, shortWanted - spare);
+            base[c] -= give;
+            spare += give;
+        }
+        // The narrowest wants are met first, as far as the room goes.
+        std::vector<size_t> order(cols);
+        std::iota(order.begin(), order.end(), size_t(0));
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return more[a] < more[b]; });
+        for (const size_t c : order) {
+            if (more[c] > kShort)
+                break;
+            const int give = std::min(more[c], spare);
+            extra[c] = give;
+            spare -= give;
+            wanted -= more[c];
+            more[c] = 0;
+        }
+    }
+    for (size_t c = 0; c < cols; ++c) {
+        extra[c] += wanted <= spare ? more[c] : int(qint64(more[c]) * spare / std::max(wanted, 1));
+        horizontalHeader()->resizeSection(int(c), std::max(base[c] + extra[c], 8));
     }
     m_laying = false;
 }
