@@ -16,6 +16,7 @@
 // The raw reads and the user-felt timings run five times each; their ratios are of the medians.
 // Peak memory of the process holding both grids full is reported at the end.
 #include "BenchSupport.h"
+#include "PaintWatch.h"
 
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
@@ -165,32 +166,6 @@ void BM_Export1000(benchmark::State &state)
     ui::SetClock({});
     openProgram(g_large);
 }
-
-// Processes events until a widget has painted once more after an action.
-class PaintWatch : public QObject {
-public:
-    explicit PaintWatch(QWidget *w) : m_w(w) { w->installEventFilter(this); }
-    ~PaintWatch() override { m_w->removeEventFilter(this); }
-    void Wait()
-    {
-        QElapsedTimer waited;
-        waited.start();
-        while (!m_painted) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (waited.elapsed() > 20000)
-                fail("paint", "the grid never painted");
-        }
-    }
-
-private:
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        m_painted = m_painted || e->type() == QEvent::Paint;
-        return false;
-    }
-    QWidget *m_w;
-    bool m_painted = false;
-};
 
 // A user's click on a grid's row (1 = the first data row), scrolled into view first.
 void clickRow(ui::Grid *g, int row)

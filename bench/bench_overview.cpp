@@ -9,6 +9,7 @@
 //                     largest project selected
 // The raw reads and the window run five times each; their ratios are of the medians.
 #include "BenchSupport.h"
+#include "PaintWatch.h"
 
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
@@ -97,37 +98,6 @@ void BM_Heads(benchmark::State &state)
         benchmark::DoNotOptimize(LoadSpendingByHead(CurrentUserId, 1));
 }
 void BM_HeadsRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, g_heads.constData(), g_headRows); }
-
-// Processes events until every watched widget has painted once.
-class PaintWatch : public QObject {
-public:
-    explicit PaintWatch(std::initializer_list<QWidget *> widgets)
-    {
-        for (QWidget *w : widgets) {
-            w->installEventFilter(this);
-            m_waiting.insert(w);
-        }
-    }
-    void Wait()
-    {
-        QElapsedTimer waited;
-        waited.start();
-        while (!m_waiting.isEmpty()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (waited.elapsed() > 20000)
-                fail("paint", "the window never painted");
-        }
-    }
-
-private:
-    bool eventFilter(QObject *o, QEvent *e) override
-    {
-        if (e->type() == QEvent::Paint)
-            m_waiting.remove(o);
-        return false;
-    }
-    QSet<QObject *> m_waiting;
-};
 
 void BM_OverviewToPaint(benchmark::State &state)
 {

@@ -13,6 +13,7 @@
 // Every timing runs five times; the record holds the medians. Peak memory of the process holding
 // both grids full (every project, every entry of project 1) is measured in a process of its own.
 #include "BenchSupport.h"
+#include "PaintWatch.h"
 
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
@@ -128,32 +129,6 @@ void BM_TasksRaw(benchmark::State &state)
     for (auto _ : state)
         stepRaw(kTasks, ui::Grid::kFirstRows);
 }
-
-// Processes events until a widget has painted once more after an action.
-class PaintWatch : public QObject {
-public:
-    explicit PaintWatch(QWidget *w) : m_w(w) { w->installEventFilter(this); }
-    ~PaintWatch() override { m_w->removeEventFilter(this); }
-    void Wait()
-    {
-        QElapsedTimer waited;
-        waited.start();
-        while (!m_painted) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            if (waited.elapsed() > 60000)
-                fail("paint", "the grid never painted");
-        }
-    }
-
-private:
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        m_painted = m_painted || e->type() == QEvent::Paint;
-        return false;
-    }
-    QWidget *m_w;
-    bool m_painted = false;
-};
 
 void streamToTheEnd(ui::Grid *g)
 {

@@ -7,7 +7,8 @@ namespace {
 
 const char kMasterSetting[] = "Master password";
 
-// The master login's stored hash: empty when none is set; nullopt-like false when it cannot be read.
+// Reads the master login's stored hash into hash (empty when none is set); answers false when it
+// cannot be read (no database open, or a file of an earlier version read as it stands).
 bool readMasterHash(QString *hash)
 {
     hash->clear();

@@ -31,9 +31,7 @@ EditorWindow::EditorWindow(const QString &name, const QString &title, std::funct
                            QWidget *parent)
     : QDialog(parent), m_loadHeads(std::move(loadHeads))
 {
-    setObjectName(name);
-    setWindowTitle(title);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ui::NameDialog(this, name, title);
     ui::ApplyBackground(this);
 }
 

@@ -80,9 +80,7 @@ const std::vector<GridColumn> kTaskColumns = {
 
 frmMainMenu::frmMainMenu(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("frmMainMenu"));
-    setWindowTitle(QString());
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ui::NameDialog(this, QStringLiteral("frmMainMenu"), QString());
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setSizeGripEnabled(true);
     ui::ApplyBackground(this);

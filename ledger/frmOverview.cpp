@@ -239,9 +239,7 @@ void showChart(QChartView *view, QChart *chart)
 
 frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("frmOverview"));
-    setWindowTitle(QStringLiteral("Overview"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ui::NameDialog(this, QStringLiteral("frmOverview"), QStringLiteral("Overview"));
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setModal(true);
     setSizeGripEnabled(true);

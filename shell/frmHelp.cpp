@@ -28,9 +28,7 @@ QPushButton *button(const QString &name, QStyle::StandardPixmap picture, const Q
 
 frmHelp::frmHelp(const QString &page, QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("frmHelp"));
-    setWindowTitle(QStringLiteral("Quillmark Guide"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ui::NameDialog(this, QStringLiteral("frmHelp"), QStringLiteral("Quillmark Guide"));
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setSizeGripEnabled(true);
     ui::ApplyBackground(this);

@@ -22,9 +22,7 @@ bool isEnter(const QKeyEvent *e) { return e->key() == Qt::Key_Return || e->key()
 
 frmLogin::frmLogin(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("frmLogin"));
-    setWindowTitle(QStringLiteral("Login"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ui::NameDialog(this, QStringLiteral("frmLogin"), QStringLiteral("Login"));
     ui::ApplyBackground(this);
 
     auto *grid = new QGridLayout(this);

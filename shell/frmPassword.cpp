@@ -12,16 +12,12 @@
 #include "ui/Seams.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 frmPassword::frmPassword(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("frmPassword"));
-    setWindowTitle(QStringLiteral("Change Password"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ui::NameDialog(this, QStringLiteral("frmPassword"), QStringLiteral("Change Password"));
     ui::ApplyBackground(this);
 
     auto *grid = new QGridLayout(this);

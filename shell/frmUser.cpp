@@ -11,16 +11,13 @@
 #include "ui/Seams.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 frmUser::frmUser(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("frmUser"));
-    setWindowTitle(QStringLiteral("User Entry"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ui::NameDialog(this, QStringLiteral("frmUser"), QStringLiteral("User Entry"));
     ui::ApplyBackground(this);
 
     auto *grid = new QGridLayout(this);

@@ -1,6 +1,7 @@
 #include "ui/Look.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QHash>
 #include <QIcon>
 #include <QPainter>
@@ -10,6 +11,14 @@
 #include <cmath>
 
 namespace ui {
+
+void NameDialog(QDialog *dialog, const QString &name, const QString &title)
+{
+    dialog->setObjectName(name);
+    dialog->setWindowTitle(title);
+    dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
 
 namespace {
 

@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <vector>
 
+class QDialog;
+
 namespace ui {
 
 inline const QColor kWindowBackground{0x54, 0x63, 0x8F};
@@ -42,6 +44,9 @@ double ContrastRatio(const QColor &a, const QColor &b);
 
 // Gives a window the program's background colour, and marks the control with the keyboard focus
 // with a clear outline in every window of the program.
+// A dialog window's name (its objectName, by which tests and assistive tools find it) and
+// caption, without the title bar's "?" button.
+void NameDialog(QDialog *dialog, const QString &name, const QString &title);
 void ApplyBackground(QWidget *window);
 // White text, for labels over the window background.
 void MakeLabelWhite(QLabel *label);
