@@ -76,4 +76,5 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
     btnPrint->setEnabled(loaded);
     btnSavePdf->setEnabled(loaded);
     btnExportAs->setEnabled(loaded);
+    btnImport->setEnabled(loaded);
 }

@@ -7,12 +7,14 @@
 #include "export/LedgerExport.h"
 #include "export/TaskReport.h"
 #include "ledger/LedgerReport.h"
+#include "ledger/frmImport.h"
 #include "ledger/frmOverview.h"
 #include "ledger/Steps.h"
 #include "ledger/frmMainMenu.h"
 #include "ui/Seams.h"
 
 #include <QLabel>
+#include <QTimer>
 #include <QLineEdit>
 
 void frmMainMenu::btnEditTask_Click()
@@ -44,6 +46,18 @@ void frmMainMenu::btnExportAs_Click()
 {
     if (!lblTaskNo->text().isEmpty())
         ExportLedgerAs(lblTaskNo->text().toInt(), this, lblTaskName->text());
+}
+
+void frmMainMenu::btnImport_Click()
+{
+    if (lblTaskNo->text().isEmpty())
+        return;
+    const qint32 task = lblTaskNo->text().toInt();
+    frmImport dialog(task, lblTaskName->text(), [this, task] { LoadInGridTransactions(task); }, this);
+    // The file is asked for over the dialog, which stays (with the project's imports to undo)
+    // when the choice is cancelled.
+    QTimer::singleShot(0, &dialog, &frmImport::ChooseFile);
+    ui::ShowModal(dialog);
 }
 
 void frmMainMenu::btnOverview_Click()

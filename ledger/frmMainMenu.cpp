@@ -129,6 +129,7 @@ void frmMainMenu::buildWindow()
     btnPrint->setEnabled(false);
     btnSavePdf->setEnabled(false);
     btnExportAs->setEnabled(false);
+    btnImport->setEnabled(false);
 
     // What the controls that change nothing are for.
     cboPreviewHeads->setToolTip(QStringLiteral("Your action heads, to look them up; this list filters nothing"));
@@ -149,6 +150,7 @@ void frmMainMenu::buildWindow()
     ui::ExplainWhenDisabled(btnPrint, chooseProject + QStringLiteral(": Print prints its ledger"));
     ui::ExplainWhenDisabled(btnSavePdf, chooseProject + QStringLiteral(": Save as PDF writes its ledger"));
     ui::ExplainWhenDisabled(btnExportAs, chooseProject + QStringLiteral(": Export as writes its ledger"));
+    ui::ExplainWhenDisabled(btnImport, chooseProject + QStringLiteral(": Import books a statement's entries on it"));
     for (QPushButton *b : {cmdSave, btnActionCancel})
         ui::ExplainWhenDisabled(b, QStringLiteral("Press Add (or NEW) to book an entry, or Edit to change one"));
     ui::ExplainWhenDisabled(cmdAddHead, QStringLiteral("Press Add (or NEW) first; the heads are made here while an entry is open"));
@@ -374,11 +376,15 @@ void frmMainMenu::buildLedger(QVBoxLayout *right)
                                     QStringLiteral("Export as..."), FrameActionWindow);
     btnExportAs->setIcon(ui::DrawnPicture(ui::Drawn::Sheet));
     btnExportAs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    btnImport = ui::PictureButton(QStringLiteral("btnImport"), QStyle::SP_DialogOpenButton,
+                                  QStringLiteral("Import entries\u2026"), FrameActionWindow);
+    btnImport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     for (QPushButton *b : {btnAddAction, btnEditAction, btnDeleteAction})
         ledgerButtons->addWidget(b);
     auto *exportButtons = new QHBoxLayout();
     exportButtons->addWidget(btnExportXSL, 1);
     exportButtons->addWidget(btnExportAs);
+    exportButtons->addWidget(btnImport);
     ledgerButtons->addLayout(exportButtons);
     auto *reportButtons = new QHBoxLayout();
     reportButtons->addWidget(btnPrint);
@@ -432,6 +438,7 @@ void frmMainMenu::connectHandlers()
     connect(cmdAddHead, &QPushButton::clicked, this, &frmMainMenu::cmdAddHead_Click);
     connect(btnExportXSL, &QPushButton::clicked, this, &frmMainMenu::btnExportXSL_Click);
     connect(btnExportAs, &QPushButton::clicked, this, &frmMainMenu::btnExportAs_Click);
+    connect(btnImport, &QPushButton::clicked, this, &frmMainMenu::btnImport_Click);
     connect(btnOverview, &QPushButton::clicked, this, &frmMainMenu::btnOverview_Click);
     connect(btnPrint, &QPushButton::clicked, this, &frmMainMenu::btnPrint_Click);
     connect(btnSavePdf, &QPushButton::clicked, this, &frmMainMenu::btnSavePdf_Click);
@@ -577,6 +584,7 @@ void frmMainMenu::EmptyControls()
     btnPrint->setEnabled(false);
     btnSavePdf->setEnabled(false);
     btnExportAs->setEnabled(false);
+    btnImport->setEnabled(false);
 }
 
 void frmMainMenu::BlockControls(bool bStatus)

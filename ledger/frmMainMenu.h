@@ -69,6 +69,7 @@ public:
     QLineEdit *txtCashInWallet;
     QPushButton *btnExportXSL;
     QPushButton *btnExportAs;  // the ledger on show as .xlsx, CSV or .xls, to a file the user chooses
+    QPushButton *btnImport;    // entries from a bank statement into the project on show
     QPushButton *btnPrint;     // prints the ledger on show
     QPushButton *btnSavePdf;   // writes it to a PDF file
     QPushButton *btnOverview;  // the projects overview
@@ -122,6 +123,7 @@ public:
     void LoadInGridTransactions(qint32 TaskDisplayByID);
     void btnExportXSL_Click();
     void btnExportAs_Click();
+    void btnImport_Click();
     void btnOverview_Click();
     void btnPrint_Click();
     void btnSavePdf_Click();

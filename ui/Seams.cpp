@@ -30,6 +30,7 @@ EndHandler g_end;
 TraceHandler g_trace;
 ClockHandler g_clock;
 SaveFileHandler g_saveFile;
+OpenFileHandler g_openFile;
 PrintHandler g_print;
 ProgressHandler g_progress;
 QString g_appPath;
@@ -162,6 +163,16 @@ QString AskSaveFile(const SaveFileRequest &request, QWidget *parent)
 }
 
 SaveFileHandler SetSaveFileHandler(SaveFileHandler h) { return exchange(g_saveFile, std::move(h)); }
+
+QString AskOpenFile(const OpenFileRequest &request, QWidget *parent)
+{
+    if (g_openFile)
+        return g_openFile(request);
+    return QFileDialog::getOpenFileName(parent, request.caption, request.folder, request.filter, nullptr,
+                                        QFileDialog::DontUseNativeDialog);
+}
+
+OpenFileHandler SetOpenFileHandler(OpenFileHandler h) { return exchange(g_openFile, std::move(h)); }
 
 bool AskPrint(QPrinter &printer, QWidget *parent)
 {

@@ -84,6 +84,16 @@ using SaveFileHandler = std::function<QString(const SaveFileRequest &)>;
 QString AskSaveFile(const SaveFileRequest &request, QWidget *parent = nullptr);
 SaveFileHandler SetSaveFileHandler(SaveFileHandler handler);
 
+// A file to read, asked with Qt's own open dialog (not the desktop's); empty when cancelled.
+struct OpenFileRequest {
+    QString caption;
+    QString folder;   // the folder the dialog starts in
+    QString filter;   // e.g. "All statements (*.csv *.ofx);;CSV files (*.csv)"
+};
+using OpenFileHandler = std::function<QString(const OpenFileRequest &)>;
+QString AskOpenFile(const OpenFileRequest &request, QWidget *parent = nullptr);
+OpenFileHandler SetOpenFileHandler(OpenFileHandler handler);
+
 // The platform's print dialog for printer: answers whether the user chose to print (the printer
 // is then set up as chosen).
 using PrintHandler = std::function<bool(QPrinter &)>;

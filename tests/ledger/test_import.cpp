@@ -1,0 +1,166 @@
+// A statement imported into the project on show through the ledger window's Import button: the
+// preview, heads set by hand and by rule, the write into the ledger, an overlapping second
+// statement, and the undo of the batch; on both engines.
+#include "TestSupport.h"
+
+#include "data/Imports.h"
+#include "import/Statement.h"
+#include "ledger/ImportPreview.h"
+#include "ledger/frmImport.h"
+#include "ledger/frmMainMenu.h"
+#include "ui/Grid.h"
+
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <QTableWidget>
+
+namespace {
+
+class ImportTest : public OnBothEngines<ProgramFolderTest> {
+protected:
+    void SetUp() override
+    {
+        OnBothEngines::SetUp();
+        // ann has a coffee typed by hand in project 7 the day before the statement's.
+        Scene("ann", {"defHeads VALUES (1,'Cement',1,'ann'),(2,'Client',0,'ann')",
+                      "tblTasks VALUES (7,'ann',3,'Garage','2024-03-01',NULL,0,500,' ')",
+                      "tblTransaction VALUES (1,'ann','2024-03-14',1,0,4.5,'Coffee House',7)"});
+        m_prevOpenFile = ui::SetOpenFileHandler([this](const ui::OpenFileRequest &) { return next; });
+        w = std::make_unique<frmMainMenu>();
+        w->show();
+        const QPoint at = w->gdPreviewList->visualRect(w->gdPreviewList->model()->index(1, 1)).center();
+        QTest::mouseClick(w->gdPreviewList->viewport(), Qt::LeftButton, {}, at);
+        ASSERT_EQ(w->lblTaskNo->text(), "7");
+        ASSERT_TRUE(w->btnImport->isEnabled());
+    }
+    void TearDown() override
+    {
+        ui::SetOpenFileHandler(m_prevOpenFile);
+        w.reset();
+        OnBothEngines::TearDown();
+    }
+    QString Write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = Folder() + "/" + name;
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    static QStringList Statuses(frmImport &d)
+    {
+        QStringList out;
+        for (const import::PreviewRow &r : d.Preview()->Rows())
+            out << ImportPreviewModel::StatusText(r).section(':', 0, 0) + (r.ticked ? "+" : "");
+        return out;
+    }
+    static void Select(frmImport &d, std::initializer_list<int> rows)
+    {
+        d.gdImportPreview->clearSelection();
+        for (int r : rows)
+            d.gdImportPreview->selectionModel()->select(d.Preview()->index(r, 0),
+                                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    static void SetHead(frmImport &d, std::initializer_list<int> rows, const QString &head)
+    {
+        Select(d, rows);
+        d.cboSetHead->setCurrentIndex(d.cboSetHead->findText(head, Qt::MatchStartsWith));
+        QTest::mouseClick(d.btnSetHead, Qt::LeftButton);
+    }
+    QStringList Ledger()
+    {
+        return Joined("Select HeadId, AmountIn, AmountOut, Remarks From tblTransaction Where TaskID=7 Order By Id");
+    }
+
+    std::unique_ptr<frmMainMenu> w;
+    QString next;  // what the open-file dialog answers
+    ScriptedModals modals;
+
+private:
+    ui::OpenFileHandler m_prevOpenFile;
+};
+QMK_ON_BOTH_ENGINES(ImportTest);
+
+const QByteArray kMarch = "!Type:Bank\n"
+                          "D3/15/2024\nT-4.50\nPCoffee House\n^\n"
+                          "D3/16/2024\nT1,200.00\nPClient Ltd\nMInvoice 7\n^\n"
+                          "D3/17/2024\nT-30.00\nPBuilders; \"Yard\"\n^\n"
+                          "D3/19/2024\nT25.00\nPBuilders refund =SUM(A1)\n^\n"
+                          "Dsoon\nT-1.00\nPNo date\n^\n";
+
+TEST_P(ImportTest, AStatementIsPreviewedImportedRecognisedAgainAndUndone)
+{
+    next = Write("march.qif", kMarch);
+    modals.Then([&](QDialog &dialog) {
+        auto &d = static_cast<frmImport &>(dialog);
+        // The coffee looks like the typed one; the undated line cannot be imported.
+        EXPECT_EQ(Statuses(d), QStringList({"possible duplicate of entry 1", "new+", "new+", "new+", "error"}));
+        EXPECT_EQ(d.cmdImport->text(), "Import 3 entries");
+        EXPECT_FALSE(d.cmdImport->isEnabled());  // ticked lines without a head
+        SetHead(d, {1}, "Client");
+        SetHead(d, {2, 3}, "Cement");
+        ASSERT_TRUE(d.cmdImport->isEnabled());
+        EXPECT_TRUE(d.lblImportTotals->text().contains("money in 1225.00, money out 30.00"));
+        QTest::mouseClick(d.cmdImport, Qt::LeftButton);
+        EXPECT_EQ(d.lblImportResult->text(), "3 entries imported.");
+        // Imported lines are recognised at once; the batch is listed.
+        EXPECT_EQ(Statuses(d), QStringList({"possible duplicate of entry 1", "already imported", "already imported",
+                                            "already imported", "error"}));
+        EXPECT_EQ(d.gdImports->rowCount(), 1);
+    });
+    QTest::mouseClick(w->btnImport, Qt::LeftButton);
+    // Money follows the head: money in under an expense head lessens what was spent.
+    EXPECT_EQ(Ledger(), QStringList({"1|0|4.5|Coffee House", "2|1200|0|Client Ltd · Invoice 7",
+                                     "1|0|30|Builders; \"Yard\"", "1|0|-25|Builders refund =SUM(A1)"}));
+    EXPECT_EQ(w->gdTansactionsList->Rows(), 5);  // the ledger on show was reloaded
+
+    // A second statement overlapping the first: what it repeats is unticked, a genuine new line stays.
+    next = Write("april.qif", "!Type:Bank\nD3/17/2024\nT-30.00\nPBuilders; \"Yard\"\n^\n"
+                              "D4/02/2024\nT-30.00\nPBuilders; \"Yard\"\n^\n");
+    modals.Then([&](QDialog &dialog) {
+        auto &d = static_cast<frmImport &>(dialog);
+        EXPECT_EQ(Statuses(d), QStringList({"already imported", "new+"}));
+        // Undo the first import; its entries leave the ledger, the typed one stays.
+        d.gdImports->selectRow(0);
+        boxes.Expect(ui::Answer::Yes);
+        QTest::mouseClick(d.btnUndoImport, Qt::LeftButton);
+        EXPECT_TRUE(boxes.Last().startsWith("Undo the import of march.qif and remove its 3 entries"));
+        EXPECT_EQ(d.gdImports->rowCount(), 0);
+        EXPECT_EQ(Statuses(d).value(0), "possible duplicate of entry 3");
+    });
+    QTest::mouseClick(w->btnImport, Qt::LeftButton);
+    EXPECT_EQ(Ledger(), QStringList({"1|0|4.5|Coffee House"}));
+}
+
+TEST_P(ImportTest, RulesSetHeadsAndAFileOfNoKnownKindIsRefused)
+{
+    next = Write("notes.bin", QByteArray("\x00\x01\x02 not a statement", 20));
+    modals.Then([&](QDialog &dialog) {
+        auto &d = static_cast<frmImport &>(dialog);
+        EXPECT_TRUE(boxes.Last().startsWith(import::NotAStatementMessage()));
+        EXPECT_TRUE(d.Preview()->Rows().empty());
+        // A rule made in the rules window heads the lines of the next file.
+        modals.Then([&](QDialog &rulesDialog) {
+            auto &r = static_cast<frmImportRules &>(rulesDialog);
+            QTest::mouseClick(r.btnAddRule, Qt::LeftButton);
+            r.gdRules->item(0, 0)->setText("builders");
+            auto *head = qobject_cast<QComboBox *>(r.gdRules->cellWidget(0, 1));
+            head->setCurrentIndex(head->findText("Cement"));
+            QTest::mouseClick(r.cmdSave, Qt::LeftButton);
+        });
+        next = Write("march.qif", kMarch);
+        QTest::mouseClick(d.btnChooseFile, Qt::LeftButton);
+        QTest::mouseClick(d.btnRules, Qt::LeftButton);
+        const auto &rows = d.Preview()->Rows();
+        ASSERT_EQ(rows.size(), 5u);
+        EXPECT_EQ(rows[2].headId, 1);
+        EXPECT_FALSE(rows[2].headSuggested);
+        EXPECT_EQ(rows[1].headId, 0);
+    });
+    boxes.Expect();
+    QTest::mouseClick(w->btnImport, Qt::LeftButton);
+    EXPECT_EQ(Joined("Select Contains From tblImportRules"), QStringList({"builders"}));
+}
+
+}  // namespace
