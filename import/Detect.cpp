@@ -101,7 +101,8 @@ bool LooksLikeCsv(const QStringList &lines)
             }
             counts << count;
         }
-        // The most common count among the rows, ignoring a title line or two above the table.
+        // The most common count among the rows; banks put a few lines about the account above
+        // the table, so the table's rows need only be a good part of the sample.
         QHash<int, int> often;
         for (const int c : counts)
             ++often[c];
@@ -111,7 +112,7 @@ bool LooksLikeCsv(const QStringList &lines)
                 best = it.key();
                 rowsWithBest = it.value();
             }
-        if (best > 0 && rowsWithBest >= 2 && rowsWithBest * 10 >= counts.size() * 6)
+        if (best > 0 && rowsWithBest >= qMin(3, int(counts.size())) && rowsWithBest * 10 >= counts.size() * 4)
             return true;
     }
     return false;
