@@ -196,7 +196,7 @@ private:
                 remittance = d.references.join(QLatin1Char(' '));
             line.remarks = JoinRemarks({name, remittance});
             if (line.remarks.isEmpty())
-                line.remarks = JoinRemarks({d.additional, e.additional});
+                line.remarks = !d.additional.isEmpty() ? d.additional : e.additional;
             if (!d.serviceRef.isEmpty())
                 line.bankId = refCount.value(d.serviceRef) > 1 ? QStringLiteral("%1#%2").arg(d.serviceRef).arg(place) : d.serviceRef;
             else if (!e.serviceRef.isEmpty() && !batched)

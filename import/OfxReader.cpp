@@ -20,7 +20,6 @@ struct Transaction {
     int ordinal = 0;
     int textLine = 0;
     QString posted, user, amount, fitid, name, memo;
-    bool hasPosted = false, hasAmount = false;
 };
 
 QString DecodeEntities(const QString &text)
@@ -151,16 +150,15 @@ private:
     void TakeValue()
     {
         const QString value = (DecodeEntities(m_text) + m_cdata).trimmed();
-        const bool hadValue = !m_cdata.isEmpty() || !m_text.trimmed().isEmpty();
         m_text.clear();
         m_cdata.clear();
         if (!m_inTransaction || m_leaf.isEmpty())
             return;
         Transaction &t = m_transaction;
         auto setOnce = [](QString &field, const QString &v) { if (field.isEmpty()) field = v; };
-        if (m_leaf == QLatin1String("DTPOSTED")) { t.posted = value; t.hasPosted = true; }
+        if (m_leaf == QLatin1String("DTPOSTED")) t.posted = value;
         else if (m_leaf == QLatin1String("DTUSER")) setOnce(t.user, value);
-        else if (m_leaf == QLatin1String("TRNAMT")) { t.amount = value; t.hasAmount = hadValue; }
+        else if (m_leaf == QLatin1String("TRNAMT")) t.amount = value;
         else if (m_leaf == QLatin1String("FITID")) setOnce(t.fitid, QString(value).remove(QRegularExpression(QStringLiteral("\\s"))));
         else if (m_leaf == QLatin1String("NAME")) setOnce(t.name, value);
         else if (m_leaf == QLatin1String("MEMO")) setOnce(t.memo, value);

@@ -41,7 +41,9 @@ struct Expect {
     QString error = {};
 };
 
-inline void Check(const std::vector<import::StatementLine> &got, const std::vector<Expect> &want, const std::string &what)
+// exact: the remarks must be the expected text, not only hold it.
+inline void Check(const std::vector<import::StatementLine> &got, const std::vector<Expect> &want, const std::string &what,
+                  bool exact = false)
 {
     ASSERT_EQ(got.size(), want.size()) << what;
     for (size_t i = 0; i < want.size(); ++i) {
@@ -50,7 +52,7 @@ inline void Check(const std::vector<import::StatementLine> &got, const std::vect
         SCOPED_TRACE(what + " line " + std::to_string(i + 1));
         EXPECT_EQ(g.date, w.date);
         EXPECT_NEAR(g.amount, w.amount, 1e-9);
-        EXPECT_TRUE(g.remarks.contains(w.remarks)) << g.remarks.toStdString();
+        EXPECT_TRUE(exact ? g.remarks == w.remarks : g.remarks.contains(w.remarks)) << g.remarks.toStdString();
         EXPECT_EQ(g.bankId, w.bankId);
         if (w.error.isEmpty())
             EXPECT_TRUE(g.error.isEmpty()) << g.error.toStdString();
