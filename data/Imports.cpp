@@ -15,9 +15,10 @@ namespace import {
 
 namespace {
 
-// Rows of a multi-row INSERT: few enough statements that the round trips and parsing cost little,
-// short enough texts that the engine's statement cache stays small.
-constexpr int kRowsPerInsert = 250;
+// Rows of a multi-row INSERT: few enough statements that the round trips and parsing cost little
+// (measured best at a few hundred), and texts of bounded size however long the remarks are.
+constexpr int kRowsPerInsert = 500;
+constexpr int kMaxStatementChars = 200000;
 // How far apart the dates of a line and an entry that looks like it may be.
 constexpr int kDuplicateDays = 3;
 
@@ -415,30 +416,87 @@ std::int32_t WriteBatch(std::int32_t taskId, const QString &fileName, const QByt
                                                 "ImportedAt,EntryCount) VALUES (%1,").arg(batchId) + batchValues);
     }
 
+    // The statements are composed by appending to one text per statement: 10,000 rows of
+    // composed pieces would otherwise cost as much as writing them.
+    const QString user = me(), task = QString::number(taskId), batchKey = QString::number(batchId);
     QStringList entries, imported;
-    entries.reserve(n);
-    imported.reserve(n);
-    const QString task = QString::number(taskId);
+    entries.reserve(n / kRowsPerInsert + 1);
+    imported.reserve(n / kRowsPerInsert + 1);
+    QString entry, record, quoted;
+    int inStatement = 0;
     for (int i = 0; i < n; ++i) {
         const PreviewRow &r = *chosen[size_t(i)];
         double in = 0, out = 0;
         amountsFor(r.line.amount, heads.value(r.headId), &in, &out);
         const QString remarks = storedRemarks(r.line.remarks);
-        const qint64 key = first + i;
-        entries << QLatin1Char('(') + QString::number(key) + QLatin1Char(',') + me() + QLatin1Char(',') +
-                       dateLiteral(r.line.date) + QLatin1Char(',') + QString::number(r.headId) + QLatin1Char(',') +
-                       FormatNumber(in) + QLatin1Char(',') + FormatNumber(out) + QLatin1Char(',') + QuoteSql(remarks) +
-                       QLatin1Char(',') + task + QLatin1Char(')');
-        imported << QLatin1Char('(') + QString::number(batchId) + QLatin1Char(',') + me() + QLatin1Char(',') +
-                        QString::number(key) + QLatin1Char(',') + QuoteSql(r.line.bankId.trimmed()) + QLatin1Char(',') +
-                        QLatin1Char('\'') + QString::fromLatin1(r.line.fingerprint.toHex()) + QLatin1Char('\'') +
-                        QLatin1Char(',') + QuoteSql(stamp(r.line.date, r.headId, in, out, remarks)) + QLatin1Char(')');
+        const QString key = QString::number(first + i), head = QString::number(r.headId), date = r.line.date.toString(Qt::ISODate);
+        const QString inText = FormatNumber(in), outText = FormatNumber(out);
+        if (i == 0 || ++inStatement == kRowsPerInsert || entry.size() > kMaxStatementChars ||
+            record.size() > kMaxStatementChars) {
+            inStatement = 0;
+            if (i > 0) {
+                entries << entry;
+                imported << record;
+            }
+            entry = QStringLiteral("INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,"
+                                   "Remarks,TaskID) VALUES ");
+            record = QStringLiteral("INSERT INTO tblImportedEntries (BatchId,UserId,ActionId,BankId,Fingerprint,Stamp) VALUES ");
+            entry.reserve(kRowsPerInsert * 120);
+            record.reserve(kRowsPerInsert * 200);
+        } else {
+            entry += QLatin1Char(',');
+            record += QLatin1Char(',');
+        }
+        quoted = QuoteSql(remarks);
+        entry += QLatin1Char('(');
+        entry += key;
+        entry += QLatin1Char(',');
+        entry += user;
+        entry += QLatin1String(",'");
+        entry += date;
+        entry += QLatin1String("',");
+        entry += head;
+        entry += QLatin1Char(',');
+        entry += inText;
+        entry += QLatin1Char(',');
+        entry += outText;
+        entry += QLatin1Char(',');
+        entry += quoted;
+        entry += QLatin1Char(',');
+        entry += task;
+        entry += QLatin1Char(')');
+
+        // The stamp, as stamp() writes it, quoted: the remark's own quotes are doubled in it already.
+        record += QLatin1Char('(');
+        record += batchKey;
+        record += QLatin1Char(',');
+        record += user;
+        record += QLatin1Char(',');
+        record += key;
+        record += QLatin1Char(',');
+        record += QuoteSql(r.line.bankId.trimmed());
+        record += QLatin1String(",'");
+        record += QLatin1String(r.line.fingerprint.toHex());
+        record += QLatin1String("','");
+        record += date;
+        record += QLatin1Char('|');
+        record += head;
+        record += QLatin1Char('|');
+        record += inText;
+        record += QLatin1Char('|');
+        record += outText;
+        record += QLatin1Char('|');
+        record += QStringView(quoted).mid(1);
+        record += QLatin1Char(')');
     }
-    insertRows(QStringLiteral("INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,"
-                              "TaskID) VALUES "),
-               entries);
-    insertRows(QStringLiteral("INSERT INTO tblImportedEntries (BatchId,UserId,ActionId,BankId,Fingerprint,Stamp) VALUES "),
-               imported);
+    if (n > 0) {
+        entries << entry;
+        imported << record;
+    }
+    for (const QString &statement : std::as_const(entries))
+        SharedConnection.Execute(statement);
+    for (const QString &statement : std::as_const(imported))
+        SharedConnection.Execute(statement);
     t.Commit();
     return std::int32_t(batchId);
 }
