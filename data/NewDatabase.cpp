@@ -67,6 +67,20 @@ CREATE INDEX ixHeadsByUser ON defHeads (UserId);
 const char *const kFileUpgrades[] = {
     // 2: settings of the whole file, such as the master login's password (as a hash).
     "CREATE TABLE tblSettings (Name TEXT COLLATE NOCASE PRIMARY KEY, Value TEXT);",
+    // 3: imported entries. Each import into a project is a batch; each entry it wrote keeps the
+    // bank's id and the line's fingerprint (so an overlapping statement is recognised) and a stamp
+    // of its values as written (so later edits are seen before an undo). The user's rules that
+    // choose a head from the remarks, in order, and the user's saved table mappings.
+    "CREATE TABLE tblImportBatches (Id INTEGER PRIMARY KEY, UserId TEXT COLLATE NOCASE, TaskID INTEGER,"
+    " FileName TEXT, FileSha256 TEXT, ImportedAt TEXT, EntryCount INTEGER);"
+    "CREATE TABLE tblImportedEntries (BatchId INTEGER, UserId TEXT COLLATE NOCASE, ActionId INTEGER,"
+    " BankId TEXT, Fingerprint TEXT, Stamp TEXT);"
+    "CREATE TABLE tblImportRules (UserId TEXT COLLATE NOCASE, Position INTEGER, Contains TEXT, HeadId INTEGER);"
+    "CREATE TABLE tblImportProfiles (UserId TEXT COLLATE NOCASE, Name TEXT, Shape TEXT, Mapping TEXT);"
+    "CREATE INDEX ixImportBatchesByTask ON tblImportBatches (TaskID, UserId);"
+    "CREATE INDEX ixImportedEntriesByBatch ON tblImportedEntries (BatchId, UserId);"
+    "CREATE INDEX ixImportRulesByUser ON tblImportRules (UserId, Position);"
+    "CREATE INDEX ixImportProfilesByUser ON tblImportProfiles (UserId, Name);",
 };
 static_assert(sizeof kFileUpgrades / sizeof *kFileUpgrades == kFileSchemaVersion - 1,
               "one upgrade step for each version after the first");
@@ -170,7 +184,10 @@ const char *const kEarlierIndexes[] = {
     "CREATE INDEX ixTransactionsByTask ON tblTransaction (TaskID, TransactionDate, Id)",
 };
 
-const char *const kOwnTables[] = {"tblUsers", "tblStatus", "tblTasks", "tblTransaction", "defHeads", "tblSettings"};
+const char *const kOwnTables[] = {"tblUsers",         "tblStatus",          "tblTasks",
+                                  "tblTransaction",   "defHeads",           "tblSettings",
+                                  "tblImportBatches", "tblImportedEntries", "tblImportRules",
+                                  "tblImportProfiles"};
 
 // A statement text with its blanks made uniform and its letters small, so that the same
 // definition compares equal however it was laid out.

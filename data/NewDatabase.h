@@ -21,7 +21,7 @@ void CreateDatabaseFile(const QString &path, Sample sample, int version);
 
 // The version of the file's tables that this program makes and reads; the file records it as its
 // user_version (files of version 1 record 0).
-inline constexpr int kFileSchemaVersion = 2;
+inline constexpr int kFileSchemaVersion = 3;
 // The program's name and version as a quoted literal, recorded in the file's settings by the
 // program that lays it out or upgrades it.
 QString QuotedProgramName();

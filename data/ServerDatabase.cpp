@@ -6,6 +6,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 // The tables as in the file, with the server's types. Names of users compare in any letter case
@@ -234,8 +236,9 @@ AddUserOutcome AddServerUser(PgEngine &sysop, const QString &userName, const QSt
 
 namespace {
 
-// Brings a database of the given version up to kServerSchemaVersion, inside the caller's transaction.
-void upgradeServerSchema(Connection &db, int from)
+// Brings a database of the given version up to version to (kServerSchemaVersion unless a test lays
+// out an earlier one), inside the caller's transaction.
+void upgradeServerSchema(Connection &db, int from, int to = kServerSchemaVersion)
 {
     if (from < 2) {
         // The version of the layout, which the program reads before it lets anyone log in.
@@ -244,7 +247,9 @@ void upgradeServerSchema(Connection &db, int from)
             "ALTER TABLE qmk_schema OWNER TO qmk_owner; GRANT SELECT ON qmk_schema TO qmk_users, sysop;"));
         UpgradeServerTo2(db);
     }
-    db.ExecuteScript(QStringLiteral("UPDATE qmk_schema SET version = %1").arg(kServerSchemaVersion));
+    if (from < 3 && to >= 3)
+        UpgradeServerTo3(db);
+    db.ExecuteScript(QStringLiteral("UPDATE qmk_schema SET version = %1").arg(to));
 }
 
 bool hasQuillmarkTables(Connection &db)
@@ -382,7 +387,7 @@ QString CreateServerDatabase(const QString &conninfo, const QString &adminRole, 
         }
         // The first layout, then every step after it: a new database and an upgraded one are the same.
         if (version > 1)
-            upgradeServerSchema(db, 1);
+            upgradeServerSchema(db, 1, std::min(version, kServerSchemaVersion));
         db.ExecuteScript(QStringLiteral("COMMIT"));
     } catch (...) {
         db.Rollback();

@@ -284,7 +284,185 @@ const char *const kLedgerOrder = R"SQL(
 CREATE INDEX ixTransactionsByTaskInOrder ON tblTransaction (TaskID, UserId, TransactionDate NULLS FIRST, Id NULLS FIRST);
 )SQL";
 
+// Imported entries. A batch's id is the server's own (an identity): nobody else's batch can be
+// named by guessing one, since the row policies hide it. Every row carries its user, fixed to the
+// login by the policies, as in the ledger's tables.
+const char *const kImports = R"SQL(
+CREATE TABLE tblImportBatches (
+    Id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+    UserId text COLLATE qmk_nocase NOT NULL,
+    TaskID integer,
+    FileName text,
+    FileSha256 text,
+    ImportedAt text,
+    EntryCount integer
+);
+CREATE TABLE tblImportedEntries (
+    BatchId integer NOT NULL,
+    UserId text COLLATE qmk_nocase NOT NULL,
+    ActionId integer,
+    BankId text,
+    Fingerprint text,
+    Stamp text
+);
+CREATE TABLE tblImportRules (
+    UserId text COLLATE qmk_nocase NOT NULL,
+    Position integer,
+    Contains text,
+    HeadId integer
+);
+CREATE TABLE tblImportProfiles (
+    UserId text COLLATE qmk_nocase NOT NULL,
+    Name text,
+    Shape text,
+    Mapping text
+);
+CREATE INDEX ixImportBatchesByTask ON tblImportBatches (TaskID, UserId);
+CREATE INDEX ixImportedEntriesByBatch ON tblImportedEntries (BatchId, UserId);
+CREATE INDEX ixImportRulesByUser ON tblImportRules (UserId, Position);
+CREATE INDEX ixImportProfilesByUser ON tblImportProfiles (UserId, Name);
+ALTER TABLE tblImportBatches ALTER COLUMN FileName SET STATISTICS 0, ALTER COLUMN FileSha256 SET STATISTICS 0,
+    ALTER COLUMN ImportedAt SET STATISTICS 0, ALTER COLUMN EntryCount SET STATISTICS 0;
+ALTER TABLE tblImportedEntries ALTER COLUMN BankId SET STATISTICS 0, ALTER COLUMN Fingerprint SET STATISTICS 0,
+    ALTER COLUMN Stamp SET STATISTICS 0;
+ALTER TABLE tblImportRules ALTER COLUMN Contains SET STATISTICS 0;
+ALTER TABLE tblImportProfiles ALTER COLUMN Name SET STATISTICS 0, ALTER COLUMN Shape SET STATISTICS 0,
+    ALTER COLUMN Mapping SET STATISTICS 0;
+DO $$
+DECLARE
+    t text;
+BEGIN
+    FOREACH t IN ARRAY ARRAY['tblImportBatches', 'tblImportedEntries', 'tblImportRules', 'tblImportProfiles'] LOOP
+        EXECUTE format('ALTER TABLE %s OWNER TO qmk_owner', t);
+        EXECUTE format('REVOKE ALL ON %s FROM PUBLIC', t);
+        EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON %s TO qmk_users', t);
+        EXECUTE format('ALTER TABLE %s ENABLE ROW LEVEL SECURITY', t);
+        EXECUTE format('ALTER TABLE %s FORCE ROW LEVEL SECURITY', t);
+        EXECUTE format('CREATE POLICY own_rows ON %s FOR ALL TO qmk_users '
+                       'USING (UserId = (SELECT qmk_me()) AND UserId COLLATE "C" = (SELECT qmk_me())) '
+                       'WITH CHECK (UserId COLLATE "C" = (SELECT qmk_me()))', t);
+    END LOOP;
+END $$;
+)SQL";
+
+// Keys taken together. qmk_take_keys takes the table's allocator lock through qmk_largest_key,
+// then grants the whole range largest+1 ... largest+count to the caller's transaction instead of
+// the one key; a range past the largest key is refused and grants nothing. The check of a new
+// row accepts a key of a range granted to its own transaction, taken in order (the table's primary
+// key keeps each key to one row), else, as before, the one key qmk_largest_key gave, which it
+// uses up.
+const char *const kKeyRanges = R"SQL(
+CREATE TABLE qmk_key_ranges (
+    pid integer NOT NULL,
+    xid xid8 NOT NULL,
+    tbl text NOT NULL,
+    first bigint NOT NULL,
+    last bigint NOT NULL,
+    PRIMARY KEY (pid, xid, tbl)
+);
+REVOKE ALL ON qmk_key_ranges FROM PUBLIC;
+ALTER TABLE qmk_key_ranges OWNER TO qmk_keys;
+
+CREATE FUNCTION qmk_take_keys(p_table text, p_count integer) RETURNS bigint LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    largest bigint;
+    column_name text;
+BEGIN
+    column_name := CASE p_table WHEN 'tbltransaction' THEN 'id' WHEN 'tbltasks' THEN 'taskid'
+                                WHEN 'defheads' THEN 'id' END;
+    IF column_name IS NULL THEN
+        RAISE EXCEPTION 'No keys are given together from %', p_table;
+    END IF;
+    IF p_count IS NULL OR p_count < 1 THEN
+        RAISE EXCEPTION 'At least one key must be taken.';
+    END IF;
+    largest := coalesce(qmk_largest_key(p_table, column_name), 0);
+    IF largest + p_count > 2147483647 THEN
+        RAISE EXCEPTION 'Overflow: % has no % keys left to give (the largest is 2147483647).', p_table, p_count
+            USING ERRCODE = 'numeric_value_out_of_range';
+    END IF;
+    -- The range stands for the one key the allocator granted.
+    DELETE FROM qmk_key_grants WHERE pid = pg_backend_pid() AND xid = pg_current_xact_id() AND tbl = p_table;
+    DELETE FROM qmk_key_ranges WHERE pid = pg_backend_pid() AND (xid <> pg_current_xact_id() OR tbl = p_table);
+    INSERT INTO qmk_key_ranges (pid, xid, tbl, first, last)
+    VALUES (pg_backend_pid(), pg_current_xact_id(), p_table, largest + 1, largest + p_count);
+    RETURN largest;
+END $$;
+REVOKE ALL ON FUNCTION qmk_take_keys(text, integer) FROM PUBLIC;
+ALTER FUNCTION qmk_take_keys(text, integer) OWNER TO qmk_keys;
+GRANT EXECUTE ON FUNCTION qmk_take_keys(text, integer) TO qmk_users;
+
+CREATE OR REPLACE FUNCTION qmk_check_keys() RETURNS trigger LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    new_key bigint;
+    old_key bigint;
+    range_first bigint;
+    range_last bigint;
+    largest bigint;
+BEGIN
+    IF TG_TABLE_NAME = 'tbltasks' THEN
+        new_key := NEW.taskid;
+    ELSE
+        new_key := NEW.id;
+    END IF;
+    IF TG_OP = 'INSERT' THEN
+        SELECT first, last INTO range_first, range_last FROM qmk_key_ranges
+        WHERE pid = pg_backend_pid() AND xid = pg_current_xact_id() AND tbl = TG_TABLE_NAME;
+        IF FOUND AND new_key BETWEEN range_first AND range_last THEN
+            -- The keys of a range are used in order, none skipped: a key far above the rest
+            -- would leave every key below it unused and bring the table's end nearer.
+            IF new_key > range_first THEN
+                IF TG_TABLE_NAME = 'tbltasks' THEN
+                    SELECT max(taskid) INTO largest FROM tbltasks;
+                ELSIF TG_TABLE_NAME = 'defheads' THEN
+                    SELECT max(id) INTO largest FROM defheads;
+                ELSE
+                    SELECT max(id) INTO largest FROM tbltransaction;
+                END IF;
+                IF largest IS NULL OR new_key > largest + 1 THEN
+                    RAISE EXCEPTION 'The key % of % skips keys of its range.', new_key, TG_TABLE_NAME
+                        USING ERRCODE = 'insufficient_privilege';
+                END IF;
+            END IF;
+        ELSE
+            DELETE FROM qmk_key_grants WHERE pid = pg_backend_pid() AND xid = pg_current_xact_id()
+                                         AND tbl = TG_TABLE_NAME AND key = new_key;
+            IF NOT FOUND THEN
+                RAISE EXCEPTION 'The key % of % was not given by the server''s key function.', new_key, TG_TABLE_NAME
+                    USING ERRCODE = 'insufficient_privilege';
+            END IF;
+        END IF;
+    ELSE
+        IF TG_TABLE_NAME = 'tbltasks' THEN
+            old_key := OLD.taskid;
+        ELSE
+            old_key := OLD.id;
+        END IF;
+        IF new_key IS DISTINCT FROM old_key OR NEW.userid IS DISTINCT FROM OLD.userid THEN
+            RAISE EXCEPTION 'The key and the user of a row of % do not change.', TG_TABLE_NAME
+                USING ERRCODE = 'insufficient_privilege';
+        END IF;
+    END IF;
+    IF TG_TABLE_NAME = 'tbltransaction' THEN
+        IF (TG_OP = 'INSERT' OR NEW.taskid IS DISTINCT FROM OLD.taskid)
+           AND NOT EXISTS (SELECT 1 FROM tbltasks WHERE taskid = NEW.taskid
+                           AND userid COLLATE "C" = NEW.userid COLLATE "C") THEN
+            RAISE EXCEPTION 'An entry belongs to a project of its own user.' USING ERRCODE = 'insufficient_privilege';
+        END IF;
+    END IF;
+    RETURN NEW;
+END $$;
+)SQL";
+
 }  // namespace
+
+void UpgradeServerTo3(Connection &db)
+{
+    for (const char *step : {kImports, kKeyRanges})
+        db.ExecuteScript(QString::fromLatin1(step));
+}
 
 void UpgradeServerTo2(Connection &db)
 {

@@ -10,3 +10,11 @@ class Connection;
 // values of amounts, dates, names or remarks; users are added only with a well-formed SCRAM
 // verifier and a name the server does not keep for itself. Throws SqlError.
 void UpgradeServerTo2(Connection &db);
+
+// Turns a version-2 server database into version 3, as UpgradeServerTo2 is run: the tables of
+// imported entries (batches, the bank ids, fingerprints and stamps of their entries, the users'
+// head rules and table mappings), each user's rows kept apart by the same row policies as the
+// ledger's; and keys taken together: qmk_take_keys grants a whole range of a table's keys under
+// the allocator's lock, and a row written by a member may carry any key of a range granted to its
+// own transaction. Throws SqlError.
+void UpgradeServerTo3(Connection &db);
