@@ -91,5 +91,12 @@ QList<QChar> DecimalMarksFor(const QStringList &texts);
 // The date formats under which every one of the texts (empty ones skipped) reads as a date,
 // the likeliest first; empty when none does.
 QStringList DateFormatsFor(const QStringList &texts);
+// Reads a date written in one of those formats (dd, d, MM, M, MMM for an English month name,
+// yyyy, yy, and HH, mm, ss for a time that is read and dropped). A two-digit year is in
+// 2000-2099 unless that lies more than 20 years ahead, then in the 1900s. Nothing for a text
+// that does not read.
+std::optional<QDate> ParseDate(const QString &text, const QString &format);
+// Every date format DateFormatsFor tries, in the order it proposes them.
+const QStringList &DateFormatCandidates();
 
 }  // namespace import
