@@ -355,6 +355,7 @@ MappingProposal ProposeMapping(const TabularSample &sample)
         data.push_back(rows[r]);
         columns = std::max(columns, int(rows[r].size()));
     }
+    for (int r = mapping.skipRows; r < count && columns == 0; ++r) columns = std::max(columns, int(rows[r].size()));
     auto values = [&](int column) {
         QStringList list;
         for (const QStringList &row : data) list << Cell(row, column);

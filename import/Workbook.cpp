@@ -251,6 +251,7 @@ public:
                     bool ok = false;
                     const int number = m_xml.attributes().value(QLatin1String("r")).toInt(&ok);
                     m_row = ok ? number : m_row + 1;
+                    m_column = -1;
                     m_cells.clear();
                 } else if (name == QLatin1String("c")) {
                     const auto attributes = m_xml.attributes();
