@@ -2,7 +2,6 @@
 // date, and which readings a whole column allows.
 #include "import/Tabular.h"
 
-#include <QHash>
 #include <QRegularExpression>
 #include <QVector>
 

@@ -104,14 +104,24 @@ public:
         if (size) *size = (stat.valid & ZIP_STAT_SIZE) ? qint64(stat.size) : 0;
         return file;
     }
+    // A part read whole (the sheet list, shared strings, styles); one claiming more than 256 MB
+    // unpacked is refused rather than exhausting memory.
     QByteArray Read(const QString &part) const
     {
-        zip_file_t *file = Open(part, nullptr);
+        qint64 size = 0;
+        zip_file_t *file = Open(part, &size);
+        if (size > (qint64(256) << 20)) {
+            zip_fclose(file);
+            throw ReadError(QStringLiteral("%1: the part is larger than a statement's workbook can be.").arg(part));
+        }
         QByteArray data, chunk(1 << 16, Qt::Uninitialized);
         zip_int64_t got = 0;
-        while ((got = zip_fread(file, chunk.data(), zip_uint64_t(chunk.size()))) > 0) data.append(chunk.constData(), got);
+        while ((got = zip_fread(file, chunk.data(), zip_uint64_t(chunk.size()))) > 0 && data.size() <= (qint64(256) << 20))
+            data.append(chunk.constData(), got);
         zip_fclose(file);
         if (got < 0) throw ReadError(QStringLiteral("%1: the part is damaged and cannot be unpacked.").arg(part));
+        if (data.size() > (qint64(256) << 20))
+            throw ReadError(QStringLiteral("%1: the part is larger than a statement's workbook can be.").arg(part));
         return data;
     }
 private:
