@@ -214,9 +214,9 @@ const QStringList &DateFormatCandidates()
     // as most of the world writes it; the user picks the other where that is wrong.
     static const QStringList formats = {
         QStringLiteral("yyyy-MM-dd"), QStringLiteral("dd.MM.yyyy"), QStringLiteral("d.M.yyyy"),
-        QStringLiteral("dd.MM.yy"), QStringLiteral("dd/MM/yyyy"), QStringLiteral("MM/dd/yyyy"),
+        QStringLiteral("dd.MM.yy"), QStringLiteral("d.M.yy"), QStringLiteral("dd/MM/yyyy"), QStringLiteral("MM/dd/yyyy"),
         QStringLiteral("d/M/yyyy"), QStringLiteral("M/d/yyyy"), QStringLiteral("dd/MM/yy"),
-        QStringLiteral("MM/dd/yy"), QStringLiteral("dd-MM-yyyy"), QStringLiteral("yyyyMMdd"),
+        QStringLiteral("MM/dd/yy"), QStringLiteral("d/M/yy"), QStringLiteral("M/d/yy"), QStringLiteral("dd-MM-yyyy"), QStringLiteral("yyyyMMdd"),
         QStringLiteral("yyyy/MM/dd"), QStringLiteral("d-MMM-yyyy"), QStringLiteral("dd MMM yyyy"),
         QStringLiteral("d MMM yyyy"), QStringLiteral("yyyy-MM-ddTHH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm:ss"),
         QStringLiteral("dd.MM.yyyy HH:mm:ss"), QStringLiteral("dd.MM.yyyy HH:mm"),
