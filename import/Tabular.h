@@ -86,10 +86,19 @@ void ReadTable(const QString &path, Format format, const TabularMapping &mapping
 // With decimalMark '.', "1.000" is 1; with ',' it is 1000. Nothing for a text that is no amount.
 std::optional<double> ParseAmount(const QString &text, QChar decimalMark);
 // The decimal marks under which every one of the texts (empty ones skipped) reads as an amount,
-// in the order of likelihood; empty when neither does.
+// in the order of likelihood; empty when neither does. Two only when the readings differ (every
+// value like "1.000": the mark that is written comes second, as currencies rarely have three
+// decimals); where both read every value alike (whole numbers) just '.'.
 QList<QChar> DecimalMarksFor(const QStringList &texts);
 // The date formats under which every one of the texts (empty ones skipped) reads as a date,
 // the likeliest first; empty when none does.
 QStringList DateFormatsFor(const QStringList &texts);
+// Reads a date written in one of those formats (dd, d, MM, M, MMM for an English month name,
+// yyyy, yy, and HH, mm, ss for a time that is read and dropped). A two-digit year is in
+// 2000-2099 unless that lies more than 20 years ahead, then in the 1900s. Nothing for a text
+// that does not read.
+std::optional<QDate> ParseDate(const QString &text, const QString &format);
+// Every date format DateFormatsFor tries, in the order it proposes them.
+const QStringList &DateFormatCandidates();
 
 }  // namespace import
