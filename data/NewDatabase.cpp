@@ -80,7 +80,8 @@ const char *const kFileUpgrades[] = {
     "CREATE INDEX ixImportBatchesByTask ON tblImportBatches (TaskID, UserId);"
     "CREATE INDEX ixImportedEntriesByBatch ON tblImportedEntries (BatchId, UserId);"
     "CREATE INDEX ixImportRulesByUser ON tblImportRules (UserId, Position);"
-    "CREATE INDEX ixImportProfilesByUser ON tblImportProfiles (UserId, Name);",
+    "CREATE INDEX ixImportProfilesByUser ON tblImportProfiles (UserId, Name);"
+    "CREATE INDEX ixImportedEntriesByAction ON tblImportedEntries (ActionId);",
 };
 static_assert(sizeof kFileUpgrades / sizeof *kFileUpgrades == kFileSchemaVersion - 1,
               "one upgrade step for each version after the first");

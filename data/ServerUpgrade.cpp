@@ -321,6 +321,7 @@ CREATE INDEX ixImportBatchesByTask ON tblImportBatches (TaskID, UserId);
 CREATE INDEX ixImportedEntriesByBatch ON tblImportedEntries (BatchId, UserId);
 CREATE INDEX ixImportRulesByUser ON tblImportRules (UserId, Position);
 CREATE INDEX ixImportProfilesByUser ON tblImportProfiles (UserId, Name);
+CREATE INDEX ixImportedEntriesByAction ON tblImportedEntries (ActionId);
 ALTER TABLE tblImportBatches ALTER COLUMN FileName SET STATISTICS 0, ALTER COLUMN FileSha256 SET STATISTICS 0,
     ALTER COLUMN ImportedAt SET STATISTICS 0, ALTER COLUMN EntryCount SET STATISTICS 0;
 ALTER TABLE tblImportedEntries ALTER COLUMN BankId SET STATISTICS 0, ALTER COLUMN Fingerprint SET STATISTICS 0,
@@ -343,6 +344,17 @@ BEGIN
                        'WITH CHECK (UserId COLLATE "C" = (SELECT qmk_me()))', t);
     END LOOP;
 END $$;
+
+-- An entry deleted from the ledger is no longer an import's: its key may be given again, and an
+-- undo must never remove the entry that then takes it. Its bank id and fingerprint stay, so the
+-- line is still known as imported. Runs as the deleting member, on their own import rows.
+CREATE FUNCTION qmk_forget_imported() RETURNS trigger LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+BEGIN
+    UPDATE tblImportedEntries SET ActionId = NULL WHERE ActionId = OLD.Id;
+    RETURN OLD;
+END $$;
+ALTER FUNCTION qmk_forget_imported() OWNER TO qmk_owner;
+CREATE TRIGGER qmk_forget_imported AFTER DELETE ON tblTransaction FOR EACH ROW EXECUTE FUNCTION qmk_forget_imported();
 )SQL";
 
 // Keys taken together. qmk_take_keys takes the table's allocator lock through qmk_largest_key,

@@ -454,8 +454,10 @@ void SqlCipherEngine::openFile(const QString &named, const QString &password, bo
     }
     if (!create && !sortNamesAgain(path))
         return;
-    if (!create)
+    if (!create) {
         upgradeSchema(path);
+        forgetDeletedImports();
+    }
     useWriteAheadLog();
 }
 
@@ -552,6 +554,20 @@ bool SqlCipherEngine::sortNamesAgain(const QString &path)
 // The file holds Quillmark's own tables and indexes and nothing else. Anyone who may write the
 // shared file could add views, triggers or virtual tables that run inside the engine when a
 // statement touches them; such a file is closed before any of it runs, and left as it is.
+// An entry deleted from the ledger is no longer an import's: its key may be given again, and an
+// undo must never remove the entry that then takes it. Its bank id and fingerprint stay, so the
+// line is still known as imported. The trigger lives in this connection only (a temporary one),
+// so the file holds nothing but its tables and indexes.
+void SqlCipherEngine::forgetDeletedImports()
+{
+    const char *const trigger =
+        "CREATE TEMP TRIGGER IF NOT EXISTS qmk_forget_imported AFTER DELETE ON main.tblTransaction BEGIN "
+        "UPDATE tblImportedEntries SET ActionId = NULL WHERE ActionId = OLD.Id; END";
+    const int rc = sqlite3_exec(m_db, trigger, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        fail(rc);
+}
+
 void SqlCipherEngine::refuseForeignSchema(const QString &path)
 {
     sqlite3_stmt *stmt = nullptr;

@@ -35,6 +35,7 @@ private:
     void openFile(const QString &path, const QString &password, bool create);
     void Close();
     void refuseForeignSchema(const QString &path);
+    void forgetDeletedImports();
     void refuseLaterVersion(const QString &path);
     void upgradeSchema(const QString &path);
     [[noreturn]] void fail(int rc);

@@ -165,7 +165,10 @@ frmImport::frmImport(qint32 taskId, const QString &taskName, std::function<void(
     gdImports->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gdImports->verticalHeader()->hide();
     gdImports->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    gdImports->verticalHeader()->setDefaultSectionSize(gdImports->fontMetrics().height() + 6);
     gdImports->setColumnWidth(0, 140);
+    gdImports->setColumnWidth(3, 130);
+    gdImports->setMinimumHeight(70);
     btnUndoImport = ui::CaptionButton(QStringLiteral("btnUndoImport"), QStyle::SP_BrowserReload, QStringLiteral("Undo import"),
                                       QStringLiteral("Remove the entries of the chosen import from the project"), imports);
     importsLayout->addWidget(gdImports, 1);
@@ -180,8 +183,9 @@ frmImport::frmImport(qint32 taskId, const QString &taskName, std::function<void(
     previewLayout->addLayout(headRow);
     splitter->addWidget(previewPane);
     splitter->addWidget(imports);
-    splitter->setStretchFactor(0, 4);
+    splitter->setStretchFactor(0, 5);
     splitter->setStretchFactor(1, 1);
+    splitter->setSizes({400, 90});
     layout->addWidget(splitter, 1);
 
     auto *bottom = new QHBoxLayout();
@@ -254,8 +258,10 @@ void frmImport::buildMapping()
     gdMapping->setObjectName(QStringLiteral("gdMapping"));
     gdMapping->setAccessibleName(QStringLiteral("First rows of the table"));
     gdMapping->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    gdMapping->setMinimumHeight(120);
-    gdMapping->setMaximumHeight(170);
+    gdMapping->verticalHeader()->hide();
+    gdMapping->verticalHeader()->setDefaultSectionSize(gdMapping->fontMetrics().height() + 8);
+    gdMapping->setMinimumHeight(100);
+    gdMapping->setMaximumHeight(140);
 
     int c = 0;
     grid->addWidget(label(QStringLiteral("lblProfile"), QStringLiteral("&Mapping:"), cboProfile, grpMapping), 0, c++);
@@ -596,13 +602,17 @@ void frmImport::updateTotals()
     cmdImport->setText(QStringLiteral("Import %1 entries").arg(t.ticked));
     const double after = m_received + t.in - m_spent - t.out;
     if (m_model->Rows().empty()) {
-        lblImportTotals->setText(QStringLiteral("Balance of the project: %1").arg(FormatFixed2(m_received - m_spent)));
+        lblImportTotals->setText(QStringLiteral("Balance of the project: %1 %2")
+                                     .arg(BalanceWord(m_received, m_spent).trimmed(), FormatFixed2(m_received - m_spent)));
     } else {
         lblImportTotals->setText(QStringLiteral("%1 of %2 lines ticked: money in %3, money out %4. Balance after the import: %5 %6")
                                      .arg(t.ticked)
                                      .arg(m_model->Rows().size())
-                                     .arg(FormatFixed2(t.in), FormatFixed2(t.out), FormatFixed2(after),
-                                          BalanceWord(m_received + t.in, m_spent + t.out).trimmed()));
+                                     .arg(FormatFixed2(t.in), FormatFixed2(t.out),
+                                          BalanceWord(m_received + t.in, m_spent + t.out).trimmed(), FormatFixed2(after)));
+        if (t.tickedWithoutHead > 0)
+            lblImportTotals->setText(lblImportTotals->text() +
+                                     QStringLiteral(". %1 ticked lines have no head yet.").arg(t.tickedWithoutHead));
     }
     cmdImport->setEnabled(t.ticked > 0 && t.tickedWithoutHead == 0);
     if (t.tickedWithoutHead > 0)

@@ -1,7 +1,12 @@
-// qmk-import --dry-run FILE: reads a bank statement of any kind Quillmark imports and prints its
-// bookings as CSV (date, amount, remarks, bank_id), one row per booking in the file's order,
-// without opening any database. Lines that cannot be imported go to stderr with their reason.
+// qmk-import: bank statements from a terminal.
+//   qmk-import --dry-run [--profile NAME --user NAME] FILE reads a statement of any kind Quillmark
+//   imports and prints its bookings as CSV (date, amount, remarks, bank_id), one row per booking in
+//   the file's order, without opening any database (unless a saved mapping is named, which lives in
+//   the user's database). Lines that cannot be imported go to stderr with their reason.
+//   qmk-import --user NAME --project ID [--server CONNINFO] FILE imports it into the user's project.
+#include "data/MyFun.h"
 #include "import/Readers.h"
+#include "tools/ImportCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -12,10 +17,14 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: qmk-import --dry-run FILE\n"
-                 "Reads a bank statement (CSV, Excel, OFX, QFX, QIF, CAMT.053, MT940) and prints its bookings\n"
-                 "as CSV: date,amount,remarks,bank_id. A booking that cannot be read is reported on stderr\n"
-                 "with its line; the others are printed. Exits 2 for a file that cannot be read.\n");
+                 "usage: qmk-import --dry-run [--profile NAME --user NAME [--server CONNINFO]] FILE\n"
+                 "       qmk-import --user NAME --project ID [--server CONNINFO | --database FILE]\n"
+                 "                  [--password-file FILE] [--profile NAME] [--head NAME] FILE\n"
+                 "Reads a bank statement (CSV, Excel, OFX, QFX, QIF, CAMT.053, MT940). With --dry-run it prints\n"
+                 "its bookings as CSV: date,amount,remarks,bank_id; a booking that cannot be read is reported on\n"
+                 "stderr with its line, the others are printed. Otherwise it imports them into the user's\n"
+                 "project, headed by the user's rules, skipping what is already there. Exits 2 for a file that\n"
+                 "cannot be read, 1 when nothing could be imported.\n");
     return 2;
 }
 
@@ -46,22 +55,51 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     bool dryRun = false;
-    QString path;
+    ImportCommand command;
+    QString project;
+    const QStringList valued = {QStringLiteral("--user"), QStringLiteral("--project"), QStringLiteral("--server"),
+                                QStringLiteral("--database"), QStringLiteral("--password-file"),
+                                QStringLiteral("--profile"), QStringLiteral("--head")};
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
         if (arg == QLatin1String("--dry-run")) {
             dryRun = true;
-        } else if (arg == QLatin1String("--profile")) {
-            std::fprintf(stderr, "qmk-import: --profile needs a database; not yet.\n");
-            return 2;
-        } else if (arg.startsWith(QLatin1String("-")) || !path.isEmpty()) {
+        } else if (valued.contains(arg)) {
+            if (i + 1 >= args.size())
+                return Usage();
+            const QString value = args[++i];
+            QString *slot = arg == QLatin1String("--user") ? &command.user
+                            : arg == QLatin1String("--project") ? &project
+                            : arg == QLatin1String("--server") ? &command.server
+                            : arg == QLatin1String("--database") ? &command.database
+                            : arg == QLatin1String("--password-file") ? &command.passwordFile
+                            : arg == QLatin1String("--profile") ? &command.profile
+                                                                : &command.head;
+            *slot = value;
+        } else if (arg.startsWith(QLatin1String("-")) || !command.file.isEmpty()) {
             return Usage();
         } else {
-            path = arg;
+            command.file = arg;
         }
     }
-    if (!dryRun || path.isEmpty())
+    if (command.file.isEmpty())
         return Usage();
+    const QString &path = command.file;
+    if (!dryRun) {
+        bool number = false;
+        command.project = project.toInt(&number);
+        if (command.user.isEmpty() || !number || command.project <= 0) {
+            std::fprintf(stderr, "qmk-import: an import needs --user NAME and --project ID (or --dry-run).\n");
+            return 2;
+        }
+        const int status = RunImport(command);
+        ResetProcessState();
+        return status;
+    }
+    if (!command.profile.isEmpty() && command.user.isEmpty()) {
+        std::fprintf(stderr, "qmk-import: --profile needs --user NAME: mappings are kept in the user's database.\n");
+        return 2;
+    }
 
     try {
         const import::Format format = import::DetectFormat(path);
@@ -69,10 +107,18 @@ int main(int argc, char **argv)
             throw import::ReadError(import::NotAStatementMessage());
         std::optional<import::TabularMapping> mapping;
         if (format == import::Format::Csv || format == import::Format::Xlsx || format == import::Format::Xls) {
-            const import::MappingProposal proposal = import::ProposeMapping(import::SampleTable(path, format));
-            if (!proposal.missing.isEmpty())
-                throw import::ReadError(proposal.missing);
-            mapping = proposal.mapping;
+            if (!command.profile.isEmpty()) {
+                const bool in = LogIn(command);
+                mapping = in ? SavedMapping(command.profile) : std::nullopt;
+                ResetProcessState();
+                if (!mapping)
+                    return 2;
+            } else {
+                const import::MappingProposal proposal = import::ProposeMapping(import::SampleTable(path, format));
+                if (!proposal.missing.isEmpty())
+                    throw import::ReadError(proposal.missing);
+                mapping = proposal.mapping;
+            }
         }
         std::fputs("date,amount,remarks,bank_id\n", stdout);
         import::ReadStatement(path, format, mapping ? &*mapping : nullptr, [](import::StatementLine &&line) {

@@ -166,11 +166,15 @@ TEST_P(ImportTest, UndoRemovesTheBatchsRemainingEntries)
     EXPECT_EQ(EditedSince(batch), 0);
     Seed("UPDATE tblTransaction SET AmountIn = 5.5 WHERE Id = 7");
     Seed("DELETE FROM tblTransaction WHERE Id = 9");
+    // The deleted entry's key is given again to an entry typed by hand: it is no import's.
+    Seed("INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,TaskID) "
+         "VALUES (9,'ann','2024-06-04',1,2,0,'typed',1)");
     Seed("UPDATE tblTransaction SET Remarks = 'b' WHERE Id = 8");  // the same as written
     EXPECT_EQ(EditedSince(batch), 1);
     EXPECT_EQ(ListBatches(1)[0].remaining, 2);
     UndoBatch(batch);
-    EXPECT_EQ(Column("Select Id From tblTransaction Order by Id"), (QStringList{"1", "2", "3", "4", "5", "6"}));
+    EXPECT_EQ(Column("Select Id From tblTransaction Order by Id"), (QStringList{"1", "2", "3", "4", "5", "6", "9"}));
+    Seed("DELETE FROM tblTransaction WHERE Id = 9");
     EXPECT_TRUE(ListBatches(1).empty());
     EXPECT_EQ(ListBatches(2).size(), 1u);
     EXPECT_EQ(ImportRows(), "1|1");

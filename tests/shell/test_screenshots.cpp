@@ -5,6 +5,7 @@
 #include "editors/frmHeads.h"
 #include "editors/frmTask.h"
 #include "ledger/LedgerReport.h"
+#include "ledger/frmImport.h"
 #include "ledger/frmMainMenu.h"
 #include "ledger/frmOverview.h"
 #include "shell/frmAbout.h"
@@ -12,6 +13,7 @@
 #include "shell/frmMain.h"
 #include "shell/frmPassword.h"
 #include "ui/Grid.h"
+#include "ledger/ImportPreview.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,13 +47,29 @@ TEST_F(Screenshots, Windows)
     frmHeads heads;
     frmOverview overview(0);
     overview.tblProjects->selectRow(1);
+    // A bank's CSV statement in the import dialog, two lines given a head by hand.
+    const QString csv = Folder() + "/statement-march.csv";
+    QFile statement(csv);
+    ASSERT_TRUE(statement.open(QIODevice::WriteOnly));
+    statement.write("Buchungstag;Empf\xc3\xa4nger;Verwendungszweck;Betrag\n"
+                    "02.03.2026;Timber Yard Ltd;Boards and battens;-245,90\n"
+                    "04.03.2026;Hire Centre;Mixer, one day;-38,00\n"
+                    "09.03.2026;Smith & Co;Invoice 1042, first payment;1.200,00\n"
+                    "11.03.2026;Timber Yard Ltd;Refund, damaged boards;42,50\n"
+                    "18.03.2026;Fuel Stop;Diesel;-61,20\n");
+    statement.close();
+    frmImport importer(2, "Kitchen refit", {});
+    importer.OpenFile(csv);
+    importer.Preview()->SetHead({2}, 1);
+    importer.Preview()->SetHead({1}, 6);
     frmHelp help(QCoreApplication::applicationDirPath() + "/../bin/Help/index.html");  // the guide the build lays out
     const std::pair<QWidget *, const char *> shots[] = {{&ledger, "ledger"}, {&booking, "ledger-entry"}, {&task, "frmTask"}, {&heads, "frmHeads"},
         {&login, "login"}, {frmMain::ShowMainFrame(), "main"}, {&user, "user"}, {&password, "password"}, {&about, "about"},
-        {&overview, "overview"}, {&help, "frmHelp"}};
+        {&overview, "overview"}, {&help, "frmHelp"}, {&importer, "import"}};
     // The big windows as they open on a 1280x720 screen (the test's own screen is smaller).
     for (QWidget *w : std::initializer_list<QWidget *>{&ledger, &booking, &overview})
         w->resize(1264, 680);
+    importer.resize(1000, 680);
     const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../shots/");
     QDir().mkpath(dir);
     for (const auto &[w, name] : shots) {
