@@ -12,8 +12,14 @@
 //                                           throwaway cluster (scripts/pg-cluster.sh), or on the
 //                                           running throwaway one that QMK_PG_DIR names (its
 //                                           Quillmark databases and roles are dropped first)
+//   ReadPreview/File                        a bank's CSV of 10,000 lines (semicolons, decimal commas)
+//                                           read from the disk to the rows of the preview: format,
+//                                           proposed mapping, every line, classified against the
+//                                           project of 30,000 entries, heads by rule and history
 // Each written batch is removed again outside the timing.
 #include "data/Imports.h"
+#include "import/Readers.h"
+#include "ledger/ImportPreview.h"
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
 #include "data/PgEngine.h"
@@ -337,6 +343,48 @@ void BM_Classify(benchmark::State &state, bool server)
     state.SetItemsProcessed(state.iterations() * kLines);
 }
 
+// From the file on the disk to the rows the preview shows, as the import dialog does it.
+void BM_ReadPreview(benchmark::State &state)
+{
+    useEngine(false);
+    const QString path = g_folder->filePath(QStringLiteral("statement.csv"));
+    {
+        QFile csv(path);
+        if (!csv.open(QIODevice::WriteOnly))
+            fail("statement", csv.errorString().toStdString());
+        csv.write("Buchungstag;Valuta;Auftraggeber/Empf\xc3\xa4nger;Verwendungszweck;Betrag;W\xc3\xa4hrung\n");
+        for (int i = 0; i < kLines; ++i) {
+            const QDate day = QDate(2024, 1, 1).addDays(i % 700);
+            const int cents = (i * 7919) % 250000 - 100000;
+            csv.write(QStringLiteral("%1;%1;Payee %2;Invoice %3 for work;%4,%5;EUR\n")
+                          .arg(day.toString(QStringLiteral("dd.MM.yyyy")))
+                          .arg(i % 97)
+                          .arg(i)
+                          .arg(cents / 100)
+                          .arg(std::abs(cents % 100), 2, 10, QLatin1Char('0'))
+                          .toUtf8());
+        }
+    }
+    ImportPreviewModel model;
+    for (auto _ : state) {
+        const import::Format format = import::DetectFormat(path);
+        const import::MappingProposal proposal = import::ProposeMapping(import::SampleTable(path, format));
+        std::vector<import::PreviewRow> rows;
+        rows.reserve(kLines);
+        import::ReadStatement(path, format, &proposal.mapping, [&](import::StatementLine &&line) {
+            import::PreviewRow row;
+            row.line = std::move(line);
+            rows.push_back(std::move(row));
+        });
+        import::Classify(rows, 2);
+        import::ApplyHeads(rows, import::LoadRules());
+        model.SetRows(std::move(rows), {});
+        if (model.rowCount() != kLines)
+            fail("preview", "not every line was read");
+    }
+    state.SetItemsProcessed(state.iterations() * kLines);
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -348,6 +396,7 @@ int main(int argc, char **argv)
     benchmark::RegisterBenchmark("ImportWrite/File", BM_ImportWrite, false)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
     benchmark::RegisterBenchmark("RawInsert/File", BM_RawInsertFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
     benchmark::RegisterBenchmark("Classify/File", BM_Classify, false)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+    benchmark::RegisterBenchmark("ReadPreview/File", BM_ReadPreview)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
     benchmark::RegisterBenchmark("ImportWrite/Server", BM_ImportWrite, true)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
     benchmark::RegisterBenchmark("RawInsert/Server", BM_RawInsertServer)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
     benchmark::RegisterBenchmark("Classify/Server", BM_Classify, true)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
@@ -358,6 +407,7 @@ int main(int argc, char **argv)
         printTime(r, "Import: 10,000 entries written as one batch, file (synced)", "ImportWrite/File", 2000);
         printRatio(r, "Import: batch write / raw prepared insert of the same rows, file", "ImportWrite/File", "RawInsert/File", 1.5);
         printTime(r, "Import: 10,000 lines classified against a project of 30,000 entries, file", "Classify/File", 1000);
+        printTime(r, "Import: a CSV of 10,000 lines read and previewed, file", "ReadPreview/File", 1000);
         if (g_rawServer) {
             printTime(r, "Import: 10,000 entries written as one batch, server", "ImportWrite/Server", 5000);
             printRatio(r, "Import: batch write / raw prepared insert of the same rows, server", "ImportWrite/Server",

@@ -48,6 +48,8 @@ if(QM_INSTALL_STEP STREQUAL "links")
   file(MAKE_DIRECTORY "${qm_root}${qm_prefix}/bin")
   file(RELATIVE_PATH to_program "${qm_prefix}/bin" "${qm_program}/quillmark")
   qm_link("${to_program}" "${qm_prefix}/bin/quillmark")
+  file(RELATIVE_PATH to_import "${qm_prefix}/bin" "${qm_program}/qmk-import")
+  qm_link("${to_import}" "${qm_prefix}/bin/qmk-import")
   qm_link("${qm_state}/data/qmk.dat" "${qm_program}/qmk.dat")
   qm_link("${qm_state}/xsl" "${qm_program}/xsl")
   # Nothing is installed at qmk.server: until the administrator writes it, the link leads nowhere

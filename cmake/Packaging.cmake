@@ -1,13 +1,13 @@
 # Installing Quillmark as a desktop program that the users of one computer share.
 #
-# The program folder is <prefix>/lib/quillmark: the executable, qmk-initdb, quillmark-setup-data
+# The program folder is <prefix>/lib/quillmark: the executable, qmk-initdb, qmk-import, quillmark-setup-data
 # and Help/. The program looks for qmk.dat and xsl/ beside itself; there they are links into the
 # folder of variable data (/var/lib/quillmark for the prefix /usr, <prefix>/var/lib/quillmark
 # otherwise): data/qmk.dat and xsl/, both in folders the members of the group quillmark share. It also looks for
 # qmk.server, which names a database server to use instead of qmk.dat; there it is a link to the
 # administrator's file in /etc/quillmark (<prefix>/etc/quillmark otherwise), which no install
 # makes, so that the program uses qmk.dat until one is written. <prefix>/bin/quillmark
-# links to the executable; Qt resolves that link, so the program folder stays <prefix>/lib/quillmark
+# links to the executable (and <prefix>/bin/qmk-import to the import tool); Qt resolves that link, so the program folder stays <prefix>/lib/quillmark
 # however the program was started.
 #
 # quillmark-setup-data lays out the folder of variable data and makes the database. Component
@@ -18,7 +18,7 @@
 include(GNUInstallDirs)
 set(QM_INSTALL_PROGRAM_DIR lib/quillmark)
 
-install(TARGETS quillmark qmk-initdb RUNTIME DESTINATION ${QM_INSTALL_PROGRAM_DIR} COMPONENT program)
+install(TARGETS quillmark qmk-initdb qmk-import RUNTIME DESTINATION ${QM_INSTALL_PROGRAM_DIR} COMPONENT program)
 install(PROGRAMS packaging/quillmark-setup-data DESTINATION ${QM_INSTALL_PROGRAM_DIR} COMPONENT program)
 install(DIRECTORY resources/Help/ DESTINATION ${QM_INSTALL_PROGRAM_DIR}/Help COMPONENT program)
 install(FILES resources/quillmark.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT program)

@@ -381,8 +381,9 @@ void frmMainMenu::buildLedger(QVBoxLayout *right)
     btnImport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     for (QPushButton *b : {btnAddAction, btnEditAction, btnDeleteAction})
         ledgerButtons->addWidget(b);
+    // Export under Delete; Export as with Import beside it, then Print and Save as PDF, two pictures a row.
+    ledgerButtons->addWidget(btnExportXSL);
     auto *exportButtons = new QHBoxLayout();
-    exportButtons->addWidget(btnExportXSL, 1);
     exportButtons->addWidget(btnExportAs);
     exportButtons->addWidget(btnImport);
     ledgerButtons->addLayout(exportButtons);

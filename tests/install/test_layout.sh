@@ -32,12 +32,12 @@ query() { printf "PRAGMA key='quorvandelix';\n%s;\n" "$2" | sqlcipher "$1" 2>&1;
 p=$work/prefix
 prog=$p/lib/quillmark state=$p/var/lib/quillmark
 install_into --prefix "$p"
-for f in lib/quillmark/quillmark lib/quillmark/qmk-initdb; do [ -x "$p/$f" ] || fail "$f missing"; done
+for f in lib/quillmark/quillmark lib/quillmark/qmk-initdb lib/quillmark/qmk-import; do [ -x "$p/$f" ] || fail "$f missing"; done
 for f in lib/quillmark/Help/index.html share/applications/quillmark.desktop share/man/man1/quillmark.1.gz \
   share/icons/hicolor/scalable/apps/quillmark.svg share/doc/quillmark/copyright share/doc/quillmark/changelog.gz \
   var/lib/quillmark/data/qmk.dat; do [ -f "$p/$f" ] && [ -s "$p/$f" ] || fail "$f missing"; done
 mode "$prog/quillmark-setup-data" 755
-link "$p/bin/quillmark" ../lib/quillmark/quillmark && link "$prog/xsl" "$state/xsl"
+link "$p/bin/quillmark" ../lib/quillmark/quillmark && link "$p/bin/qmk-import" ../lib/quillmark/qmk-import && link "$prog/xsl" "$state/xsl"
 link "$prog/qmk.dat" "$state/data/qmk.dat"
 # qmk.server leads to the administrator's file, which no install makes or replaces.
 link "$prog/qmk.server" "$p/etc/quillmark/qmk.server" && [ -d "$p/etc/quillmark" ] || fail "no folder for qmk.server"
