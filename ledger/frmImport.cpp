@@ -188,11 +188,10 @@ frmImport::frmImport(qint32 taskId, const QString &taskName, std::function<void(
     splitter->setSizes({400, 90});
     layout->addWidget(splitter, 1);
 
+    lblImportTotals->setWordWrap(true);
+    layout->addWidget(lblImportTotals);
     auto *bottom = new QHBoxLayout();
-    auto *texts = new QVBoxLayout();
-    texts->addWidget(lblImportTotals);
-    texts->addWidget(lblImportResult);
-    bottom->addLayout(texts, 1);
+    bottom->addWidget(lblImportResult, 1);
     bottom->addWidget(cmdImport);
     bottom->addWidget(cmdClose);
     layout->addLayout(bottom);
@@ -298,8 +297,19 @@ void frmImport::buildMapping()
             if (!m_filling && sampleTable(false))
                 readAll();
         });
-    for (QComboBox *box : {cboDateFormat, cboDecimalMark})
-        connect(box, QOverload<int>::of(&QComboBox::activated), this, [this] { mappingEdited(); });
+    // Choosing between two readings, even the one proposed, settles it.
+    connect(cboDateFormat, QOverload<int>::of(&QComboBox::activated), this, [this] {
+        m_chooseDate = false;
+        showNotes();
+        updateTotals();
+        mappingEdited();
+    });
+    connect(cboDecimalMark, QOverload<int>::of(&QComboBox::activated), this, [this] {
+        m_chooseMark = false;
+        showNotes();
+        updateTotals();
+        mappingEdited();
+    });
     connect(cboDateFormat->lineEdit(), &QLineEdit::editingFinished, this, [this] { mappingEdited(); });
     connect(spnSkipRows, QOverload<int>::of(&QSpinBox::valueChanged), this, [this] { mappingEdited(); });
     connect(chkHeaderRow, &QCheckBox::toggled, this, [this] { mappingEdited(); });
@@ -310,6 +320,7 @@ void frmImport::buildMapping()
             return;
         if (auto mapping = TabularMapping::FromText(m_profiles[size_t(index - 1)].mapping)) {
             m_mapping = *mapping;
+            m_chooseDate = m_chooseMark = false;
             if (sampleTable(false))
                 readAll();
         }
@@ -426,12 +437,16 @@ bool frmImport::sampleTable(bool propose)
     if (propose) {
         m_proposal = ProposeMapping(m_sample);
         m_mapping = m_proposal.mapping;
+        // Where the content reads two ways, the user says which before anything is imported.
+        m_chooseDate = m_proposal.dateFormats.size() > 1;
+        m_chooseMark = m_proposal.decimalMarks.size() > 1;
         // A mapping the user saved for tables of this shape wins over the proposal.
         Reported([&] { m_profiles = LoadProfiles(); });
         for (const Profile &p : m_profiles)
             if (p.shape == m_proposal.shape)
                 if (auto saved = TabularMapping::FromText(p.mapping)) {
                     m_mapping = *saved;
+                    m_chooseDate = m_chooseMark = false;  // chosen when the mapping was saved
                     break;
                 }
     } else {
@@ -443,6 +458,20 @@ bool frmImport::sampleTable(bool propose)
     }
     showMapping();
     return true;
+}
+
+void frmImport::showNotes()
+{
+    QStringList notes;
+    if (m_chooseDate)
+        notes << QStringLiteral("The dates read more than one way (%1): choose the right date format.")
+                     .arg(m_proposal.dateFormats.join(QStringLiteral(" or ")));
+    if (m_chooseMark)
+        notes << QStringLiteral("The amounts read with either decimal mark (1.000 is one, or one thousand): choose the decimal mark.");
+    if (!m_proposal.missing.isEmpty())
+        notes << m_proposal.missing;
+    lblMappingNote->setText(notes.join(QLatin1Char(' ')));
+    lblMappingNote->setVisible(!notes.isEmpty());
 }
 
 void frmImport::showMapping()
@@ -480,16 +509,7 @@ void frmImport::showMapping()
     }
     cboProfile->setCurrentIndex(chosen);
 
-    QStringList notes;
-    if (m_proposal.dateFormats.size() > 1)
-        notes << QStringLiteral("The dates read more than one way (%1): choose the right date format.")
-                     .arg(m_proposal.dateFormats.join(QStringLiteral(" or ")));
-    if (m_proposal.decimalMarks.size() > 1)
-        notes << QStringLiteral("The amounts read with either decimal mark (1.000 is one, or one thousand): choose the decimal mark.");
-    if (!m_proposal.missing.isEmpty())
-        notes << m_proposal.missing;
-    lblMappingNote->setText(notes.join(QLatin1Char(' ')));
-    lblMappingNote->setVisible(!notes.isEmpty());
+    showNotes();
 
     // Row 0 holds a role list per column; the file's first rows follow.
     int columns = 0;
@@ -614,8 +634,12 @@ void frmImport::updateTotals()
             lblImportTotals->setText(lblImportTotals->text() +
                                      QStringLiteral(". %1 ticked lines have no head yet.").arg(t.tickedWithoutHead));
     }
-    cmdImport->setEnabled(t.ticked > 0 && t.tickedWithoutHead == 0);
-    if (t.tickedWithoutHead > 0)
+    const bool toChoose = m_chooseDate || m_chooseMark;
+    cmdImport->setEnabled(t.ticked > 0 && t.tickedWithoutHead == 0 && !toChoose);
+    if (toChoose)
+        cmdImport->setToolTip(m_chooseDate ? QStringLiteral("The dates read two ways: choose the date format first")
+                                           : QStringLiteral("The amounts read two ways: choose the decimal mark first"));
+    else if (t.tickedWithoutHead > 0)
         cmdImport->setToolTip(QStringLiteral("%1 ticked lines have no head yet: give them one, or untick them").arg(t.tickedWithoutHead));
     else if (t.ticked == 0)
         cmdImport->setToolTip(QStringLiteral("Tick the lines to import"));

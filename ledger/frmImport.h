@@ -83,6 +83,8 @@ private:
     // Sample, proposal and controls for a table; then the profile saved for its shape, if any.
     bool sampleTable(bool propose);
     void showMapping();
+    // What the user must still choose or set for the table, above its first rows.
+    void showNotes();
     import::TabularMapping mappingShown() const;
     void mappingEdited();
     void reclassify();
@@ -101,6 +103,8 @@ private:
     import::TabularMapping m_mapping;
     std::vector<import::Profile> m_profiles;
     bool m_filling = false;  // the mapping controls are being filled, not edited
+    bool m_chooseDate = false;  // the dates read two ways and the user has not said which yet
+    bool m_chooseMark = false;  // the same for the decimal mark
     QHash<qint32, QString> m_headNames;
     double m_received = 0;   // the project's totals before the import
     double m_spent = 0;

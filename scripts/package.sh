@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-missing.sh
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libsqlcipher-dev libpq-dev libxlsxwriter-dev libsodium-dev libofx-dev libzip-dev libfreexl-dev dpkg-dev file gzip)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libsqlcipher-dev libpq-dev libxlsxwriter-dev libsodium-dev libzip-dev libfreexl-dev dpkg-dev file gzip)
 install_missing "${packages[@]}"
 
 # Debian's hardening and optimisation flags, as a package built by Debian would have them.

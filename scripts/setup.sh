@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-missing.sh
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt6-charts-dev libqt6opengl6-dev libsqlcipher-dev sqlcipher libpq-dev libxlsxwriter-dev libsodium-dev libofx-dev libzip-dev libfreexl-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt6-charts-dev libqt6opengl6-dev libsqlcipher-dev sqlcipher libpq-dev libxlsxwriter-dev libsodium-dev libzip-dev libfreexl-dev
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
 if [ "${1:-}" = "--tests" ]; then
   packages+=(libreoffice-calc-nogui clang libclang-rt-14-dev postgresql poppler-utils gnumeric python3-openpyxl locales)

@@ -11,6 +11,8 @@
 #include "ui/Grid.h"
 
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QProcess>
 #include <QItemSelectionModel>
 #include <QTableView>
@@ -231,6 +233,36 @@ TEST_F(ImportCommandTest, ReadsImportsAndSkipsWhatIsThere)
     Tool({"--dry-run", junk}, &status, &errors);
     EXPECT_EQ(status, 2);
     EXPECT_TRUE(errors.contains(import::NotAStatementMessage())) << errors.toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+// A CSV whose dates read both day first and month first: nothing is imported until the user has
+// said which; the choice reads the file again.
+TEST_P(ImportTest, DatesThatReadTwoWaysWaitForTheUsersChoice)
+{
+    next = Write("two-ways.csv", "Date;Payee;Amount\n01/02/2024;Builders Yard;-10,00\n05/03/2024;Client Ltd;250,00\n");
+    modals.Then([&](QDialog &dialog) {
+        auto &d = static_cast<frmImport &>(dialog);
+        ASSERT_TRUE(d.grpMapping->isVisible());
+        SetHead(d, {0}, "Cement");
+        SetHead(d, {1}, "Client");
+        EXPECT_FALSE(d.cmdImport->isEnabled());
+        EXPECT_TRUE(d.lblMappingNote->text().contains("choose the right date format"));
+        const int monthFirst = d.cboDateFormat->findText("MM/dd/yyyy");
+        ASSERT_GE(monthFirst, 0);
+        d.cboDateFormat->setCurrentIndex(monthFirst);
+        Q_EMIT d.cboDateFormat->activated(monthFirst);
+        EXPECT_TRUE(d.lblMappingNote->text().isEmpty());
+        ASSERT_EQ(d.Preview()->Rows().size(), 2u);
+        EXPECT_EQ(d.Preview()->Rows()[0].line.date, QDate(2024, 1, 2));
+        SetHead(d, {0}, "Cement");
+        SetHead(d, {1}, "Client");
+        EXPECT_TRUE(d.cmdImport->isEnabled());
+    });
+    QTest::mouseClick(w->btnImport, Qt::LeftButton);
 }
 
 }  // namespace
