@@ -151,7 +151,6 @@ frmImport::frmImport(qint32 taskId, const QString &taskName, std::function<void(
                                   this);
     cmdClose = ui::CaptionButton(QStringLiteral("cmdClose"), QStyle::SP_DialogCloseButton, QStringLiteral("Close"),
                                  QStringLiteral("Close (Esc)"), this);
-    cmdImport->setDefault(true);
 
     auto *imports = ui::Frame(QStringLiteral("grpImports"), QStringLiteral("Imports into this project"), this);
     auto *importsLayout = new QHBoxLayout(imports);
@@ -205,6 +204,10 @@ frmImport::frmImport(qint32 taskId, const QString &taskName, std::function<void(
     connect(m_model, &ImportPreviewModel::TicksChanged, this, &frmImport::updateTotals);
     connect(gdImports, &QTableWidget::itemSelectionChanged, this,
             [this] { btnUndoImport->setEnabled(!gdImports->selectedItems().isEmpty()); });
+
+    // Enter in a box of the mapping must not import: no button presses itself on Enter here.
+    for (QPushButton *b : findChildren<QPushButton *>())
+        b->setAutoDefault(false);
 
     grpMapping->hide();
     loadHeads();
