@@ -7,6 +7,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
+#include "import/Readers.h"
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
 #include <zip.h>
 
 using namespace import;
@@ -178,10 +182,9 @@ TEST(Tables, LargeFileReportsProgressAndCancels)
     }
 }
 
-TEST(Tables, XlsxCellsDatesAndNumbers)
+// A workbook with a sheet of notes before the bookings: dates, a rich text, a time, tiny numbers.
+bool WriteBookings(const QString &path)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("book.xlsx"));
     lxw_workbook *book = workbook_new(path.toUtf8().constData());
     lxw_worksheet *notes = workbook_add_worksheet(book, "Notes");
     worksheet_write_string(notes, 0, 0, "nothing", nullptr);
@@ -206,7 +209,14 @@ TEST(Tables, XlsxCellsDatesAndNumbers)
     worksheet_write_number(sheet, 4, 0, 1, date);  // 1900-01-01, before the phantom leap day
     worksheet_write_string(sheet, 4, 1, "Tiny", nullptr);
     worksheet_write_number(sheet, 4, 2, 0.0000001, nullptr);
-    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+    return workbook_close(book) == LXW_NO_ERROR;
+}
+
+TEST(Tables, XlsxCellsDatesAndNumbers)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("book.xlsx"));
+    ASSERT_TRUE(WriteBookings(path));
 
     const TabularSample sample = SampleTable(path, Format::Xlsx, 50, {}, {}, QStringLiteral("Bookings"));
     EXPECT_EQ(sample.sheets, (QStringList{"Notes", "Bookings"}));
@@ -253,4 +263,28 @@ TEST(Tables, XlsxInlineStrings1904AndDamage)
     } catch (const ReadError &e) {
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("xl/worksheets/sheet1.xml, line 3: "))) << e.what();
     }
+}
+
+// The same workbook saved by LibreOffice as Excel 97-2003 reads as the .xlsx does.
+TEST(Tables, XlsReadsAsTheWorkbookItWasSavedFrom)
+{
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty())
+        GTEST_SKIP() << "LibreOffice (soffice) writes the .xls; the test command installs it";
+    QTemporaryDir dir;
+    ASSERT_TRUE(WriteBookings(dir.filePath(QStringLiteral("book.xlsx"))));
+    QProcess convert;
+    convert.start(soffice, {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(dir.filePath("lo")).toString(),
+                            QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
+                            QStringLiteral("xls"), QStringLiteral("--outdir"), dir.path(), dir.filePath(QStringLiteral("book.xlsx"))});
+    ASSERT_TRUE(convert.waitForFinished(120000));
+    const QString xls = dir.filePath(QStringLiteral("book.xls"));
+    ASSERT_TRUE(QFile::exists(xls)) << convert.readAllStandardError().toStdString();
+    EXPECT_EQ(DetectFormat(xls), Format::Xls);
+    const TabularSample sample = SampleTable(xls, Format::Xls, 50, {}, {}, QStringLiteral("Bookings"));
+    EXPECT_EQ(sample.sheets, (QStringList{"Notes", "Bookings"}));
+    ASSERT_EQ(sample.rows.size(), 4u);
+    EXPECT_EQ(sample.rows[2].mid(0, 3), (QStringList{"2024-02-29", "Big Shop", "-1234.5"}));
+    EXPECT_EQ(ReadAll(xls, Format::Xls, ProposeMapping(sample).mapping),
+              (QStringList{"4 2024-02-29 -1234.50 Big Shop", "5 1900-01-01 0.00 Tiny"}));
 }
