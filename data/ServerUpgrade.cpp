@@ -468,7 +468,268 @@ BEGIN
 END $$;
 )SQL";
 
+// Projects shared with members, and the history of changes.
+//
+// Memberships are changed only through qmk_share and qmk_unshare, which check that the session's
+// user owns the project; members read the memberships of the projects they own or belong to.
+// qmk_shared answers the projects shared with the session's user (and their owners), for the row
+// policies: a member reads the project's row, its entries and its owner's heads; an editor also
+// writes the project's entries under the owner's name and the project's balance, nothing else
+// (qmk_check_member_change keeps the rest of the project and an entry's project as they are).
+// qmk_owner's own functions read every project (its policy owner_functions); nobody logs in as it.
+//
+// The history is written by qmk_record_history, run by triggers as qmk_historian, a role nobody
+// logs in as or is granted: the rows name the session's user (never a value of the row), and no
+// program role may insert, change or delete them; triggers refuse a change or delete even from the
+// historian's own functions. A member reads the history of the projects they own or belong to,
+// and of their own rows (a deleted project, their heads).
+const char *const kSharing = R"SQL(
+CREATE ROLE qmk_historian NOLOGIN;
+GRANT EXECUTE ON FUNCTION qmk_me() TO qmk_historian;
+
+CREATE TABLE tblMembers (
+    TaskID integer NOT NULL,
+    UserId text COLLATE qmk_nocase NOT NULL,
+    Role text NOT NULL CHECK (Role IN ('Viewer', 'Editor'))
+);
+CREATE UNIQUE INDEX ixMembersByTask ON tblMembers (TaskID, (qmk_fold(UserId) COLLATE "C"));
+CREATE INDEX ixMembersByUser ON tblMembers (UserId, TaskID);
+ALTER TABLE tblMembers OWNER TO qmk_owner;
+REVOKE ALL ON tblMembers FROM PUBLIC;
+GRANT SELECT ON tblMembers TO qmk_users;
+ALTER TABLE tblMembers ENABLE ROW LEVEL SECURITY;
+ALTER TABLE tblMembers ALTER COLUMN Role SET STATISTICS 0;
+
+CREATE POLICY owner_functions ON tblTasks FOR SELECT TO qmk_owner USING (true);
+
+CREATE FUNCTION qmk_shared(p_editing boolean) RETURNS TABLE (taskid integer, owner text) LANGUAGE sql STABLE
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+    SELECT m.TaskID, t.UserId::text FROM tblMembers m JOIN tblTasks t ON t.TaskID = m.TaskID
+    WHERE m.UserId COLLATE "C" = qmk_me() AND (NOT p_editing OR m.Role = 'Editor') $$;
+CREATE FUNCTION qmk_my_projects() RETURNS SETOF integer LANGUAGE sql STABLE
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+    SELECT TaskID FROM tblTasks WHERE UserId COLLATE "C" = qmk_me()
+    UNION SELECT TaskID FROM tblMembers WHERE UserId COLLATE "C" = qmk_me() $$;
+
+CREATE FUNCTION qmk_share(p_task integer, p_user text, p_role text) RETURNS void LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    me text := qmk_me();
+    owner text;
+    member text;
+BEGIN
+    SELECT UserId INTO owner FROM tblTasks WHERE TaskID = p_task;
+    IF me IS NULL OR owner IS NULL OR owner COLLATE "C" <> me THEN
+        RAISE EXCEPTION 'Only the project''s owner may change its members.' USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    IF p_role IS NULL OR p_role NOT IN ('Viewer', 'Editor') THEN
+        RAISE EXCEPTION 'A member is a viewer or an editor.';
+    END IF;
+    SELECT UserId INTO member FROM qmk_logins WHERE qmk_fold(UserId) COLLATE "C" = qmk_fold(p_user);
+    IF member IS NULL THEN
+        RAISE EXCEPTION 'No user named % exists.', p_user;
+    END IF;
+    IF member COLLATE "C" = owner COLLATE "C" THEN
+        RAISE EXCEPTION 'The project''s owner cannot be one of its members.';
+    END IF;
+    UPDATE tblMembers SET Role = p_role WHERE TaskID = p_task AND qmk_fold(UserId) COLLATE "C" = qmk_fold(member)
+                                           AND Role <> p_role;
+    INSERT INTO tblMembers (TaskID, UserId, Role)
+    SELECT p_task, member, p_role
+    WHERE NOT EXISTS (SELECT 1 FROM tblMembers WHERE TaskID = p_task AND qmk_fold(UserId) COLLATE "C" = qmk_fold(member));
+END $$;
+CREATE FUNCTION qmk_unshare(p_task integer, p_user text) RETURNS void LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    me text := qmk_me();
+    owner text;
+BEGIN
+    SELECT UserId INTO owner FROM tblTasks WHERE TaskID = p_task;
+    IF me IS NULL OR owner IS NULL OR owner COLLATE "C" <> me THEN
+        RAISE EXCEPTION 'Only the project''s owner may change its members.' USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    DELETE FROM tblMembers WHERE TaskID = p_task AND qmk_fold(UserId) COLLATE "C" = qmk_fold(p_user);
+END $$;
+-- A deleted project's memberships go with it: a later project given the same number must not open
+-- to the members of the one deleted.
+CREATE FUNCTION qmk_members_of_deleted() RETURNS trigger LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+BEGIN
+    DELETE FROM tblMembers WHERE TaskID = OLD.TaskID;
+    RETURN OLD;
+END $$;
+CREATE FUNCTION qmk_check_member_change() RETURNS trigger LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+BEGIN
+    IF OLD.userid COLLATE "C" IS DISTINCT FROM qmk_me() THEN
+        IF TG_TABLE_NAME = 'tbltasks' AND (to_jsonb(NEW) - 'costuptonow') IS DISTINCT FROM (to_jsonb(OLD) - 'costuptonow') THEN
+            RAISE EXCEPTION 'Only the project''s owner changes its fields.' USING ERRCODE = 'insufficient_privilege';
+        END IF;
+        IF TG_TABLE_NAME = 'tbltransaction' AND NEW.taskid IS DISTINCT FROM OLD.taskid THEN
+            RAISE EXCEPTION 'An entry of a shared project stays in its project.' USING ERRCODE = 'insufficient_privilege';
+        END IF;
+    END IF;
+    RETURN NEW;
+END $$;
+REVOKE ALL ON FUNCTION qmk_shared(boolean), qmk_my_projects(), qmk_share(integer, text, text),
+    qmk_unshare(integer, text), qmk_members_of_deleted(), qmk_check_member_change() FROM PUBLIC;
+ALTER FUNCTION qmk_shared(boolean) OWNER TO qmk_owner;
+ALTER FUNCTION qmk_my_projects() OWNER TO qmk_owner;
+ALTER FUNCTION qmk_share(integer, text, text) OWNER TO qmk_owner;
+ALTER FUNCTION qmk_unshare(integer, text) OWNER TO qmk_owner;
+ALTER FUNCTION qmk_members_of_deleted() OWNER TO qmk_owner;
+ALTER FUNCTION qmk_check_member_change() OWNER TO qmk_owner;
+GRANT EXECUTE ON FUNCTION qmk_shared(boolean), qmk_my_projects(), qmk_share(integer, text, text),
+    qmk_unshare(integer, text), qmk_check_member_change() TO qmk_users;
+GRANT EXECUTE ON FUNCTION qmk_my_projects() TO qmk_historian;
+
+CREATE TRIGGER qmk_members_of_deleted AFTER DELETE ON tblTasks FOR EACH ROW EXECUTE FUNCTION qmk_members_of_deleted();
+CREATE TRIGGER qmk_member_change BEFORE UPDATE ON tblTasks FOR EACH ROW
+    WHEN (current_setting('is_superuser') <> 'on') EXECUTE FUNCTION qmk_check_member_change();
+CREATE TRIGGER qmk_member_change BEFORE UPDATE ON tblTransaction FOR EACH ROW
+    WHEN (current_setting('is_superuser') <> 'on') EXECUTE FUNCTION qmk_check_member_change();
+
+CREATE POLICY members_read ON tblMembers FOR SELECT TO qmk_users
+    USING (TaskID IN (SELECT qmk_my_projects()));
+CREATE POLICY shared_read ON tblTasks FOR SELECT TO qmk_users
+    USING (TaskID IN (SELECT s.taskid FROM qmk_shared(false) s));
+CREATE POLICY shared_balance ON tblTasks FOR UPDATE TO qmk_users
+    USING (TaskID IN (SELECT s.taskid FROM qmk_shared(true) s))
+    WITH CHECK (TaskID IN (SELECT s.taskid FROM qmk_shared(true) s));
+CREATE POLICY shared_read ON tblTransaction FOR SELECT TO qmk_users
+    USING ((TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(false) s));
+CREATE POLICY shared_insert ON tblTransaction FOR INSERT TO qmk_users
+    WITH CHECK ((TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s));
+CREATE POLICY shared_update ON tblTransaction FOR UPDATE TO qmk_users
+    USING ((TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s))
+    WITH CHECK ((TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s));
+CREATE POLICY shared_delete ON tblTransaction FOR DELETE TO qmk_users
+    USING ((TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s));
+CREATE POLICY shared_read ON defHeads FOR SELECT TO qmk_users
+    USING (UserId COLLATE "C" IN (SELECT s.owner COLLATE "C" FROM qmk_shared(false) s));
+
+CREATE SEQUENCE qmk_history_events AS bigint;
+CREATE TABLE tblHistory (
+    Id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+    Event bigint NOT NULL,
+    ChangedAt text NOT NULL,
+    ChangedBy text,
+    TableName text NOT NULL,
+    RowKey bigint,
+    TaskID integer,
+    Kind text NOT NULL,
+    ColumnName text NOT NULL,
+    OldValue text,
+    NewValue text,
+    RowUserId text COLLATE qmk_nocase
+);
+CREATE INDEX ixHistoryByTask ON tblHistory (TaskID, Event);
+CREATE INDEX ixHistoryByRow ON tblHistory (TableName, RowKey);
+CREATE INDEX ixHistoryByEvent ON tblHistory (Event);
+CREATE INDEX ixHistoryByRowUser ON tblHistory (RowUserId);
+ALTER TABLE tblHistory ALTER COLUMN OldValue SET STATISTICS 0, ALTER COLUMN NewValue SET STATISTICS 0,
+    ALTER COLUMN ChangedBy SET STATISTICS 0, ALTER COLUMN RowUserId SET STATISTICS 0;
+REVOKE ALL ON tblHistory FROM PUBLIC;
+REVOKE ALL ON SEQUENCE qmk_history_events FROM PUBLIC;
+ALTER TABLE tblHistory OWNER TO qmk_historian;
+ALTER SEQUENCE qmk_history_events OWNER TO qmk_historian;
+GRANT SELECT ON tblHistory TO qmk_users, qmk_keys;
+ALTER TABLE tblHistory ENABLE ROW LEVEL SECURITY;
+CREATE POLICY members_read ON tblHistory FOR SELECT TO qmk_users
+    USING (RowUserId COLLATE "C" = (SELECT qmk_me())
+           OR (TableName <> 'defHeads' AND TaskID IN (SELECT qmk_my_projects())));
+CREATE POLICY every_key ON tblHistory FOR SELECT TO qmk_keys USING (true);
+
+-- Arguments: the table's name as the program writes it, its key column, then every column in order.
+CREATE FUNCTION qmk_record_history() RETURNS trigger LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    o jsonb;
+    n jsonb;
+    r jsonb;
+    ev bigint;
+BEGIN
+    IF TG_OP <> 'INSERT' THEN
+        o := to_jsonb(OLD);
+    END IF;
+    IF TG_OP <> 'DELETE' THEN
+        n := to_jsonb(NEW);
+    END IF;
+    r := coalesce(n, o);
+    IF TG_OP = 'UPDATE' AND o = n THEN
+        RETURN NULL;
+    END IF;
+    ev := nextval('qmk_history_events');
+    INSERT INTO tblHistory (Event, ChangedAt, ChangedBy, TableName, RowKey, TaskID, Kind, ColumnName, OldValue,
+                            NewValue, RowUserId)
+    SELECT ev, to_char(statement_timestamp() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'),
+           coalesce(qmk_me(), session_user::text), TG_ARGV[0], (r ->> lower(TG_ARGV[1]))::bigint,
+           CASE WHEN TG_TABLE_NAME = 'defheads' THEN 0 ELSE (r ->> 'taskid')::integer END,
+           CASE TG_OP WHEN 'INSERT' THEN 'Added' WHEN 'UPDATE' THEN 'Changed' ELSE 'Deleted' END,
+           c.name, o ->> lower(c.name), n ->> lower(c.name), r ->> 'userid'
+    FROM unnest(TG_ARGV[2:]) WITH ORDINALITY AS c(name, pos)
+    WHERE TG_OP <> 'UPDATE' OR (o -> lower(c.name)) IS DISTINCT FROM (n -> lower(c.name))
+    ORDER BY c.pos;
+    RETURN NULL;
+END $$;
+CREATE FUNCTION qmk_history_is_kept() RETURNS trigger LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+BEGIN
+    RAISE EXCEPTION 'The history of changes cannot be changed or deleted.' USING ERRCODE = 'insufficient_privilege';
+END $$;
+REVOKE ALL ON FUNCTION qmk_record_history(), qmk_history_is_kept() FROM PUBLIC;
+ALTER FUNCTION qmk_record_history() OWNER TO qmk_historian;
+ALTER FUNCTION qmk_history_is_kept() OWNER TO qmk_historian;
+CREATE TRIGGER qmk_history_kept BEFORE UPDATE OR DELETE ON tblHistory FOR EACH ROW EXECUTE FUNCTION qmk_history_is_kept();
+CREATE TRIGGER qmk_history_kept_whole BEFORE TRUNCATE ON tblHistory FOR EACH STATEMENT EXECUTE FUNCTION qmk_history_is_kept();
+CREATE TRIGGER qmk_history AFTER INSERT OR UPDATE OR DELETE ON tblTasks FOR EACH ROW EXECUTE FUNCTION
+    qmk_record_history('tblTasks', 'TaskID', 'TaskID', 'UserId', 'StatusID', 'TaskName', 'StartDate', 'EndDate',
+                       'CostUpToNow', 'CostPlanned', 'Notes');
+CREATE TRIGGER qmk_history AFTER INSERT OR UPDATE OR DELETE ON tblTransaction FOR EACH ROW EXECUTE FUNCTION
+    qmk_record_history('tblTransaction', 'Id', 'Id', 'UserId', 'TransactionDate', 'HeadId', 'AmountIn', 'AmountOut',
+                       'Remarks', 'TaskID');
+CREATE TRIGGER qmk_history AFTER INSERT OR UPDATE OR DELETE ON defHeads FOR EACH ROW EXECUTE FUNCTION
+    qmk_record_history('defHeads', 'Id', 'Id', 'Heads', 'PlusMinus', 'UserId');
+CREATE TRIGGER qmk_history AFTER INSERT OR UPDATE OR DELETE ON tblMembers FOR EACH ROW EXECUTE FUNCTION
+    qmk_record_history('tblMembers', 'TaskID', 'TaskID', 'UserId', 'Role');
+
+-- A restored row takes its own key again when it is still free (a key at or below the table's
+-- largest that a deleted row of the table had), else the next one; the key is granted to the
+-- caller's transaction as the key function grants keys.
+CREATE FUNCTION qmk_restore_key(p_table text, p_key bigint) RETURNS bigint LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    key_column text;
+    table_name text;
+    largest bigint;
+    taken boolean;
+BEGIN
+    key_column := CASE p_table WHEN 'tbltransaction' THEN 'id' WHEN 'tbltasks' THEN 'taskid' END;
+    table_name := CASE p_table WHEN 'tbltransaction' THEN 'tblTransaction' WHEN 'tbltasks' THEN 'tblTasks' END;
+    IF key_column IS NULL THEN
+        RAISE EXCEPTION 'No key is restored in %', p_table;
+    END IF;
+    largest := coalesce(qmk_largest_key(p_table, key_column), 0);
+    IF p_key BETWEEN 1 AND largest THEN
+        EXECUTE format('SELECT EXISTS (SELECT 1 FROM %I WHERE %I = $1)', p_table, key_column) INTO taken USING p_key;
+        IF NOT taken AND EXISTS (SELECT 1 FROM tblHistory WHERE TableName = table_name AND RowKey = p_key
+                                                           AND Kind = 'Deleted') THEN
+            UPDATE qmk_key_grants SET key = p_key
+            WHERE pid = pg_backend_pid() AND xid = pg_current_xact_id() AND tbl = p_table;
+            RETURN p_key;
+        END IF;
+    END IF;
+    IF largest >= 2147483647 THEN
+        RAISE EXCEPTION 'Overflow: % has no key left to give (the largest is 2147483647).', table_name;
+    END IF;
+    RETURN largest + 1;
+END $$;
+REVOKE ALL ON FUNCTION qmk_restore_key(text, bigint) FROM PUBLIC;
+ALTER FUNCTION qmk_restore_key(text, bigint) OWNER TO qmk_keys;
+GRANT EXECUTE ON FUNCTION qmk_restore_key(text, bigint) TO qmk_users;
+)SQL";
+
 }  // namespace
+
+void UpgradeServerTo4(Connection &db) { db.ExecuteScript(QString::fromLatin1(kSharing)); }
 
 void UpgradeServerTo3(Connection &db)
 {
