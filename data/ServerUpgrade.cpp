@@ -582,6 +582,11 @@ GRANT EXECUTE ON FUNCTION qmk_shared(boolean), qmk_my_projects(), qmk_share(inte
     qmk_unshare(integer, text), qmk_check_member_change() TO qmk_users;
 GRANT EXECUTE ON FUNCTION qmk_my_projects() TO qmk_historian;
 
+-- An entry an editor deletes is no longer an import of the owner's either: the trigger that forgets
+-- it runs with the rights of qmk_owner, which reaches every user's import rows for that alone.
+CREATE POLICY owner_functions ON tblImportedEntries FOR ALL TO qmk_owner USING (true) WITH CHECK (true);
+ALTER FUNCTION qmk_forget_imported() SECURITY DEFINER;
+
 CREATE TRIGGER qmk_members_of_deleted AFTER DELETE ON tblTasks FOR EACH ROW EXECUTE FUNCTION qmk_members_of_deleted();
 CREATE TRIGGER qmk_member_change BEFORE UPDATE ON tblTasks FOR EACH ROW
     WHEN (current_setting('is_superuser') <> 'on') EXECUTE FUNCTION qmk_check_member_change();

@@ -311,6 +311,11 @@ TEST_F(SharingServerTest, EachRoleMayDoWhatItsRowSaysWithAnyClient)
         }
         EXPECT_EQ(got, c.expected) << c.sql.toStdString();
     }
+    // An entry the editor deletes is no longer counted as one of the owner's imports.
+    Seed("INSERT INTO tblImportBatches (UserId,TaskID) VALUES ('ann',1)");
+    Seed("INSERT INTO tblImportedEntries (BatchId,UserId,ActionId) SELECT Id,'ann',1 From tblImportBatches");
+    clients["bob"]->Execute("Delete From tblTransaction Where Id=1");
+    EXPECT_EQ(Scalar("Select count(*) From tblImportedEntries") + Scalar("Select count(ActionId) From tblImportedEntries"), "10");
     // Even the historian's own functions cannot change what was recorded.
     EXPECT_THROW(server->admin->ExecuteScript("Set Role qmk_historian; Delete From tblHistory"), SqlError);
 }
