@@ -478,7 +478,8 @@ END $$;
 // (qmk_check_member_change keeps the rest of the project and an entry's project as they are).
 // qmk_owner's own functions read every project (its policy owner_functions); nobody logs in as it.
 //
-// The history is written by qmk_record_history, run by triggers as qmk_historian, a role nobody
+// The history is written by the functions qmk_history_TABLE (historyFunctions below), run by
+// triggers as qmk_historian, a role nobody
 // logs in as or is granted: the rows name the session's user (never a value of the row), and no
 // program role may insert, change or delete them; triggers refuse a change or delete even from the
 // historian's own functions. A member reads the history of the projects they own or belong to,
@@ -630,7 +631,6 @@ CREATE TABLE tblHistory (
 CREATE INDEX ixHistoryByTask ON tblHistory (TaskID, Event);
 CREATE INDEX ixHistoryByRow ON tblHistory (TableName, RowKey);
 CREATE INDEX ixHistoryByEvent ON tblHistory (Event);
-CREATE INDEX ixHistoryByRowUser ON tblHistory (RowUserId);
 ALTER TABLE tblHistory ALTER COLUMN OldValue SET STATISTICS 0, ALTER COLUMN NewValue SET STATISTICS 0,
     ALTER COLUMN ChangedBy SET STATISTICS 0, ALTER COLUMN RowUserId SET STATISTICS 0;
 REVOKE ALL ON tblHistory FROM PUBLIC;
@@ -644,57 +644,14 @@ CREATE POLICY members_read ON tblHistory FOR SELECT TO qmk_users
            OR (TableName <> 'defHeads' AND TaskID IN (SELECT qmk_my_projects())));
 CREATE POLICY every_key ON tblHistory FOR SELECT TO qmk_keys USING (true);
 
--- Arguments: the table's name as the program writes it, its key column, then every column in order.
-CREATE FUNCTION qmk_record_history() RETURNS trigger LANGUAGE plpgsql
-    SECURITY DEFINER SET search_path = public, pg_temp AS $$
-DECLARE
-    o jsonb;
-    n jsonb;
-    r jsonb;
-    ev bigint;
-BEGIN
-    IF TG_OP <> 'INSERT' THEN
-        o := to_jsonb(OLD);
-    END IF;
-    IF TG_OP <> 'DELETE' THEN
-        n := to_jsonb(NEW);
-    END IF;
-    r := coalesce(n, o);
-    IF TG_OP = 'UPDATE' AND o = n THEN
-        RETURN NULL;
-    END IF;
-    ev := nextval('qmk_history_events');
-    INSERT INTO tblHistory (Event, ChangedAt, ChangedBy, TableName, RowKey, TaskID, Kind, ColumnName, OldValue,
-                            NewValue, RowUserId)
-    SELECT ev, to_char(statement_timestamp() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'),
-           coalesce(qmk_me(), session_user::text), TG_ARGV[0], (r ->> lower(TG_ARGV[1]))::bigint,
-           CASE WHEN TG_TABLE_NAME = 'defheads' THEN 0 ELSE (r ->> 'taskid')::integer END,
-           CASE TG_OP WHEN 'INSERT' THEN 'Added' WHEN 'UPDATE' THEN 'Changed' ELSE 'Deleted' END,
-           c.name, o ->> lower(c.name), n ->> lower(c.name), r ->> 'userid'
-    FROM unnest(TG_ARGV[2:]) WITH ORDINALITY AS c(name, pos)
-    WHERE TG_OP <> 'UPDATE' OR (o -> lower(c.name)) IS DISTINCT FROM (n -> lower(c.name))
-    ORDER BY c.pos;
-    RETURN NULL;
-END $$;
 CREATE FUNCTION qmk_history_is_kept() RETURNS trigger LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 BEGIN
     RAISE EXCEPTION 'The history of changes cannot be changed or deleted.' USING ERRCODE = 'insufficient_privilege';
 END $$;
-REVOKE ALL ON FUNCTION qmk_record_history(), qmk_history_is_kept() FROM PUBLIC;
-ALTER FUNCTION qmk_record_history() OWNER TO qmk_historian;
+REVOKE ALL ON FUNCTION qmk_history_is_kept() FROM PUBLIC;
 ALTER FUNCTION qmk_history_is_kept() OWNER TO qmk_historian;
 CREATE TRIGGER qmk_history_kept BEFORE UPDATE OR DELETE ON tblHistory FOR EACH ROW EXECUTE FUNCTION qmk_history_is_kept();
 CREATE TRIGGER qmk_history_kept_whole BEFORE TRUNCATE ON tblHistory FOR EACH STATEMENT EXECUTE FUNCTION qmk_history_is_kept();
-CREATE TRIGGER qmk_history AFTER INSERT OR UPDATE OR DELETE ON tblTasks FOR EACH ROW EXECUTE FUNCTION
-    qmk_record_history('tblTasks', 'TaskID', 'TaskID', 'UserId', 'StatusID', 'TaskName', 'StartDate', 'EndDate',
-                       'CostUpToNow', 'CostPlanned', 'Notes');
-CREATE TRIGGER qmk_history AFTER INSERT OR UPDATE OR DELETE ON tblTransaction FOR EACH ROW EXECUTE FUNCTION
-    qmk_record_history('tblTransaction', 'Id', 'Id', 'UserId', 'TransactionDate', 'HeadId', 'AmountIn', 'AmountOut',
-                       'Remarks', 'TaskID');
-CREATE TRIGGER qmk_history AFTER INSERT OR UPDATE OR DELETE ON defHeads FOR EACH ROW EXECUTE FUNCTION
-    qmk_record_history('defHeads', 'Id', 'Id', 'Heads', 'PlusMinus', 'UserId');
-CREATE TRIGGER qmk_history AFTER INSERT OR UPDATE OR DELETE ON tblMembers FOR EACH ROW EXECUTE FUNCTION
-    qmk_record_history('tblMembers', 'TaskID', 'TaskID', 'UserId', 'Role');
 
 -- A restored row takes its own key again when it is still free (a key at or below the table's
 -- largest that a deleted row of the table had), else the next one; the key is granted to the
@@ -732,9 +689,102 @@ ALTER FUNCTION qmk_restore_key(text, bigint) OWNER TO qmk_keys;
 GRANT EXECUTE ON FUNCTION qmk_restore_key(text, bigint) TO qmk_users;
 )SQL";
 
+// The columns of each table whose changes are recorded, in the table's order (the first is its
+// key), with their kind: i whole number, f amount, d date, t text.
+struct Recorded {
+    const char *table;
+    std::initializer_list<std::pair<const char *, char>> columns;
+};
+const Recorded kRecorded[] = {
+    {"tblTasks", {{"TaskID", 'i'}, {"UserId", 't'}, {"StatusID", 'i'}, {"TaskName", 't'}, {"StartDate", 'd'},
+                  {"EndDate", 'd'}, {"CostUpToNow", 'f'}, {"CostPlanned", 'f'}, {"Notes", 't'}}},
+    {"tblTransaction", {{"Id", 'i'}, {"UserId", 't'}, {"TransactionDate", 'd'}, {"HeadId", 'i'}, {"AmountIn", 'f'},
+                        {"AmountOut", 'f'}, {"Remarks", 't'}, {"TaskID", 'i'}}},
+    {"defHeads", {{"Id", 'i'}, {"Heads", 't'}, {"PlusMinus", 'i'}, {"UserId", 't'}}},
+    {"tblMembers", {{"TaskID", 'i'}, {"UserId", 't'}, {"Role", 't'}}},
+};
+
+// A column of a row as the history keeps it, whatever the session's settings: dates in ISO form,
+// amounts to 15 digits as the file writes them, texts exactly (not folded).
+QString asText(const QString &row, const char *column, char kind)
+{
+    const QString value = row + QLatin1Char('.') + QString::fromLatin1(column);
+    switch (kind) {
+    case 'd': return QStringLiteral("to_char(%1, 'YYYY-MM-DD')").arg(value);
+    case 'f': return value + QStringLiteral("::numeric::text");
+    case 't': return value + QStringLiteral("::text COLLATE \"C\"");
+    default: return value + QStringLiteral("::text");
+    }
+}
+
+// One function and trigger a table, each naming its columns: far cheaper on every save than one
+// function that reads any row generically. An update records only the columns that changed.
+QString historyFunctions()
+{
+    QString script;
+    for (const Recorded &r : kRecorded) {
+        const QString table = QString::fromLatin1(r.table);
+        const QString name = QStringLiteral("qmk_history_") + table.toLower();
+        const QString key = QString::fromLatin1(r.columns.begin()->first);
+        const bool head = table == QLatin1String("defHeads");
+        const auto rows = [&](const QString &row, const QString &kind) {
+            QStringList values;
+            for (const auto &[column, type] : r.columns)
+                values << QStringLiteral("(ev, at, who, '%1', %2.%3, %4, '%5', '%6', %7, %8, %2.UserId)")
+                              .arg(table, row, key, head ? QStringLiteral("0") : row + QStringLiteral(".TaskID"), kind,
+                                   QString::fromLatin1(column),
+                                   kind == QLatin1String("Added") ? QStringLiteral("NULL") : asText(row, column, type),
+                                   kind == QLatin1String("Deleted") ? QStringLiteral("NULL") : asText(row, column, type));
+            return values.join(QStringLiteral(",\n"));
+        };
+        QStringList changes;
+        int position = 0;
+        for (const auto &[column, type] : r.columns)
+            changes << QStringLiteral("(%1, '%2', %3, %4)").arg(++position).arg(QString::fromLatin1(column), asText(QStringLiteral("OLD"), column, type),
+                                                                   asText(QStringLiteral("NEW"), column, type));
+        script += QStringLiteral(R"(
+CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    ev bigint;
+    at text := to_char(statement_timestamp() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"');
+    who text := coalesce(qmk_me(), session_user::text);
+BEGIN
+    IF TG_OP = 'UPDATE' AND NEW IS NOT DISTINCT FROM OLD THEN
+        RETURN NULL;
+    END IF;
+    ev := nextval('qmk_history_events');
+    IF TG_OP = 'INSERT' THEN
+        INSERT INTO tblHistory (Event, ChangedAt, ChangedBy, TableName, RowKey, TaskID, Kind, ColumnName, OldValue,
+                                NewValue, RowUserId) VALUES %2;
+    ELSIF TG_OP = 'DELETE' THEN
+        INSERT INTO tblHistory (Event, ChangedAt, ChangedBy, TableName, RowKey, TaskID, Kind, ColumnName, OldValue,
+                                NewValue, RowUserId) VALUES %3;
+    ELSE
+        INSERT INTO tblHistory (Event, ChangedAt, ChangedBy, TableName, RowKey, TaskID, Kind, ColumnName, OldValue,
+                                NewValue, RowUserId)
+        SELECT ev, at, who, '%4', NEW.%5, %6, 'Changed', v.c, v.o, v.n, NEW.UserId
+        FROM (VALUES %7) AS v (p, c, o, n) WHERE v.o IS DISTINCT FROM v.n ORDER BY v.p;
+    END IF;
+    RETURN NULL;
+END $$;
+REVOKE ALL ON FUNCTION %1() FROM PUBLIC;
+ALTER FUNCTION %1() OWNER TO qmk_historian;
+CREATE TRIGGER qmk_history AFTER INSERT OR UPDATE OR DELETE ON %4 FOR EACH ROW EXECUTE FUNCTION %1();
+)")
+                      .arg(name, rows(QStringLiteral("NEW"), QStringLiteral("Added")),
+                           rows(QStringLiteral("OLD"), QStringLiteral("Deleted")), table, key,
+                           head ? QStringLiteral("0") : QStringLiteral("NEW.TaskID"), changes.join(QStringLiteral(", ")));
+    }
+    return script;
+}
+
 }  // namespace
 
-void UpgradeServerTo4(Connection &db) { db.ExecuteScript(QString::fromLatin1(kSharing)); }
+void UpgradeServerTo4(Connection &db)
+{
+    db.ExecuteScript(QString::fromLatin1(kSharing));
+    db.ExecuteScript(historyFunctions());
+}
 
 void UpgradeServerTo3(Connection &db)
 {
