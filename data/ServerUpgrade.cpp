@@ -596,22 +596,28 @@ CREATE TRIGGER qmk_member_change BEFORE UPDATE ON tblTransaction FOR EACH ROW
 
 CREATE POLICY members_read ON tblMembers FOR SELECT TO qmk_users
     USING (TaskID IN (SELECT qmk_my_projects()));
+-- A user's own rows never need the look-up of the projects shared with them.
 CREATE POLICY shared_read ON tblTasks FOR SELECT TO qmk_users
-    USING (TaskID IN (SELECT s.taskid FROM qmk_shared(false) s));
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me()) AND TaskID IN (SELECT s.taskid FROM qmk_shared(false) s));
 CREATE POLICY shared_balance ON tblTasks FOR UPDATE TO qmk_users
-    USING (TaskID IN (SELECT s.taskid FROM qmk_shared(true) s))
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me()) AND TaskID IN (SELECT s.taskid FROM qmk_shared(true) s))
     WITH CHECK (TaskID IN (SELECT s.taskid FROM qmk_shared(true) s));
 CREATE POLICY shared_read ON tblTransaction FOR SELECT TO qmk_users
-    USING ((TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(false) s));
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+           AND (TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(false) s));
 CREATE POLICY shared_insert ON tblTransaction FOR INSERT TO qmk_users
-    WITH CHECK ((TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s));
+    WITH CHECK (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+                AND (TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s));
 CREATE POLICY shared_update ON tblTransaction FOR UPDATE TO qmk_users
-    USING ((TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s))
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+           AND (TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s))
     WITH CHECK ((TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s));
 CREATE POLICY shared_delete ON tblTransaction FOR DELETE TO qmk_users
-    USING ((TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s));
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+           AND (TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s));
 CREATE POLICY shared_read ON defHeads FOR SELECT TO qmk_users
-    USING (UserId COLLATE "C" IN (SELECT s.owner COLLATE "C" FROM qmk_shared(false) s));
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+           AND UserId COLLATE "C" IN (SELECT s.owner COLLATE "C" FROM qmk_shared(false) s));
 
 CREATE SEQUENCE qmk_history_events AS bigint;
 CREATE TABLE tblHistory (
