@@ -68,6 +68,11 @@ void prepareDatabase()
     const QByteArray key(kDatabasePassword);
     check(sqlite3_open_v2(file.constData(), &g_raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr), "open");
     check(sqlite3_key(g_raw, key.constData(), key.size()), "key");
+    // The file's history triggers name the writing program's user, as Quillmark's connection does.
+    check(sqlite3_create_function(g_raw, "qmk_user", 0, SQLITE_UTF8, nullptr,
+                                  [](sqlite3_context *c, int, sqlite3_value **) { sqlite3_result_text(c, "ann", -1, SQLITE_STATIC); },
+                                  nullptr, nullptr),
+          "qmk_user");
     // The same page cache as the program's own connection, so both read alike.
     check(sqlite3_exec(g_raw, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr), "cache_size");
     check(sqlite3_exec(g_raw, "BEGIN", nullptr, nullptr, nullptr), "BEGIN");

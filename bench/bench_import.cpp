@@ -116,6 +116,10 @@ void prepareFile()
         sqlite3_key(g_rawFile, kDatabasePassword, int(qstrlen(kDatabasePassword))) != SQLITE_OK)
         fail("raw open", "the file did not open");
     sqlite3_busy_timeout(g_rawFile, 10000);
+    // The file's history triggers name the writing program's user, as Quillmark's connection does.
+    sqlite3_create_function(g_rawFile, "qmk_user", 0, SQLITE_UTF8, nullptr,
+                            [](sqlite3_context *c, int, sqlite3_value **) { sqlite3_result_text(c, kUser, -1, SQLITE_STATIC); },
+                            nullptr, nullptr);
 }
 
 // A running cluster: the one QMK_PG_DIR names, else one started here when PostgreSQL is installed.

@@ -82,6 +82,18 @@ const char *const kFileUpgrades[] = {
     "CREATE INDEX ixImportRulesByUser ON tblImportRules (UserId, Position);"
     "CREATE INDEX ixImportProfilesByUser ON tblImportProfiles (UserId, Name);"
     "CREATE INDEX ixImportedEntriesByAction ON tblImportedEntries (ActionId);",
+    // 4: projects shared with members, and the history of every change of projects, entries, heads
+    // and memberships (written by the triggers of FileHistoryTriggers, added after this step).
+    // RowUserId is the changed row's own user, so that a deleted row's owner still finds its history.
+    "CREATE TABLE tblMembers (TaskID INTEGER, UserId TEXT COLLATE NOCASE, Role TEXT);"
+    "CREATE TABLE tblHistory (Id INTEGER PRIMARY KEY, Event INTEGER, ChangedAt TEXT, ChangedBy TEXT, TableName TEXT,"
+    " RowKey INTEGER, TaskID INTEGER, Kind TEXT, ColumnName TEXT, OldValue TEXT, NewValue TEXT,"
+    " RowUserId TEXT COLLATE NOCASE);"
+    "CREATE UNIQUE INDEX ixMembersByTask ON tblMembers (TaskID, UserId);"
+    "CREATE INDEX ixMembersByUser ON tblMembers (UserId, TaskID);"
+    "CREATE INDEX ixHistoryByTask ON tblHistory (TaskID, Event);"
+    "CREATE INDEX ixHistoryByRow ON tblHistory (TableName, RowKey);"
+    "CREATE INDEX ixHistoryByEvent ON tblHistory (Event);",
 };
 static_assert(sizeof kFileUpgrades / sizeof *kFileUpgrades == kFileSchemaVersion - 1,
               "one upgrade step for each version after the first");
@@ -188,7 +200,7 @@ const char *const kEarlierIndexes[] = {
 const char *const kOwnTables[] = {"tblUsers",         "tblStatus",          "tblTasks",
                                   "tblTransaction",   "defHeads",           "tblSettings",
                                   "tblImportBatches", "tblImportedEntries", "tblImportRules",
-                                  "tblImportProfiles"};
+                                  "tblImportProfiles", "tblMembers",        "tblHistory"};
 
 // A statement text with its blanks made uniform and its letters small, so that the same
 // definition compares equal however it was laid out.
@@ -228,10 +240,88 @@ const QSet<QString> &ownDefinitions()
     return definitions;
 }
 
+const QSet<QString> &ownTriggers()
+{
+    static const QSet<QString> triggers = [] {
+        QSet<QString> set;
+        for (const QString &trigger : FileHistoryTriggers())
+            set.insert(normalized(trigger));
+        return set;
+    }();
+    return triggers;
+}
+
+// The columns of each table whose changes are recorded, in the table's order; the first is its key.
+struct Recorded {
+    const char *table;
+    const char *key;
+    std::initializer_list<const char *> columns;
+};
+const Recorded kRecorded[] = {
+    {"tblTasks", "TaskID",
+     {"TaskID", "UserId", "StatusID", "TaskName", "StartDate", "EndDate", "CostUpToNow", "CostPlanned", "Notes"}},
+    {"tblTransaction", "Id", {"Id", "UserId", "TransactionDate", "HeadId", "AmountIn", "AmountOut", "Remarks", "TaskID"}},
+    {"defHeads", "Id", {"Id", "Heads", "PlusMinus", "UserId"}},
+    {"tblMembers", "TaskID", {"TaskID", "UserId", "Role"}},
+};
+
+// A value as the history keeps it: text, a whole amount without ".0" (as the server writes it).
+QString asHistoryText(const QString &value)
+{
+    return QStringLiteral("CASE WHEN typeof(%1)='real' AND %1=CAST(%1 AS INTEGER) AND abs(%1)<1e15 "
+                          "THEN CAST(CAST(%1 AS INTEGER) AS TEXT) ELSE CAST(%1 AS TEXT) END").arg(value);
+}
+
 }  // namespace
+
+QStringList FileHistoryTriggers()
+{
+    QStringList triggers;
+    for (const Recorded &r : kRecorded) {
+        const QString table = QString::fromLatin1(r.table);
+        const bool head = table == QLatin1String("defHeads");
+        for (const char *op : {"INSERT", "UPDATE", "DELETE"}) {
+            const QString which = QString::fromLatin1(op);
+            const QString row = which == QLatin1String("DELETE") ? QStringLiteral("OLD") : QStringLiteral("NEW");
+            const QString kind = which == QLatin1String("INSERT")   ? QStringLiteral("Added")
+                                 : which == QLatin1String("UPDATE") ? QStringLiteral("Changed")
+                                                                    : QStringLiteral("Deleted");
+            QStringList columns;
+            int position = 0;
+            for (const char *c : r.columns) {
+                const QString column = QString::fromLatin1(c);
+                const QString before = which == QLatin1String("INSERT") ? QStringLiteral("NULL")
+                                                                        : asHistoryText(QStringLiteral("OLD.") + column);
+                const QString after = which == QLatin1String("DELETE") ? QStringLiteral("NULL")
+                                                                       : asHistoryText(QStringLiteral("NEW.") + column);
+                columns << QStringLiteral("SELECT %1 AS p, '%2' AS c, %3 AS o, %4 AS n%5")
+                               .arg(++position).arg(column, before, after,
+                                                    which == QLatin1String("UPDATE")
+                                                        ? QStringLiteral(" WHERE OLD.%1 IS NOT NEW.%1").arg(column)
+                                                        : QString());
+            }
+            triggers << QStringLiteral(
+                "CREATE TRIGGER qmk_history_%1_%2 AFTER %3 ON %4 FOR EACH ROW BEGIN "
+                "INSERT INTO tblHistory (Event,ChangedAt,ChangedBy,TableName,RowKey,TaskID,Kind,ColumnName,OldValue,"
+                "NewValue,RowUserId) SELECT e.n,strftime('%Y-%m-%dT%H:%M:%SZ','now'),qmk_user(),'%4',%5.%6,%7,'%8',"
+                "v.c,v.o,v.n,%5.UserId FROM (SELECT coalesce(max(Event),0)+1 AS n FROM tblHistory) e, (%9) v "
+                "ORDER BY v.p; END")
+                            .arg(table.toLower(), which.toLower(), which, table, row, QString::fromLatin1(r.key),
+                                 head ? QStringLiteral("0") : row + QStringLiteral(".TaskID"), kind,
+                                 columns.join(QStringLiteral(" UNION ALL ")));
+        }
+    }
+    // A deleted project's memberships go with it: a later project given the same number must not
+    // open to the members of the one deleted.
+    triggers << QStringLiteral("CREATE TRIGGER qmk_members_of_deleted AFTER DELETE ON tblTasks FOR EACH ROW BEGIN "
+                               "DELETE FROM tblMembers WHERE TaskID = OLD.TaskID; END");
+    return triggers;
+}
 
 bool IsOwnSchemaObject(const QString &type, const QString &name, const QString &sql)
 {
+    if (!sql.isEmpty() && type == QLatin1String("trigger"))
+        return ownTriggers().contains(normalized(sql));
     if (!sql.isEmpty())
         return (type == QLatin1String("table") || type == QLatin1String("index")) &&
                ownDefinitions().contains(normalized(sql));
@@ -276,8 +366,12 @@ QString QuotedProgramName()
 QStringList FileUpgradeSteps(int fromVersion)
 {
     QStringList steps;
-    for (int v = std::max(fromVersion, 1); v < kFileSchemaVersion; ++v)
+    for (int v = std::max(fromVersion, 1); v < kFileSchemaVersion; ++v) {
         steps << QString::fromLatin1(kFileUpgrades[v - 1]);
+        // The history's triggers hold ';' inside them: they are kept apart from the steps' tables.
+        if (v + 1 == 4)
+            steps.back() += FileHistoryTriggers().join(QLatin1Char(';')) + QLatin1Char(';');
+    }
     return steps;
 }
 

@@ -21,12 +21,17 @@ void CreateDatabaseFile(const QString &path, Sample sample, int version);
 
 // The version of the file's tables that this program makes and reads; the file records it as its
 // user_version (files of version 1 record 0).
-inline constexpr int kFileSchemaVersion = 3;
+inline constexpr int kFileSchemaVersion = 4;
 // The program's name and version as a quoted literal, recorded in the file's settings by the
 // program that lays it out or upgrades it.
 QString QuotedProgramName();
 // The scripts that bring a file of the given version up to kFileSchemaVersion, in order.
 QStringList FileUpgradeSteps(int fromVersion);
+
+// The triggers stored in the file that record every change of projects, entries, heads and
+// memberships in tblHistory (one row a column, sharing an Event), and that drop a deleted
+// project's memberships. They name the user through qmk_user(), which each connection registers.
+QStringList FileHistoryTriggers();
 
 class Connection;
 // The demo user's heads, projects and entries (and with withUserRow its row of tblUsers).
@@ -36,5 +41,6 @@ void AddDemoData(Connection &db, bool withUserRow);
 QStringList StatusNames();
 
 // True when a row of the file's schema (its type, name and statement text) is one of the tables
-// and indexes a Quillmark file is made with, or an index the engine made for one of them.
+// and indexes a Quillmark file is made with, one of its history triggers, or an index the engine
+// made for one of them.
 bool IsOwnSchemaObject(const QString &type, const QString &name, const QString &sql);

@@ -249,6 +249,8 @@ void upgradeServerSchema(Connection &db, int from, int to = kServerSchemaVersion
     }
     if (from < 3 && to >= 3)
         UpgradeServerTo3(db);
+    if (from < 4 && to >= 4)
+        UpgradeServerTo4(db);
     db.ExecuteScript(QStringLiteral("UPDATE qmk_schema SET version = %1").arg(to));
 }
 
@@ -345,7 +347,8 @@ QString CreateServerDatabase(const QString &conninfo, const QString &adminRole, 
     if (hasQuillmarkTables(db))
         throw SqlError(QStringLiteral("The database already holds Quillmark's tables; it was left as it is."));
     if (count(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname IN "
-                             "('sysop','qmk_owner','qmk_users','qmk_keys','qmk_useradmin','qmk_reaper')")) > 0)
+                             "('sysop','qmk_owner','qmk_users','qmk_keys','qmk_useradmin','qmk_reaper',"
+                             "'qmk_historian')")) > 0)
         throw SqlError(QStringLiteral("The server has Quillmark's roles already (they belong to the whole server, so "
                                       "it holds one Quillmark database); nothing was changed."));
 

@@ -468,7 +468,329 @@ BEGIN
 END $$;
 )SQL";
 
+// Projects shared with members, and the history of changes.
+//
+// Memberships are changed only through qmk_share and qmk_unshare, which check that the session's
+// user owns the project; members read the memberships of the projects they own or belong to.
+// qmk_shared answers the projects shared with the session's user (and their owners), for the row
+// policies: a member reads the project's row, its entries and its owner's heads; an editor also
+// writes the project's entries under the owner's name and the project's balance, nothing else
+// (qmk_check_member_change keeps the rest of the project and an entry's project as they are).
+// qmk_owner's own functions read every project (its policy owner_functions); nobody logs in as it.
+//
+// The history is written by the functions qmk_history_TABLE (historyFunctions below), run by
+// triggers as qmk_historian, a role nobody
+// logs in as or is granted: the rows name the session's user (never a value of the row), and no
+// program role may insert, change or delete them; triggers refuse a change or delete even from the
+// historian's own functions. A member reads the history of the projects they own or belong to,
+// and of their own rows (a deleted project, their heads).
+const char *const kSharing = R"SQL(
+CREATE ROLE qmk_historian NOLOGIN;
+GRANT EXECUTE ON FUNCTION qmk_me() TO qmk_historian;
+
+CREATE TABLE tblMembers (
+    TaskID integer NOT NULL,
+    UserId text COLLATE qmk_nocase NOT NULL,
+    Role text NOT NULL CHECK (Role IN ('Viewer', 'Editor'))
+);
+CREATE UNIQUE INDEX ixMembersByTask ON tblMembers (TaskID, (qmk_fold(UserId) COLLATE "C"));
+CREATE INDEX ixMembersByUser ON tblMembers (UserId, TaskID);
+ALTER TABLE tblMembers OWNER TO qmk_owner;
+REVOKE ALL ON tblMembers FROM PUBLIC;
+GRANT SELECT ON tblMembers TO qmk_users;
+ALTER TABLE tblMembers ENABLE ROW LEVEL SECURITY;
+ALTER TABLE tblMembers ALTER COLUMN Role SET STATISTICS 0;
+
+CREATE POLICY owner_functions ON tblTasks FOR SELECT TO qmk_owner USING (true);
+
+CREATE FUNCTION qmk_shared(p_editing boolean) RETURNS TABLE (taskid integer, owner text) LANGUAGE sql STABLE
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+    SELECT m.TaskID, t.UserId::text FROM tblMembers m JOIN tblTasks t ON t.TaskID = m.TaskID
+    WHERE m.UserId COLLATE "C" = qmk_me() AND (NOT p_editing OR m.Role = 'Editor') $$;
+CREATE FUNCTION qmk_my_projects() RETURNS SETOF integer LANGUAGE sql STABLE
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+    SELECT TaskID FROM tblTasks WHERE UserId COLLATE "C" = qmk_me()
+    UNION SELECT TaskID FROM tblMembers WHERE UserId COLLATE "C" = qmk_me() $$;
+
+CREATE FUNCTION qmk_share(p_task integer, p_user text, p_role text) RETURNS void LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    me text := qmk_me();
+    owner text;
+    member text;
+BEGIN
+    SELECT UserId INTO owner FROM tblTasks WHERE TaskID = p_task;
+    IF me IS NULL OR owner IS NULL OR owner COLLATE "C" <> me THEN
+        RAISE EXCEPTION 'Only the project''s owner may change its members.' USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    IF p_role IS NULL OR p_role NOT IN ('Viewer', 'Editor') THEN
+        RAISE EXCEPTION 'A member is a viewer or an editor.';
+    END IF;
+    SELECT UserId INTO member FROM qmk_logins WHERE qmk_fold(UserId) COLLATE "C" = qmk_fold(p_user);
+    IF member IS NULL THEN
+        RAISE EXCEPTION 'No user named % exists.', p_user;
+    END IF;
+    IF member COLLATE "C" = owner COLLATE "C" THEN
+        RAISE EXCEPTION 'The project''s owner cannot be one of its members.';
+    END IF;
+    UPDATE tblMembers SET Role = p_role WHERE TaskID = p_task AND qmk_fold(UserId) COLLATE "C" = qmk_fold(member)
+                                           AND Role <> p_role;
+    INSERT INTO tblMembers (TaskID, UserId, Role)
+    SELECT p_task, member, p_role
+    WHERE NOT EXISTS (SELECT 1 FROM tblMembers WHERE TaskID = p_task AND qmk_fold(UserId) COLLATE "C" = qmk_fold(member));
+END $$;
+CREATE FUNCTION qmk_unshare(p_task integer, p_user text) RETURNS void LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    me text := qmk_me();
+    owner text;
+BEGIN
+    SELECT UserId INTO owner FROM tblTasks WHERE TaskID = p_task;
+    IF me IS NULL OR owner IS NULL OR owner COLLATE "C" <> me THEN
+        RAISE EXCEPTION 'Only the project''s owner may change its members.' USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    DELETE FROM tblMembers WHERE TaskID = p_task AND qmk_fold(UserId) COLLATE "C" = qmk_fold(p_user);
+END $$;
+-- A deleted project's memberships go with it: a later project given the same number must not open
+-- to the members of the one deleted.
+CREATE FUNCTION qmk_members_of_deleted() RETURNS trigger LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+BEGIN
+    DELETE FROM tblMembers WHERE TaskID = OLD.TaskID;
+    RETURN OLD;
+END $$;
+CREATE FUNCTION qmk_check_member_change() RETURNS trigger LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+BEGIN
+    IF OLD.userid COLLATE "C" IS DISTINCT FROM qmk_me() THEN
+        IF TG_TABLE_NAME = 'tbltasks' AND (to_jsonb(NEW) - 'costuptonow') IS DISTINCT FROM (to_jsonb(OLD) - 'costuptonow') THEN
+            RAISE EXCEPTION 'Only the project''s owner changes its fields.' USING ERRCODE = 'insufficient_privilege';
+        END IF;
+        IF TG_TABLE_NAME = 'tbltransaction' AND NEW.taskid IS DISTINCT FROM OLD.taskid THEN
+            RAISE EXCEPTION 'An entry of a shared project stays in its project.' USING ERRCODE = 'insufficient_privilege';
+        END IF;
+    END IF;
+    RETURN NEW;
+END $$;
+REVOKE ALL ON FUNCTION qmk_shared(boolean), qmk_my_projects(), qmk_share(integer, text, text),
+    qmk_unshare(integer, text), qmk_members_of_deleted(), qmk_check_member_change() FROM PUBLIC;
+ALTER FUNCTION qmk_shared(boolean) OWNER TO qmk_owner;
+ALTER FUNCTION qmk_my_projects() OWNER TO qmk_owner;
+ALTER FUNCTION qmk_share(integer, text, text) OWNER TO qmk_owner;
+ALTER FUNCTION qmk_unshare(integer, text) OWNER TO qmk_owner;
+ALTER FUNCTION qmk_members_of_deleted() OWNER TO qmk_owner;
+ALTER FUNCTION qmk_check_member_change() OWNER TO qmk_owner;
+GRANT EXECUTE ON FUNCTION qmk_shared(boolean), qmk_my_projects(), qmk_share(integer, text, text),
+    qmk_unshare(integer, text), qmk_check_member_change() TO qmk_users;
+GRANT EXECUTE ON FUNCTION qmk_my_projects() TO qmk_historian;
+
+-- An entry an editor deletes is no longer an import of the owner's either: the trigger that forgets
+-- it runs with the rights of qmk_owner, which reaches every user's import rows for that alone.
+CREATE POLICY owner_functions ON tblImportedEntries FOR ALL TO qmk_owner USING (true) WITH CHECK (true);
+ALTER FUNCTION qmk_forget_imported() SECURITY DEFINER;
+
+CREATE TRIGGER qmk_members_of_deleted AFTER DELETE ON tblTasks FOR EACH ROW EXECUTE FUNCTION qmk_members_of_deleted();
+CREATE TRIGGER qmk_member_change BEFORE UPDATE ON tblTasks FOR EACH ROW
+    WHEN (current_setting('is_superuser') <> 'on') EXECUTE FUNCTION qmk_check_member_change();
+CREATE TRIGGER qmk_member_change BEFORE UPDATE ON tblTransaction FOR EACH ROW
+    WHEN (current_setting('is_superuser') <> 'on') EXECUTE FUNCTION qmk_check_member_change();
+
+CREATE POLICY members_read ON tblMembers FOR SELECT TO qmk_users
+    USING (TaskID IN (SELECT qmk_my_projects()));
+-- A user's own rows never need the look-up of the projects shared with them.
+CREATE POLICY shared_read ON tblTasks FOR SELECT TO qmk_users
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me()) AND TaskID IN (SELECT s.taskid FROM qmk_shared(false) s));
+CREATE POLICY shared_balance ON tblTasks FOR UPDATE TO qmk_users
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me()) AND TaskID IN (SELECT s.taskid FROM qmk_shared(true) s))
+    WITH CHECK (TaskID IN (SELECT s.taskid FROM qmk_shared(true) s));
+CREATE POLICY shared_read ON tblTransaction FOR SELECT TO qmk_users
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+           AND (TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(false) s));
+CREATE POLICY shared_insert ON tblTransaction FOR INSERT TO qmk_users
+    WITH CHECK (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+                AND (TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s));
+CREATE POLICY shared_update ON tblTransaction FOR UPDATE TO qmk_users
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+           AND (TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s))
+    WITH CHECK ((TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s));
+CREATE POLICY shared_delete ON tblTransaction FOR DELETE TO qmk_users
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+           AND (TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(true) s));
+CREATE POLICY shared_read ON defHeads FOR SELECT TO qmk_users
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+           AND UserId COLLATE "C" IN (SELECT s.owner COLLATE "C" FROM qmk_shared(false) s));
+
+CREATE SEQUENCE qmk_history_events AS bigint;
+CREATE TABLE tblHistory (
+    Id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+    Event bigint NOT NULL,
+    ChangedAt text NOT NULL,
+    ChangedBy text,
+    TableName text NOT NULL,
+    RowKey bigint,
+    TaskID integer,
+    Kind text NOT NULL,
+    ColumnName text NOT NULL,
+    OldValue text,
+    NewValue text,
+    RowUserId text COLLATE qmk_nocase
+);
+CREATE INDEX ixHistoryByTask ON tblHistory (TaskID, Event);
+CREATE INDEX ixHistoryByRow ON tblHistory (TableName, RowKey);
+CREATE INDEX ixHistoryByEvent ON tblHistory (Event);
+ALTER TABLE tblHistory ALTER COLUMN OldValue SET STATISTICS 0, ALTER COLUMN NewValue SET STATISTICS 0,
+    ALTER COLUMN ChangedBy SET STATISTICS 0, ALTER COLUMN RowUserId SET STATISTICS 0;
+REVOKE ALL ON tblHistory FROM PUBLIC;
+REVOKE ALL ON SEQUENCE qmk_history_events FROM PUBLIC;
+ALTER TABLE tblHistory OWNER TO qmk_historian;
+ALTER SEQUENCE qmk_history_events OWNER TO qmk_historian;
+GRANT SELECT ON tblHistory TO qmk_users, qmk_keys;
+ALTER TABLE tblHistory ENABLE ROW LEVEL SECURITY;
+CREATE POLICY members_read ON tblHistory FOR SELECT TO qmk_users
+    USING (RowUserId COLLATE "C" = (SELECT qmk_me())
+           OR (TableName <> 'defHeads' AND TaskID IN (SELECT qmk_my_projects())));
+CREATE POLICY every_key ON tblHistory FOR SELECT TO qmk_keys USING (true);
+
+CREATE FUNCTION qmk_history_is_kept() RETURNS trigger LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+BEGIN
+    RAISE EXCEPTION 'The history of changes cannot be changed or deleted.' USING ERRCODE = 'insufficient_privilege';
+END $$;
+REVOKE ALL ON FUNCTION qmk_history_is_kept() FROM PUBLIC;
+ALTER FUNCTION qmk_history_is_kept() OWNER TO qmk_historian;
+CREATE TRIGGER qmk_history_kept BEFORE UPDATE OR DELETE ON tblHistory FOR EACH ROW EXECUTE FUNCTION qmk_history_is_kept();
+CREATE TRIGGER qmk_history_kept_whole BEFORE TRUNCATE ON tblHistory FOR EACH STATEMENT EXECUTE FUNCTION qmk_history_is_kept();
+
+-- A restored row takes its own key again when it is still free (a key at or below the table's
+-- largest that a deleted row of the table had), else the next one; the key is granted to the
+-- caller's transaction as the key function grants keys.
+CREATE FUNCTION qmk_restore_key(p_table text, p_key bigint) RETURNS bigint LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    key_column text;
+    table_name text;
+    largest bigint;
+    taken boolean;
+BEGIN
+    key_column := CASE p_table WHEN 'tbltransaction' THEN 'id' WHEN 'tbltasks' THEN 'taskid' END;
+    table_name := CASE p_table WHEN 'tbltransaction' THEN 'tblTransaction' WHEN 'tbltasks' THEN 'tblTasks' END;
+    IF key_column IS NULL THEN
+        RAISE EXCEPTION 'No key is restored in %', p_table;
+    END IF;
+    largest := coalesce(qmk_largest_key(p_table, key_column), 0);
+    IF p_key BETWEEN 1 AND largest THEN
+        EXECUTE format('SELECT EXISTS (SELECT 1 FROM %I WHERE %I = $1)', p_table, key_column) INTO taken USING p_key;
+        IF NOT taken AND EXISTS (SELECT 1 FROM tblHistory WHERE TableName = table_name AND RowKey = p_key
+                                                           AND Kind = 'Deleted') THEN
+            UPDATE qmk_key_grants SET key = p_key
+            WHERE pid = pg_backend_pid() AND xid = pg_current_xact_id() AND tbl = p_table;
+            RETURN p_key;
+        END IF;
+    END IF;
+    IF largest >= 2147483647 THEN
+        RAISE EXCEPTION 'Overflow: % has no key left to give (the largest is 2147483647).', table_name;
+    END IF;
+    RETURN largest + 1;
+END $$;
+REVOKE ALL ON FUNCTION qmk_restore_key(text, bigint) FROM PUBLIC;
+ALTER FUNCTION qmk_restore_key(text, bigint) OWNER TO qmk_keys;
+GRANT EXECUTE ON FUNCTION qmk_restore_key(text, bigint) TO qmk_users;
+)SQL";
+
+// The columns of each table whose changes are recorded, in the table's order (the first is its
+// key), with their kind: i whole number, f amount, d date, t text.
+struct Recorded {
+    const char *table;
+    std::initializer_list<std::pair<const char *, char>> columns;
+};
+const Recorded kRecorded[] = {
+    {"tblTasks", {{"TaskID", 'i'}, {"UserId", 't'}, {"StatusID", 'i'}, {"TaskName", 't'}, {"StartDate", 'd'},
+                  {"EndDate", 'd'}, {"CostUpToNow", 'f'}, {"CostPlanned", 'f'}, {"Notes", 't'}}},
+    {"tblTransaction", {{"Id", 'i'}, {"UserId", 't'}, {"TransactionDate", 'd'}, {"HeadId", 'i'}, {"AmountIn", 'f'},
+                        {"AmountOut", 'f'}, {"Remarks", 't'}, {"TaskID", 'i'}}},
+    {"defHeads", {{"Id", 'i'}, {"Heads", 't'}, {"PlusMinus", 'i'}, {"UserId", 't'}}},
+    {"tblMembers", {{"TaskID", 'i'}, {"UserId", 't'}, {"Role", 't'}}},
+};
+
+// A column of a row as the history keeps it, whatever the session's settings: dates in ISO form,
+// amounts to 15 digits as the file writes them, texts exactly (not folded).
+QString asText(const QString &row, const char *column, char kind)
+{
+    const QString value = row + QLatin1Char('.') + QString::fromLatin1(column);
+    switch (kind) {
+    case 'd': return QStringLiteral("to_char(%1, 'YYYY-MM-DD')").arg(value);
+    case 'f': return value + QStringLiteral("::numeric::text");
+    case 't': return value + QStringLiteral("::text COLLATE \"C\"");
+    default: return value + QStringLiteral("::text");
+    }
+}
+
+// One function and trigger a table, each naming its columns: far cheaper on every save than one
+// function that reads any row generically. An update records only the columns that changed.
+QString historyFunctions()
+{
+    QString script;
+    for (const Recorded &r : kRecorded) {
+        const QString table = QString::fromLatin1(r.table);
+        const QString name = QStringLiteral("qmk_history_") + table.toLower();
+        const QString key = QString::fromLatin1(r.columns.begin()->first);
+        const bool head = table == QLatin1String("defHeads");
+        const auto rows = [&](const QString &row, const QString &kind) {
+            QStringList values;
+            for (const auto &[column, type] : r.columns)
+                values << QStringLiteral("(ev, at, who, '%1', %2.%3, %4, '%5', '%6', %7, %8, %2.UserId)")
+                              .arg(table, row, key, head ? QStringLiteral("0") : row + QStringLiteral(".TaskID"), kind,
+                                   QString::fromLatin1(column),
+                                   kind == QLatin1String("Added") ? QStringLiteral("NULL") : asText(row, column, type),
+                                   kind == QLatin1String("Deleted") ? QStringLiteral("NULL") : asText(row, column, type));
+            return values.join(QStringLiteral(",\n"));
+        };
+        QStringList changes;
+        int position = 0;
+        for (const auto &[column, type] : r.columns)
+            changes << QStringLiteral("(%1, '%2', %3, %4)").arg(++position).arg(QString::fromLatin1(column), asText(QStringLiteral("OLD"), column, type),
+                                                                   asText(QStringLiteral("NEW"), column, type));
+        script += QStringLiteral(R"(
+CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    ev bigint;
+    at text := to_char(statement_timestamp() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"');
+    who text := coalesce(qmk_me(), session_user::text);
+BEGIN
+    IF TG_OP = 'UPDATE' AND NEW IS NOT DISTINCT FROM OLD THEN
+        RETURN NULL;
+    END IF;
+    ev := nextval('qmk_history_events');
+    IF TG_OP = 'INSERT' THEN
+        INSERT INTO tblHistory (Event, ChangedAt, ChangedBy, TableName, RowKey, TaskID, Kind, ColumnName, OldValue,
+                                NewValue, RowUserId) VALUES %2;
+    ELSIF TG_OP = 'DELETE' THEN
+        INSERT INTO tblHistory (Event, ChangedAt, ChangedBy, TableName, RowKey, TaskID, Kind, ColumnName, OldValue,
+                                NewValue, RowUserId) VALUES %3;
+    ELSE
+        INSERT INTO tblHistory (Event, ChangedAt, ChangedBy, TableName, RowKey, TaskID, Kind, ColumnName, OldValue,
+                                NewValue, RowUserId)
+        SELECT ev, at, who, '%4', NEW.%5, %6, 'Changed', v.c, v.o, v.n, NEW.UserId
+        FROM (VALUES %7) AS v (p, c, o, n) WHERE v.o IS DISTINCT FROM v.n ORDER BY v.p;
+    END IF;
+    RETURN NULL;
+END $$;
+REVOKE ALL ON FUNCTION %1() FROM PUBLIC;
+ALTER FUNCTION %1() OWNER TO qmk_historian;
+CREATE TRIGGER qmk_history AFTER INSERT OR UPDATE OR DELETE ON %4 FOR EACH ROW EXECUTE FUNCTION %1();
+)")
+                      .arg(name, rows(QStringLiteral("NEW"), QStringLiteral("Added")),
+                           rows(QStringLiteral("OLD"), QStringLiteral("Deleted")), table, key,
+                           head ? QStringLiteral("0") : QStringLiteral("NEW.TaskID"), changes.join(QStringLiteral(", ")));
+    }
+    return script;
+}
+
 }  // namespace
+
+void UpgradeServerTo4(Connection &db)
+{
+    db.ExecuteScript(QString::fromLatin1(kSharing));
+    db.ExecuteScript(historyFunctions());
+}
 
 void UpgradeServerTo3(Connection &db)
 {

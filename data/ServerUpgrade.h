@@ -18,3 +18,9 @@ void UpgradeServerTo2(Connection &db);
 // the allocator's lock, and a row written by a member may carry any key of a range granted to its
 // own transaction. Throws SqlError.
 void UpgradeServerTo3(Connection &db);
+
+// Turns a version-3 server database into version 4, as UpgradeServerTo2 is run: projects shared
+// with members as viewers or editors, enforced by the row policies, and the history of every change
+// of projects, entries, heads and memberships, written by triggers owned by qmk_historian, which
+// nobody logs in as, and which no program role can change. Throws SqlError.
+void UpgradeServerTo4(Connection &db);

@@ -239,6 +239,14 @@ void SqlCipherEngine::Close()
 
 namespace {
 
+// qmk_user(): the logged-in user's name ("sysop" for the master login, empty when nobody is
+// logged in), which the file's history triggers record as who made a change.
+void currentUser(sqlite3_context *context, int, sqlite3_value **)
+{
+    const QByteArray name = CurrentUserId.toUtf8();
+    sqlite3_result_text(context, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+}
+
 // Opens and keys a handle; answers the engine's status of reading the schema, which proves
 // that the key fits the file.
 int openKeyed(const QByteArray &name, int flags, const QString &password, sqlite3 **db)
@@ -247,6 +255,8 @@ int openKeyed(const QByteArray &name, int flags, const QString &password, sqlite
     if (rc != SQLITE_OK)
         return rc;
     sqlite3_create_collation_v2(*db, "NOCASE", SQLITE_UTF8, nullptr, compareNoCase, nullptr);
+    sqlite3_create_function_v2(*db, "qmk_user", 0, SQLITE_UTF8, nullptr, currentUser, nullptr,
+                               nullptr, nullptr);
     const QByteArray key = password.toUtf8();
     sqlite3_key(*db, key.constData(), key.size());
     sqlite3_busy_timeout(*db, 3000);

@@ -28,6 +28,10 @@ inline QStringList AsAnotherProgram(const QString &path, const char *sql, const 
     sqlite3 *db = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);
     sqlite3_key(db, key, int(qstrlen(key)));
+    // A program that writes the file names its user to the history triggers, as Quillmark does.
+    sqlite3_create_function(db, "qmk_user", 0, SQLITE_UTF8, nullptr,
+                            [](sqlite3_context *c, int, sqlite3_value **) { sqlite3_result_text(c, "other", -1, SQLITE_STATIC); },
+                            nullptr, nullptr);
     const auto add = [](void *to, int, char **f, char **) { return *static_cast<QStringList *>(to) << f[0], 0; };
     EXPECT_EQ(sqlite3_exec(db, sql, add, &rows, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);

@@ -194,7 +194,7 @@ TEST_F(ImportUpgradeTest, AFileOfVersion2IsUpgradedAndKeepsItsData)
     CreateDatabaseFile(DatabasePath(), Sample::Demo, 2);
     OpenDatabase();
     CurrentUserId = "demo";
-    EXPECT_EQ(Scalar("PRAGMA user_version"), "3");
+    EXPECT_EQ(Scalar("PRAGMA user_version"), QString::number(kFileSchemaVersion));
     EXPECT_EQ(Scalar("Select count(*) From tblTransaction"), "48");
     WriteBatch(1, "x.csv", {}, {Line("2026-03-03", 12, "new", "", "n1", 1)});
     EXPECT_EQ(Scalar("Select count(*) From tblTransaction"), "49");
@@ -212,7 +212,7 @@ TEST_F(ImportUpgradeTest, ServerUpgradedFromVersion2KeepsImportRowsApart)
     Seed("INSERT INTO tblTasks (TaskID,UserId) VALUES (1,'ann'),(2,'bob')");
     Seed("INSERT INTO tblTransaction (Id,UserId,TaskID,AmountIn) VALUES (1,'ann',1,5)");
     EXPECT_EQ(UpgradeServerDatabase(server->conninfo, "qmk_super", server->superPassword), 2);
-    EXPECT_EQ(Scalar("Select max(version) From qmk_schema") + Scalar("Select sum(AmountIn) From tblTransaction"), "35");
+    EXPECT_EQ(Scalar("Select max(version) From qmk_schema") + Scalar("Select sum(AmountIn) From tblTransaction"), QString::number(kServerSchemaVersion) + "5");
 
     SharedConnection.Use(std::make_unique<PgEngine>(server->conninfo, "ann", ServerScene::kUserPassword));
     CurrentUserId = "ann";

@@ -246,7 +246,7 @@ TEST_F(ServerTest, TheDatabaseMakerLaysOutOnlyAnEmptyDatabase)
     server.reset();
     ResetProcessState();
     super.Execute("DROP DATABASE qmk_test WITH (FORCE)");
-    for (const char *role : {"sysop", "qmk_keys", "qmk_useradmin", "qmk_users", "qmk_owner", "qmk_reaper"})
+    for (const char *role : {"sysop", "qmk_keys", "qmk_useradmin", "qmk_users", "qmk_owner", "qmk_reaper", "qmk_historian"})
         super.Execute(QString("DROP ROLE %1").arg(role));
     EXPECT_EQ(initdb("qmk_other"), "0 ");
     PgEngine demo(at + "qmk_other", "demo", "Demo pass");
