@@ -11,6 +11,7 @@
 #include <vector>
 
 class QWidget;
+class Variant;
 
 enum class LedgerFormat { Xlsx, Csv, Xls };
 
@@ -45,6 +46,9 @@ const QStringList &LedgerHeaders();
 
 // Reads project taskId's name and the current user's entries of it; throws LedgerExportError or SqlError.
 LedgerTable LoadLedgerTable(qint32 taskId);
+// Whose entries a project's ledger holds: its owner's (the project row's UserId). The user's own
+// name as logged in when the project is theirs, so that their statements read as always.
+QString LedgerOwner(const Variant &projectUserId);
 
 // Writes the table to target in the given format, safely (see above); throws LedgerExportError.
 void WriteLedgerFile(const LedgerTable &table, LedgerFormat format, const QString &target);
