@@ -289,7 +289,7 @@ void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxL
     // Who shares the project on show, and what was changed in it.
     btnShare = ui::PictureButton(QStringLiteral("btnShare"), QStyle::SP_DirLinkIcon, QStringLiteral("Share project\u2026"),
                                  FrameActionWindow);
-    btnHistory = ui::PictureButton(QStringLiteral("btnHistory"), QStyle::SP_FileDialogContentsView,
+    btnHistory = ui::PictureButton(QStringLiteral("btnHistory"), QStyle::SP_MediaSeekBackward,
                                    QStringLiteral("History"), FrameActionWindow);
     btnHistory->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     task->addWidget(btnShare);
