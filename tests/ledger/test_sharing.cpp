@@ -8,6 +8,7 @@
 #include "export/GridColumns.h"
 #include "ledger/frmHistory.h"
 #include "ledger/frmMainMenu.h"
+#include "ledger/frmOverview.h"
 #include "ledger/frmShare.h"
 #include "ui/DatePicker.h"
 #include "ui/Grid.h"
@@ -168,6 +169,13 @@ TEST_P(SharingTest, TheEditorBooksInTheOwnersLedgerUnderHerName)
     EXPECT_EQ(Joined("Select UserId, HeadId, AmountOut, TaskID From tblTransaction Where Remarks='by bob'"),
               QStringList{"ann|1|25|7"});
     EXPECT_EQ(w->zeMoneySpent->text(), "145");
+    {
+        frmOverview overview(0);  // his project and hers, with her sums
+        QStringList shown;
+        for (const ProjectFigures &p : overview.Projects())
+            shown << QString("%1|%2|%3").arg(p.id).arg(p.owner).arg(p.spent);
+        EXPECT_EQ(shown, (QStringList{"7|ann|145", "9||0"}));
+    }
 
     boxes.Expect(Answer::OK);  // her project is hers to delete
     w->btnDelTask->click();
