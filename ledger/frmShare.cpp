@@ -125,6 +125,9 @@ void frmShare::cmdAddMember_Click()
         txtMemberName->setFocus();
         txtMemberName->selectAll();
         return;
+    } catch (const std::exception &e) {
+        ReportDataError(QString::fromLocal8Bit(e.what()));
+        return;
     }
     LoadMembers();
     txtMemberName->clear();
