@@ -48,10 +48,14 @@ protected:
     void As(const QString &user)
     {
         w.reset();
+        Connect(user);
+        Open();
+    }
+    void Connect(const QString &user)
+    {
         if (server)
             SharedConnection.Use(std::make_unique<PgEngine>(server->conninfo, ServerRoleOf(user), ServerScene::kUserPassword));
         CurrentUserId = user;
-        Open();
     }
     void Open() { w = std::make_unique<frmMainMenu>(); w->show(); StatementLog::Clear(); }
     // Clicks the task list's row of the project.
@@ -192,7 +196,8 @@ TEST_P(SharingTest, TheEditorBooksInTheOwnersLedgerUnderHerName)
 }
 
 // A viewer reads the ledger; every control that would change it is off and says why, a
-// double-click loads nothing, and showing the ledger writes nothing.
+// double-click loads nothing, and showing the ledger writes nothing. Once the owner has taken the
+// project back, a click on it in a list loaded before shows nothing of it.
 TEST_P(SharingTest, TheViewersChangingButtonsAreOffAndSayWhy)
 {
     ShareProject(7, "cy", ProjectRole::Viewer);
@@ -210,6 +215,15 @@ TEST_P(SharingTest, TheViewersChangingButtonsAreOffAndSayWhy)
     QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(0, 1)).center());
     EXPECT_FALSE(w->FrameActionManager->isEnabled());
     EXPECT_TRUE(Statements().filter("Update").isEmpty() && Statements().filter("Delete").isEmpty());
+
+    Connect("ann");
+    UnshareProject(7, "cy");
+    Connect("cy");
+    boxes.Expect(Answer::OK);
+    Show("Garage");
+    EXPECT_EQ(boxes.Last(), "ann no longer shares this project with you.|4|" + AppTitle + "|0|1");
+    EXPECT_EQ(w->lblTaskNo->text() + QString::number(w->gdPreviewList->Rows()), "1");
+    EXPECT_TRUE(Rows(w->gdTansactionsList, {LedgerColumn::Remarks}).join("").isEmpty());
 }
 
 // The history shows who changed what from which value to which: Edit then History shows that
