@@ -25,6 +25,9 @@ const QString kHeads = QStringLiteral("defHeads");
 const QString kDeleted = QStringLiteral("Deleted");
 const QString kChanged = QStringLiteral("Changed");
 
+// Names as the engines give them back: a server may fold them to lower case.
+bool same(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
 // The first column of every row of a statement; none when it gives no row or cannot run.
 std::vector<qint32> idsOf(const QString &sql)
 {
@@ -46,8 +49,10 @@ std::vector<HistoryRow> HistoryOfAllProjects()
     std::set<qint32> projects;
     for (const qint32 id : idsOf(QStringLiteral("Select TaskID From tblTasks Where UserId=") + me))
         projects.insert(id);
-    for (const qint32 id : idsOf(QStringLiteral("Select Distinct TaskID From tblHistory Where TableName='tblTasks' "
-                                                "And Kind='Deleted' And ColumnName='UserId' And OldValue=") + me))
+    // Names and the user's name compared in any letter case, as the engines may store them.
+    for (const qint32 id : idsOf(QStringLiteral("Select Distinct TaskID From tblHistory Where Lower(TableName)='tbltasks' "
+                                                "And Lower(Kind)='deleted' And Lower(ColumnName)='userid' "
+                                                "And Lower(OldValue)=") + QuoteSql(CurrentUserId.toLower())))
         projects.insert(id);
     std::vector<HistoryRow> rows;
     for (const qint32 id : projects) {
@@ -69,7 +74,7 @@ void HistoryModel::SetRows(std::vector<HistoryRow> rows, bool numbered)
     m_numbered = numbered;
     m_members.clear();
     for (const HistoryRow &r : m_rows)
-        if (r.table == kMembers && r.column.compare(QLatin1String("UserId"), Qt::CaseInsensitive) == 0)
+        if (same(r.table, kMembers) && same(r.column, QStringLiteral("UserId")))
             m_members.insert(r.event, r.newValue.isEmpty() ? r.oldValue : r.newValue);
     endResetModel();
 }
@@ -77,16 +82,15 @@ void HistoryModel::SetRows(std::vector<HistoryRow> rows, bool numbered)
 QString HistoryModel::WhatOf(const HistoryRow &row) const
 {
     QString what;
-    if (row.table == kEntries)
+    if (same(row.table, kEntries))
         what = QStringLiteral("Entry %1: %2").arg(row.rowKey).arg(row.column);
-    else if (row.table == kProjects)
+    else if (same(row.table, kProjects))
         what = (m_numbered ? QStringLiteral("Project %1: %2").arg(row.taskId) : QStringLiteral("Project: %1"))
                    .arg(row.column);
-    else if (row.table == kMembers)
+    else if (same(row.table, kMembers))
         what = QStringLiteral("Member %1").arg(m_members.value(row.event)) +
-               (row.column.compare(QLatin1String("UserId"), Qt::CaseInsensitive) == 0
-                    ? QString() : QStringLiteral(": ") + row.column);
-    else if (row.table == kHeads)
+               (same(row.column, QStringLiteral("UserId")) ? QString() : QStringLiteral(": ") + row.column);
+    else if (same(row.table, kHeads))
         what = QStringLiteral("Head %1: %2").arg(row.rowKey).arg(row.column);
     else
         what = QStringLiteral("%1 %2: %3").arg(row.table).arg(row.rowKey).arg(row.column);
@@ -211,10 +215,10 @@ bool frmHistory::Restorable(int row) const
     if (m_role == ProjectRole::Viewer || row < 0 || row >= int(rows.size()))
         return false;
     const HistoryRow &r = rows[size_t(row)];
-    if (r.table == kEntries)
-        return r.kind == kDeleted || r.kind == kChanged;
+    if (same(r.table, kEntries))
+        return same(r.kind, kDeleted) || same(r.kind, kChanged);
     // A project is its owner's to bring back.
-    return r.table == kProjects && r.kind == kDeleted && m_role == ProjectRole::Owner;
+    return same(r.table, kProjects) && same(r.kind, kDeleted) && m_role == ProjectRole::Owner;
 }
 
 void frmHistory::chosenChanged()
@@ -233,10 +237,10 @@ void frmHistory::cmdRestore_Click()
         return;
     m_restored = true;
     QString said;
-    if (r.table == kProjects) {
+    if (same(r.table, kProjects)) {
         m_restoredProject = true;
         said = QStringLiteral("Project %1 is back.").arg(key);
-    } else if (r.kind == kChanged) {
+    } else if (same(r.kind, kChanged)) {
         said = QStringLiteral("Entry %1 has its values from before the change again.").arg(r.rowKey);
     } else if (key == r.rowKey) {
         said = QStringLiteral("Entry %1 is back in the ledger.").arg(r.rowKey);

@@ -94,7 +94,7 @@ protected:
     {
         const QStringList rows = Changes(h);
         for (int r = 0; r < rows.size(); ++r)
-            if (rows[r].section('|', 1, 1).startsWith(whatStart))
+            if (rows[r].section('|', 1, 1).startsWith(whatStart, Qt::CaseInsensitive))
                 return r;
         return -1;
     }
