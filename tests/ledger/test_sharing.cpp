@@ -6,6 +6,7 @@
 
 #include "data/Sharing.h"
 #include "export/GridColumns.h"
+#include "export/LedgerExport.h"
 #include "ledger/frmHistory.h"
 #include "ledger/frmMainMenu.h"
 #include "ledger/frmOverview.h"
@@ -211,6 +212,7 @@ TEST_P(SharingTest, TheViewersChangingButtonsAreOffAndSayWhy)
         EXPECT_EQ(b->toolTip(), why) << b->objectName().toStdString();
     }
     EXPECT_TRUE(w->btnExportAs->isEnabled() && w->btnPrint->isEnabled() && w->btnHistory->isEnabled());
+    EXPECT_EQ(LoadLedgerTable(7).entries.size(), 1u);  // an export holds the owner's entries
     const ui::Grid *g = w->gdTansactionsList;
     QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(0, 1)).center());
     EXPECT_FALSE(w->FrameActionManager->isEnabled());
