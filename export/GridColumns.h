@@ -9,5 +9,6 @@ enum : int { Id, Head, Remarks, AmountIn, AmountOut, Date, Count };
 
 // The task list, a task a row.
 namespace TaskColumn {
-enum : int { Id, Name, StartDate, Cost, CostPlanned, Status, Ended, Count };
+// Owner: empty for the user's own projects, the owner's name for projects shared with the user.
+enum : int { Id, Name, StartDate, Cost, CostPlanned, Status, Ended, Owner, Count };
 }

@@ -346,6 +346,12 @@ const QStringList &LedgerHeaders()
     return headers;
 }
 
+QString LedgerOwner(const Variant &projectUserId)
+{
+    const QString owner = projectUserId.toString();
+    return owner.isEmpty() || owner.compare(CurrentUserId, Qt::CaseInsensitive) == 0 ? CurrentUserId : owner;
+}
+
 LedgerTable LoadLedgerTable(qint32 taskId)
 {
     LedgerTable t;
@@ -357,7 +363,8 @@ LedgerTable LoadLedgerTable(qint32 taskId)
         throw LedgerExportError(QStringLiteral("project %1 is no longer in the database").arg(taskId));
     t.projectName = project->Fields(QStringLiteral("TaskName")).toString();
 
-    const std::shared_ptr<RowStream> rows = OpenLedger(CurrentUserId, taskId);
+    // A project shared with the user exports its owner's ledger.
+    const std::shared_ptr<RowStream> rows = OpenLedger(LedgerOwner(project->Fields(QStringLiteral("UserId"))), taskId);
     rows->FetchMore(1);  // the columns are known once a row is asked for
     const RowStream &rs = *rows;
     const int date = columnOf(rs, "TransactionDate"), head = columnOf(rs, "HeadId"), remarks = columnOf(rs, "Remarks"),

@@ -11,6 +11,7 @@
 #include <vector>
 
 class QWidget;
+class Variant;
 
 enum class LedgerFormat { Xlsx, Csv, Xls };
 
@@ -43,8 +44,12 @@ private:
 // The column headers, as the ledger shows them.
 const QStringList &LedgerHeaders();
 
-// Reads project taskId's name and the current user's entries of it; throws LedgerExportError or SqlError.
+// Reads project taskId's name and its owner's entries of it (the current user's own, or those of the
+// owner of a project shared with them); throws LedgerExportError or SqlError.
 LedgerTable LoadLedgerTable(qint32 taskId);
+// Whose entries a project's ledger holds: its owner's (the project row's UserId). The user's own
+// name as logged in when the project is theirs, so that their statements read as always.
+QString LedgerOwner(const Variant &projectUserId);
 
 // Writes the table to target in the given format, safely (see above); throws LedgerExportError.
 void WriteLedgerFile(const LedgerTable &table, LedgerFormat format, const QString &target);

@@ -58,7 +58,8 @@ void frmMainMenu::cmdAdd_Click()
 void frmMainMenu::EditAction(bool ask)
 {
     ui::Grid &g = *gdTansactionsList;
-    if (g.Row() < 1)
+    // A viewer's double-click opens nothing to change.
+    if (g.Row() < 1 || !mayBook())
         return;
     // A row without an entry (the ledger was emptied) has nothing to load.
     qint32 id = 0;
@@ -112,6 +113,8 @@ void frmMainMenu::gdTansactionsList_DblClick() { EditAction(true); }
 
 void frmMainMenu::cmdSave_Click()
 {
+    if (!mayBook())
+        return;
     freshCls();
     if (cboTransactionHeads->currentText().isEmpty()) {
         ui::MsgBox(QStringLiteral("Select an action to add from the list."), ui::Buttons::OKOnly,
@@ -158,7 +161,8 @@ void frmMainMenu::cmdSave_Click()
     QString values;
     TryStep([&] {
         const qint32 taskId = ToLong(lblTaskNo->text());
-        values = JoinList({QuoteSql(CurrentUserId), DateLiteral(dtTransactionDate->Value()), QString::number(headId),
+        // A member books under the owner's name, as the owner's ledger holds it.
+        values = JoinList({QuoteSql(LedgerUser()), DateLiteral(dtTransactionDate->Value()), QString::number(headId),
                            FormatNumber(amountIn), FormatNumber(amountOut), QuoteSql(txtTransactionRemarks->text()),
                            QString::number(taskId)});
     });
@@ -203,7 +207,7 @@ void frmMainMenu::btnDeleteAction_Click()
     trace(QStringLiteral("btnDeleteAction_Click()-Entering "));
     QString sql;
     ui::Grid &g = *gdTansactionsList;
-    if (g.Row() >= 1) {
+    if (g.Row() >= 1 && mayBook()) {
         qint32 id = 0;
         TryStep([&] {
             g.SetCol(LedgerColumn::Id);
@@ -227,7 +231,7 @@ void frmMainMenu::btnDeleteAction_Click()
 void frmMainMenu::cmdDelete_Click()
 {
     // Only the entry that Edit loaded, and only while the ledger on show still lists it.
-    if (bNewAction || !ListsEntry(ActionId))
+    if (bNewAction || !ListsEntry(ActionId) || !mayBook())
         return;
     if (ui::MsgBox(QStringLiteral("Want To Delete This Record"), ui::Buttons::YesNo, ui::Icon::Question, AppTitle,
                    2) == ui::Answer::Yes)

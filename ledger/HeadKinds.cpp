@@ -12,17 +12,22 @@
 void frmMainMenu::loadHeadKinds()
 {
     m_headIncome.clear();
-    TryStep([&] {
-        const std::shared_ptr<Recordset> rows = cls().GetResults(
-            QStringLiteral("Select Id,PlusMinus from defHeads Where UserId=") + QuoteSql(CurrentUserId));
-        if (!rows)
-            return;
-        for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
-            const Variant type = rows->Fields(1);
-            // As Save books it: a type of 0 is money received, any other money spent.
-            m_headIncome.insert(qint32(rows->Fields(0).toInt64()), !type.isNull() && type.toDouble() == 0.0);
-        }
-    });
+    // The heads of the ledger on show, and the user's own for the look-up list when those differ.
+    QStringList owners{m_headsOf};
+    if (m_headsOf.compare(CurrentUserId, Qt::CaseInsensitive) != 0)
+        owners << CurrentUserId;
+    for (const QString &owner : owners)
+        TryStep([&] {
+            const std::shared_ptr<Recordset> rows = cls().GetResults(
+                QStringLiteral("Select Id,PlusMinus from defHeads Where UserId=") + QuoteSql(owner));
+            if (!rows)
+                return;
+            for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
+                const Variant type = rows->Fields(1);
+                // As Save books it: a type of 0 is money received, any other money spent.
+                m_headIncome.insert(qint32(rows->Fields(0).toInt64()), !type.isNull() && type.toDouble() == 0.0);
+            }
+        });
     for (ui::ComboBox *list : {cboTransactionHeads, cboPreviewHeads})
         for (int i = 0; i < list->ListCount(); ++i) {
             const auto kind = m_headIncome.constFind(list->ItemData(i));

@@ -37,7 +37,7 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
 
     // A query that cannot be run leaves the ledger with its header row only.
     std::shared_ptr<RowStream> rows;
-    TryStep([&] { rows = OpenLedger(CurrentUserId, TaskDisplayByID); });
+    TryStep([&] { rows = OpenLedger(LedgerUser(), TaskDisplayByID); });
     const bool loaded = FillRows(*gdTansactionsList, rows,
                                  kLedgerColumns, [this](int c, const Variant &v) {
                                      if (c == LedgerColumn::Head)
@@ -47,7 +47,7 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
                                      return c == LedgerColumn::Date ? FormatDate(v.toDate()) : v.toString();
                                  }, LedgerColumn::Head);
 
-    const QString sumSql = LedgerSumsStatement(CurrentUserId, TaskDisplayByID);
+    const QString sumSql = LedgerSumsStatement(LedgerUser(), TaskDisplayByID);
     // Without a sum the totals, the balance word and the task's cost stay as they were.
     if (TryStep([&] { cls().ExecuteSql(sumSql); }) && SharedRecordset) {
         const std::shared_ptr<Recordset> rs = SharedRecordset;
@@ -66,8 +66,9 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
             const QString writeBack = QStringLiteral("Update tblTasks Set CostUpToNow=") + balanceText +
                                       QStringLiteral(" Where TaskID =") + task;
             // A total beyond any number (only a file written by another tool holds one) is shown
-            // but never written into a statement.
-            if (std::isfinite(balance))
+            // but never written into a statement. The project's cost is its owner's to write: a
+            // member's view leaves it for the owner's next.
+            if (std::isfinite(balance) && Access().role == ProjectRole::Owner)
                 TryStep([&] { cls().ExecuteSql(writeBack); });
         }
     }
@@ -77,4 +78,5 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
     btnSavePdf->setEnabled(loaded);
     btnExportAs->setEnabled(loaded);
     btnImport->setEnabled(loaded);
+    applyAccess();
 }

@@ -7,6 +7,7 @@
 #include "data/MyFun.h"
 #include "data/RowStream.h"
 #include "data/Variant.h"
+#include "export/LedgerExport.h"
 #include "ledger/ProjectCharts.h"
 #include "ledger/ProjectFigures.h"
 #include "ledger/Steps.h"
@@ -112,7 +113,9 @@ LedgerData loadLedger(qint32 taskId)
         d.status = firstField(QStringLiteral("Select StatusName from tblStatus where StatusID=") + status.toString())
                        .toString();
 
-    d.rows = OpenLedger(CurrentUserId, taskId);
+    // A project shared with the user reports its owner's ledger.
+    const QString owner = LedgerOwner(project->Fields(QStringLiteral("UserId")));
+    d.rows = OpenLedger(owner, taskId);
     d.rows->FetchAll();
     const RowStream &rs = *d.rows;
     d.date = columnOf(rs, "TransactionDate");
@@ -132,7 +135,7 @@ LedgerData loadLedger(qint32 taskId)
 
     // The totals and the balance's word as the ledger window works them out: the word compares the
     // totals as shown there, after their 15-digit form.
-    const std::shared_ptr<Recordset> sums = RowsOf(LedgerSumsStatement(CurrentUserId, taskId));
+    const std::shared_ptr<Recordset> sums = RowsOf(LedgerSumsStatement(owner, taskId));
     const double received = sums->Eof() ? 0.0 : sumOf(sums->Fields(0));
     const double spent = sums->Eof() ? 0.0 : sumOf(sums->Fields(1));
     d.received = FormatFixed2(received);
@@ -140,8 +143,8 @@ LedgerData loadLedger(qint32 taskId)
     d.balance = FormatFixed2(received - spent);
     d.word = BalanceWord(received, spent);
 
-    d.balancePoints = LoadRunningBalance(CurrentUserId, taskId);
-    d.spending = LoadSpendingByHead(CurrentUserId, taskId);
+    d.balancePoints = LoadRunningBalance(owner, taskId);
+    d.spending = LoadSpendingByHead(owner, taskId);
     return d;
 }
 

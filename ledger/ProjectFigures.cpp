@@ -3,6 +3,7 @@
 #include "data/CTemplate.h"
 #include "data/MyFun.h"
 #include "data/RowStream.h"
+#include "data/Sharing.h"
 
 namespace {
 
@@ -37,6 +38,39 @@ std::vector<ProjectFigures> LoadProjectFigures(const QString &user, qint32 statu
         p.planned = amount(rs->FieldAt(r, 4));
         p.received = amount(rs->FieldAt(r, 5));
         p.spent = amount(rs->FieldAt(r, 6));
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+std::vector<ProjectFigures> LoadSharedProjectFigures(const QString &user, qint32 statusId)
+{
+    std::vector<ProjectFigures> out;
+    const QString shared = SharedWithCondition(user);
+    if (RowsOf(QStringLiteral("Select Count(*) From tblTasks Where ") + shared)->Fields(0).toInt64() == 0)
+        return out;
+    // A shared project's entries are its owner's: they are summed under the project's own UserId.
+    QString sql = QStringLiteral("Select k.TaskID, k.TaskName, s.StatusName, k.StartDate, k.CostPlanned, "
+                                 "sum(t.AmountIn), sum(t.AmountOut), k.UserId From tblTasks k "
+                                 "Left Join tblStatus s On s.StatusID = k.StatusID "
+                                 "Left Join tblTransaction t On t.TaskID = k.TaskID And t.UserId = k.UserId "
+                                 "Where k.TaskID In (Select TaskID From tblTasks Where ") +
+                  shared + QLatin1Char(')');
+    if (statusId > 1)
+        sql += QStringLiteral(" And k.StatusID=") + QString::number(statusId);
+    sql += QStringLiteral(" Group by k.TaskID, k.TaskName, s.StatusName, k.StartDate, k.CostPlanned, k.UserId "
+                          "Order by k.TaskID");
+    const std::shared_ptr<Recordset> rs = RowsOf(sql);
+    for (int r = 0; r < rs->RecordCount(); ++r) {
+        ProjectFigures p;
+        p.id = qint32(rs->FieldAt(r, 0).toInt64());
+        p.name = rs->FieldAt(r, 1).toString();
+        p.status = rs->FieldAt(r, 2).toString();
+        p.start = rs->FieldAt(r, 3).toDate();
+        p.planned = amount(rs->FieldAt(r, 4));
+        p.received = amount(rs->FieldAt(r, 5));
+        p.spent = amount(rs->FieldAt(r, 6));
+        p.owner = rs->FieldAt(r, 7).toString();
         out.push_back(std::move(p));
     }
     return out;

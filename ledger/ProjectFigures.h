@@ -15,12 +15,16 @@ struct ProjectFigures {
     double planned = 0;
     double received = 0;  // the sum of its entries' AmountIn (0 without entries)
     double spent = 0;     // the sum of its entries' AmountOut
+    QString owner;        // empty for the user's own; whose it is for a project shared with the user
     double balance() const { return received - spent; }
 };
 
 // The user's projects of a status (its StatusID; 1, "All", or 0 for every status), in TaskID order.
 // Throws SqlError when the statements cannot run.
 std::vector<ProjectFigures> LoadProjectFigures(const QString &user, qint32 statusId);
+// The same for the projects shared with the user, each with its owner and the sums of the owner's
+// entries; none (and no statement but one count) when no project is shared with the user.
+std::vector<ProjectFigures> LoadSharedProjectFigures(const QString &user, qint32 statusId);
 
 // The balance of one project after each date that has entries: per-date sums, cumulated in order.
 struct BalancePoint {

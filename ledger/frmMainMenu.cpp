@@ -74,7 +74,7 @@ const char *const kQuote =
 const std::vector<GridColumn> kTaskColumns = {
     {"ID", 300, "TaskID"},           {"Task Name", 1500, "TaskName"}, {"Start Date", 1000, "StartDate"},
     {"Cost", 1000, "CostUpToNow"},   {"Cost Planned", 1000, "CostPlanned"}, {"Status", 1200, "StatusID"},
-    {"Ended", 1000, "EndDate"}};
+    {"Ended", 1000, "EndDate"},      {"Owner", 1000, "UserId"}};
 
 }  // namespace
 
@@ -157,6 +157,9 @@ void frmMainMenu::buildWindow()
     ui::ExplainWhenDisabled(cmdAdd, QStringLiteral("NEW waits for the list to be loaded again (Refresh) or for Edit; "
                                                    "without any project, make one first with New / Edit"));
     ui::ExplainWhenDisabled(cmdDelete, QStringLiteral("Load an entry with Edit first; DELETE removes the entry loaded"));
+    ui::ExplainWhenDisabled(btnShare, QStringLiteral("Choose one of your own projects first: only its owner shares a project"));
+    ownAccess();
+    applyAccess();
 }
 
 // The top strip, the task list with its filter on the left and the selected task's number and
@@ -283,6 +286,14 @@ void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxL
     task->addWidget(lblTaskNo);
     task->addWidget(Label12);
     task->addWidget(lblTaskName, 1);
+    // Who shares the project on show, and what was changed in it.
+    btnShare = ui::PictureButton(QStringLiteral("btnShare"), QStyle::SP_DirLinkIcon, QStringLiteral("Share project\u2026"),
+                                 FrameActionWindow);
+    btnHistory = ui::PictureButton(QStringLiteral("btnHistory"), QStyle::SP_MediaSeekBackward,
+                                   QStringLiteral("History"), FrameActionWindow);
+    btnHistory->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    task->addWidget(btnShare);
+    task->addWidget(btnHistory);
     right->addLayout(task);
 }
 
@@ -443,6 +454,8 @@ void frmMainMenu::connectHandlers()
     connect(btnOverview, &QPushButton::clicked, this, &frmMainMenu::btnOverview_Click);
     connect(btnPrint, &QPushButton::clicked, this, &frmMainMenu::btnPrint_Click);
     connect(btnSavePdf, &QPushButton::clicked, this, &frmMainMenu::btnSavePdf_Click);
+    connect(btnShare, &QPushButton::clicked, this, &frmMainMenu::btnShare_Click);
+    connect(btnHistory, &QPushButton::clicked, this, &frmMainMenu::btnHistory_Click);
     connect(btnAddAction, &QPushButton::clicked, this, &frmMainMenu::btnAddAction_Click);
     connect(cmdAdd, &QPushButton::clicked, this, &frmMainMenu::cmdAdd_Click);
     connect(btnEditAction, &QPushButton::clicked, this, &frmMainMenu::btnEditAction_Click);
@@ -521,6 +534,7 @@ void frmMainMenu::Form_Load()
     dtDateFrom->SetValue(today);
     dtDateTill->SetValue(today);
     dtTransactionDate->SetValue(today);
+    lookForShared();
     LoadInGrid(0);
     lblUserName->setText(CurrentUserId);
     gdPreviewList->SetCols(TaskColumn::Count);
@@ -529,11 +543,12 @@ void frmMainMenu::Form_Load()
 void frmMainMenu::LoadHeads()
 {
     freshCls();
-    const QString owner = QuoteSql(CurrentUserId);
+    // The entry editor books with the heads of the ledger on show; the look-up list is the user's own.
+    m_headsOf = LedgerUser();
     TryStep([&] { cls().LoadList(*cboTransactionHeads, QStringLiteral("defHeads"), QStringLiteral("Heads"),
-                                 QStringLiteral("Id"), QStringLiteral("UserId"), owner); });
+                                 QStringLiteral("Id"), QStringLiteral("UserId"), QuoteSql(m_headsOf)); });
     TryStep([&] { cls().LoadList(*cboPreviewHeads, QStringLiteral("defHeads"), QStringLiteral("Heads"),
-                                 QStringLiteral("Id"), QStringLiteral("UserId"), owner); });
+                                 QStringLiteral("Id"), QStringLiteral("UserId"), QuoteSql(CurrentUserId)); });
     loadHeadKinds();
     // The status filter keeps its choice when refilled; at first it shows "All", as the list does.
     const int status = qMax(0, cboPreviewStatus->ListIndex());
@@ -550,7 +565,13 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
     freshCls();
     m_memo.clear();
     m_loadedStatus = StatusID;
-    QString sql = QStringLiteral("Select * from tblTasks Where UserId=") + QuoteSql(CurrentUserId);
+    // The user's own projects, and those shared with them when there are any; the status filter
+    // applies to both.
+    const QString own = QStringLiteral("UserId=") + QuoteSql(CurrentUserId);
+    QString sql = QStringLiteral("Select * from tblTasks Where ") +
+                  (m_sharedWithMe ? QLatin1Char('(') + own + QStringLiteral(" Or ") + SharedWithCondition(CurrentUserId) +
+                                        QLatin1Char(')')
+                                  : own);
     if (StatusID > 1)
         sql += QStringLiteral(" And StatusID=") + QString::number(StatusID);
     sql += QStringLiteral(" Order by StartDate,CostUpToNow");
@@ -560,6 +581,11 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
     TryStep([&] { rows = std::make_shared<RowStream>(sql); });
     const bool loaded = FillRows(*gdPreviewList, rows,
                                  kTaskColumns, [this](int c, const Variant &v) {
+                                     if (c == TaskColumn::Owner) {
+                                         const QString owner = v.toString();
+                                         return owner.compare(CurrentUserId, Qt::CaseInsensitive) == 0 ? QString()
+                                                                                                       : owner;
+                                     }
                                      if (c != TaskColumn::Status)
                                          return v.toString();
                                      return decode(v, QStringLiteral("StatusID"), QStringLiteral("tblStatus"),
@@ -586,6 +612,9 @@ void frmMainMenu::EmptyControls()
     btnSavePdf->setEnabled(false);
     btnExportAs->setEnabled(false);
     btnImport->setEnabled(false);
+    // Nothing is on show: what the user may do is what they may do with their own.
+    ownAccess();
+    applyAccess();
 }
 
 void frmMainMenu::BlockControls(bool bStatus)
@@ -594,9 +623,18 @@ void frmMainMenu::BlockControls(bool bStatus)
     Frame3->setEnabled(bStatus);
 }
 
-void frmMainMenu::btnRefresh_Click() { LoadInGrid(0); }
+// Refresh and Preview also find the projects shared with the user since the list was loaded.
+void frmMainMenu::btnRefresh_Click()
+{
+    lookForShared();
+    LoadInGrid(0);
+}
 
-void frmMainMenu::cmdPreview_Click() { LoadInGrid(0); }
+void frmMainMenu::cmdPreview_Click()
+{
+    lookForShared();
+    LoadInGrid(0);
+}
 
 void frmMainMenu::txtFindTask_Change()
 {
@@ -620,6 +658,15 @@ void frmMainMenu::gdPreviewList_Click()
             taskNo = g.Text();
             lblTaskNo->setText(taskNo);
         });
+        qint32 taskId = 0;
+        TryStep([&] { taskId = ToLong(taskNo); });
+        if (!takeAccess(taskId, g.TextMatrix(g.Row(), TaskColumn::Owner))) {
+            trace(QStringLiteral("gdPreviewList_Click() "));
+            return;
+        }
+        // A shared project books with its owner's heads; the user's own again with theirs.
+        if (m_headsOf.compare(LedgerUser(), Qt::CaseSensitive) != 0)
+            loadLedgerHeads();
         TryStep([&] { LoadGridHeadTransactions(); });
         fitDateColumns();
         TryStep([&] { LoadInGridTransactions(ToLong(taskNo)); });
@@ -628,6 +675,7 @@ void frmMainMenu::gdPreviewList_Click()
             lblTaskName->setText(g.Text());
         });
         btnAddAction->setEnabled(true);
+        applyAccess();
     }
     trace(QStringLiteral("gdPreviewList_Click() "));
 }
@@ -642,6 +690,14 @@ void frmMainMenu::btnDelTask_Click()
         qint32 taskId = 0;
         TryStep([&] { taskId = ToLong(g.TextMatrix(row, TaskColumn::Id)); });
         const QString taskName = g.TextMatrix(row, TaskColumn::Name);
+        // A project shared with the user is its owner's to delete.
+        const QString owner = g.TextMatrix(row, TaskColumn::Owner);
+        if (!owner.isEmpty()) {
+            ui::MsgBox(QStringLiteral("Only the owner, %1, can delete this project.").arg(owner), ui::Buttons::OKOnly,
+                       ui::Icon::Exclamation, AppTitle);
+            trace(QStringLiteral("btnDelTask_Click()- OUT- sql=)"));
+            return;
+        }
         const ui::Answer answer = ui::MsgBox(QStringLiteral("Want to delete this action '") + taskName + QStringLiteral("' ?"),
                                              ui::Buttons::YesNo, ui::Icon::Question, AppTitle, 2);
         if (answer == ui::Answer::Yes) {

@@ -1,10 +1,12 @@
 #pragma once
 // The project ledger window: the user's projects (tasks) with a status filter on the left, the
 // ledger of the selected project with its totals and balance on the right, and the editor of
-// ledger entries above the ledger. The window is split over three files: frmMainMenu.cpp (the
-// window and the task list), LedgerPanel.cpp (the ledger and its totals) and
-// ActionEditor.cpp (adding, editing and deleting entries).
+// ledger entries above the ledger. The window is split by panel: frmMainMenu.cpp (the window and
+// the task list), LedgerPanel.cpp (the ledger and its totals), ActionEditor.cpp (adding, editing
+// and deleting entries) and SharedLedger.cpp (whose ledger is on show, what the user may do with
+// it, and the Share and History windows).
 #include "data/CTemplate.h"
+#include "data/Sharing.h"
 #include "ui/Window.h"
 
 #include <QDialog>
@@ -73,6 +75,8 @@ public:
     QPushButton *btnPrint;     // prints the ledger on show
     QPushButton *btnSavePdf;   // writes it to a PDF file
     QPushButton *btnOverview;  // the projects overview
+    QPushButton *btnShare;     // the members of the project on show (its owner only)
+    QPushButton *btnHistory;   // the changes of the project on show (Ctrl+H)
 
     // ---- Entry editor ----
     QGroupBox *FrameActionManager;
@@ -127,6 +131,15 @@ public:
     void btnOverview_Click();
     void btnPrint_Click();
     void btnSavePdf_Click();
+    void btnShare_Click();
+    void btnHistory_Click();
+
+    // ---- Whose ledger is on show ----
+    // The name the ledger's statements use: the owner's for a project shared with the user, the
+    // user's own otherwise. A member's ledger is the owner's ledger.
+    QString LedgerUser() const { return m_access.owner; }
+    // What the user may do with the project on show (the user's own access when none is).
+    const ProjectAccess &Access() const { return m_access; }
 
     // ---- Editor procedures and handlers ----
     void ClearControls();
@@ -175,9 +188,28 @@ private:
 
     // Reads the type of each of the user's heads, for lblHeadKind and the head lists' tool tips.
     void loadHeadKinds();
+    // Fills the entry editor's head list with the heads of the ledger's user (the owner's while a
+    // shared project is on show).
+    void loadLedgerHeads();
+
+    // Takes the access to the task whose row was clicked (ownerCell: the list's Owner cell, empty
+    // for the user's own); answers false when the project is shared with the user no longer.
+    bool takeAccess(qint32 taskId, const QString &ownerCell);
+    // The user's access to their own projects (and when no project is on show).
+    void ownAccess();
+    // Whether the user may book, change and delete entries of the project on show.
+    bool mayBook() const;
+    // Enables the controls that change the project on show as the user's role allows, each
+    // disabled one saying why.
+    void applyAccess();
+    // Looks whether any project is shared with the user (the task list then lists those too).
+    void lookForShared();
 
     std::unique_ptr<CTemplate> m_cls;
     QHash<qint32, bool> m_headIncome;  // head Id -> whether it is an income head
     qint32 m_loadedStatus = 0;  // the status the task list was last loaded with
+    ProjectAccess m_access;     // the user's access to the project on show
+    QString m_headsOf;          // whose heads the entry editor's list holds
+    bool m_sharedWithMe = false;  // whether the last look found projects shared with the user
     QHash<QString, Variant> m_memo;
 };

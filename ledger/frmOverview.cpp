@@ -76,7 +76,9 @@ public:
         case Qt::DisplayRole:
             switch (c) {
             case frmOverview::Id: return p ? QString::number(f.id) : QString();
-            case frmOverview::Name: return p ? f.name : QStringLiteral("Total");
+            case frmOverview::Name:
+                return !p ? QStringLiteral("Total")
+                          : f.owner.isEmpty() ? f.name : QStringLiteral("%1 (%2's)").arg(f.name, f.owner);
             case frmOverview::Status: return f.status;
             case frmOverview::Start: return FormatDate(f.start);
             case frmOverview::Planned: return FormatFixed2(f.planned);
@@ -247,6 +249,15 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
 
     std::vector<ProjectFigures> projects;
     Reported([&] { projects = LoadProjectFigures(CurrentUserId, statusId); });
+    // The projects shared with the user among them, in number order. A database without members
+    // has none to add, and says nothing of it.
+    std::vector<ProjectFigures> shared;
+    TryStep([&] { shared = LoadSharedProjectFigures(CurrentUserId, statusId); });
+    if (!shared.empty()) {
+        projects.insert(projects.end(), shared.begin(), shared.end());
+        std::sort(projects.begin(), projects.end(),
+                  [](const ProjectFigures &a, const ProjectFigures &b) { return a.id < b.id; });
+    }
 
     lblUser = whiteLabel(QStringLiteral("lblUser"), QStringLiteral("Projects / Tasks of ") + CurrentUserId, this, true);
     if (statusId > 1 && !projects.empty())
@@ -351,10 +362,15 @@ void frmOverview::showProject(qint32 taskId, const QString &name)
     m_selectedName = name;
     std::vector<BalancePoint> balance;
     std::vector<HeadSpending> spending;
+    // A shared project's figures are its owner's entries.
+    QString owner = CurrentUserId;
+    for (const ProjectFigures &p : Projects())
+        if (p.id == taskId && !p.owner.isEmpty())
+            owner = p.owner;
     if (taskId != 0)
         Reported([&] {
-            balance = LoadRunningBalance(CurrentUserId, taskId);
-            spending = LoadSpendingByHead(CurrentUserId, taskId);
+            balance = LoadRunningBalance(owner, taskId);
+            spending = LoadSpendingByHead(owner, taskId);
         });
     lblProject->setText(taskId != 0 ? QStringLiteral("Project %1: %2").arg(taskId).arg(name)
                                     : QStringLiteral("No project selected"));

@@ -4,7 +4,7 @@
 # prints. Each program's full output is kept beside it (build/perf/<program>.log).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-programs=(bench_ledger bench_stream bench_startup bench_data bench_overview bench_report bench_export bench_import)
+programs=(bench_ledger bench_stream bench_startup bench_data bench_overview bench_report bench_export bench_import bench_history)
 # The server benchmark starts a throwaway PostgreSQL cluster (scripts/pg-cluster.sh), so it runs
 # only where PostgreSQL's server programs are installed.
 if ls /usr/lib/postgresql/*/bin/initdb >/dev/null 2>&1; then

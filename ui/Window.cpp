@@ -41,12 +41,14 @@ private:
     QWidget *m_window;
 };
 
-// Swaps a control's tool tip for the reason it is disabled, and back.
+// Swaps a control's tool tip for the reason it is disabled, and back. A reason set over it (what
+// the user may not do with the project on show) is said instead while it is set.
 class DisabledReason : public QObject {
 public:
     DisabledReason(QWidget *control, const QString &reason)
         : QObject(control), m_control(control), m_reason(reason), m_own(control->toolTip())
     {
+        setObjectName(QStringLiteral("DisabledReason"));
         show();
     }
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -55,17 +57,23 @@ public:
             show();
         return false;
     }
+    void SetOverride(const QString &reason)
+    {
+        m_override = reason;
+        show();
+    }
 
 private:
     void show()
     {
-        if (!m_control->isEnabled())
-            m_control->setToolTip(m_reason);
+        const QString reason = m_override.isEmpty() ? m_reason : m_override;
+        if (!m_control->isEnabled() && !reason.isEmpty())
+            m_control->setToolTip(reason);
         else
             m_control->setToolTip(m_own);
     }
     QWidget *m_control;
-    QString m_reason, m_own;
+    QString m_reason, m_own, m_override;
 };
 
 }  // namespace
@@ -73,6 +81,19 @@ private:
 void ExplainWhenDisabled(QWidget *control, const QString &reason)
 {
     control->installEventFilter(new DisabledReason(control, reason));
+}
+
+void OverrideDisabledReason(QWidget *control, const QString &reason)
+{
+    auto *explained = static_cast<DisabledReason *>(
+        control->findChild<QObject *>(QStringLiteral("DisabledReason"), Qt::FindDirectChildrenOnly));
+    if (!explained) {
+        if (reason.isEmpty())
+            return;
+        explained = new DisabledReason(control, QString());
+        control->installEventFilter(explained);
+    }
+    explained->SetOverride(reason);
 }
 
 NameLabel::NameLabel(const QString &name, QWidget *parent) : QLabel(parent)

@@ -32,6 +32,9 @@ bool PlaceWindow(QWidget *window, QSize wanted);
 
 // While control is disabled its tool tip says why (reason); enabled, it has its own tool tip back.
 void ExplainWhenDisabled(QWidget *control, const QString &reason);
+// A reason said instead of the control's usual one while it is disabled; an empty reason brings
+// the usual one back.
+void OverrideDisabledReason(QWidget *control, const QString &reason);
 
 // The area a window may take on the screen it is on, frame included.
 QRect AvailableArea(const QWidget *window);

@@ -80,8 +80,8 @@ protected:
 // ann's tasks by start date then cost; the status filter lists one status when above "All".
 TEST_P(LedgerTest, OpensWithTheTaskListAndFiltersItByStatus)
 {
-    EXPECT_EQ(Cells(w->gdPreviewList, -1, 0), (QStringList{"ID|Task Name|Start Date|Cost|Cost Planned|Status|Ended",
-        "8|Roof|01/02/2024|0|500|New|", "6|Shed|01/03/2024|1|500|Running|", "7|Garage|01/03/2024|12.5|500|Running|"}));
+    EXPECT_EQ(Cells(w->gdPreviewList, -1, 0), (QStringList{"ID|Task Name|Start Date|Cost|Cost Planned|Status|Ended|Owner",
+        "8|Roof|01/02/2024|0|500|New||", "6|Shed|01/03/2024|1|500|Running||", "7|Garage|01/03/2024|12.5|500|Running||"}));
     EXPECT_EQ(Cells(w->gdTansactionsList, -1, 0), QStringList{"ID|Action Name|Description|Amount In|Amount Out|Date"});
     EXPECT_EQ(w->lblUserName->text() + Screen(), "ann8,6,7|||0.00|0.00|Cost :|0.00 0011 ");
     EXPECT_EQ(Items(*w->cboTransactionHeads).join(',') + QString(" %1 %2 %3 %4").arg(w->cboTransactionHeads->ListIndex())

@@ -5,7 +5,10 @@
 #include "editors/frmHeads.h"
 #include "editors/frmTask.h"
 #include "ledger/LedgerReport.h"
+#include "data/Sharing.h"
+#include "ledger/frmHistory.h"
 #include "ledger/frmImport.h"
+#include "ledger/frmShare.h"
 #include "ledger/frmMainMenu.h"
 #include "ledger/frmOverview.h"
 #include "shell/frmAbout.h"
@@ -19,6 +22,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTableView>
+#include <QTableWidget>
 
 class Screenshots : public ProgramFolderTest {};
 
@@ -62,10 +66,22 @@ TEST_F(Screenshots, Windows)
     importer.OpenFile(csv);
     importer.Preview()->SetHead({2}, 1);
     importer.Preview()->SetHead({1}, 6);
+    // Project 2 shared with two colleagues, and a few changes of its entries for its history.
+    Seed("INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (20,'ann','x'),(21,'bob','x')");
+    ShareProject(2, "ann", ProjectRole::Editor);
+    ShareProject(2, "bob", ProjectRole::Viewer);
+    const QString entry = Scalar("Select min(Id) From tblTransaction Where TaskID=2");
+    SharedConnection.Execute("Update tblTransaction Set AmountOut=AmountOut+10, Remarks='Timber, corrected' Where Id=" + entry);
+    SharedConnection.Execute("Delete From tblTransaction Where Id=" + Scalar("Select max(Id) From tblTransaction Where TaskID=2"));
+    frmShare share(2, "Kitchen refit");
+    share.gdMembers->selectRow(0);
+    frmHistory history(2, 0, ProjectRole::Owner);
+    history.gdHistory->selectRow(0);
     frmHelp help(QCoreApplication::applicationDirPath() + "/../bin/Help/index.html");  // the guide the build lays out
     const std::pair<QWidget *, const char *> shots[] = {{&ledger, "ledger"}, {&booking, "ledger-entry"}, {&task, "frmTask"}, {&heads, "frmHeads"},
         {&login, "login"}, {frmMain::ShowMainFrame(), "main"}, {&user, "user"}, {&password, "password"}, {&about, "about"},
-        {&overview, "overview"}, {&help, "frmHelp"}, {&importer, "import"}};
+        {&overview, "overview"}, {&help, "frmHelp"}, {&importer, "import"},
+        {&share, "frmShare"}, {&history, "frmHistory"}};
     // The big windows as they open on a 1280x720 screen (the test's own screen is smaller).
     for (QWidget *w : std::initializer_list<QWidget *>{&ledger, &booking, &overview})
         w->resize(1264, 680);
