@@ -66,9 +66,9 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
             const QString writeBack = QStringLiteral("Update tblTasks Set CostUpToNow=") + balanceText +
                                       QStringLiteral(" Where TaskID =") + task;
             // A total beyond any number (only a file written by another tool holds one) is shown
-            // but never written into a statement. The project's cost is its owner's to write: a
-            // member's view leaves it for the owner's next.
-            if (std::isfinite(balance) && Access().role == ProjectRole::Owner)
+            // but never written into a statement. A viewer's view changes nothing; an editor's
+            // entries change the project's balance, which the server lets them write back.
+            if (std::isfinite(balance) && Access().role != ProjectRole::Viewer)
                 TryStep([&] { cls().ExecuteSql(writeBack); });
         }
     }

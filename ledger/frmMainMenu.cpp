@@ -78,6 +78,17 @@ const std::vector<GridColumn> kTaskColumns = {
 
 }  // namespace
 
+// A key of the window that presses the button while it can be used. The window holds the key
+// rather than the button, so the key works wherever the focus is in the window.
+void frmMainMenu::BindKey(QPushButton *button, const QKeySequence &key)
+{
+    auto *shortcut = new QShortcut(key, this);
+    connect(shortcut, &QShortcut::activated, button, [button] {
+        if (button->isEnabled() && button->isVisible())
+            button->click();
+    });
+}
+
 frmMainMenu::frmMainMenu(QWidget *parent) : QDialog(parent)
 {
     ui::NameDialog(this, QStringLiteral("frmMainMenu"), QString());
@@ -142,7 +153,7 @@ void frmMainMenu::buildWindow()
     cmdDelete->setToolTip(QStringLiteral("Delete: the entry loaded with Edit, after asking"));
     btnRefresh->setToolTip(QStringLiteral("Refresh: lists all your projects again"));
     cmdCancel->setToolTip(QStringLiteral("Close (Ctrl+Q)"));
-    cmdCancel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    BindKey(cmdCancel, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     // A control that cannot be used yet says what it waits for.
     const QString chooseProject = QStringLiteral("Choose a project in the list first");
@@ -179,7 +190,7 @@ void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxL
                               QStringLiteral("Close"), this);
     btnOverview = ui::PictureButton(QStringLiteral("btnOverview"), QStyle::SP_FileDialogInfoView,
                                     QStringLiteral("Overview"), this);
-    btnOverview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    BindKey(btnOverview, QKeySequence(Qt::CTRL | Qt::Key_O));
     auto *shape = new QFrame(this);  // a decorative rule under the user's name
     shape->setObjectName(QStringLiteral("Shape1"));
     shape->setFrameShape(QFrame::HLine);
@@ -291,7 +302,7 @@ void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxL
                                  FrameActionWindow);
     btnHistory = ui::PictureButton(QStringLiteral("btnHistory"), QStyle::SP_MediaSeekBackward,
                                    QStringLiteral("History"), FrameActionWindow);
-    btnHistory->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    BindKey(btnHistory, QKeySequence(Qt::CTRL | Qt::Key_H));
     task->addWidget(btnShare);
     task->addWidget(btnHistory);
     right->addLayout(task);
@@ -379,17 +390,17 @@ void frmMainMenu::buildLedger(QVBoxLayout *right)
     btnPrint = ui::PictureButton(QStringLiteral("btnPrint"), QStyle::SP_DialogApplyButton, QStringLiteral("Print"),
                                  FrameActionWindow);
     btnPrint->setIcon(ui::DrawnPicture(ui::Drawn::Printer));
-    btnPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    BindKey(btnPrint, QKeySequence(Qt::CTRL | Qt::Key_P));
     btnSavePdf = ui::PictureButton(QStringLiteral("btnSavePdf"), QStyle::SP_DialogSaveButton,
                                    QStringLiteral("Save as PDF"), FrameActionWindow);
     btnSavePdf->setIcon(ui::DrawnPicture(ui::Drawn::PdfPage));
     btnExportAs = ui::PictureButton(QStringLiteral("btnExportAs"), QStyle::SP_DialogSaveButton,
                                     QStringLiteral("Export as..."), FrameActionWindow);
     btnExportAs->setIcon(ui::DrawnPicture(ui::Drawn::Sheet));
-    btnExportAs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    BindKey(btnExportAs, QKeySequence(Qt::CTRL | Qt::Key_E));
     btnImport = ui::PictureButton(QStringLiteral("btnImport"), QStyle::SP_DialogOpenButton,
                                   QStringLiteral("Import entries\u2026"), FrameActionWindow);
-    btnImport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    BindKey(btnImport, QKeySequence(Qt::CTRL | Qt::Key_I));
     for (QPushButton *b : {btnAddAction, btnEditAction, btnDeleteAction})
         ledgerButtons->addWidget(b);
     // Export under Delete; Export as with Import beside it, then Print and Save as PDF, two pictures a row.

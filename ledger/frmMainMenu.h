@@ -19,6 +19,7 @@ class QVBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QKeySequence;
 class QPushButton;
 
 namespace ui {
@@ -128,6 +129,8 @@ public:
     void btnExportXSL_Click();
     void btnExportAs_Click();
     void btnImport_Click();
+    // The key that presses a button of the window, wherever the focus is.
+    void BindKey(QPushButton *button, const QKeySequence &key);
     void btnOverview_Click();
     void btnPrint_Click();
     void btnSavePdf_Click();

@@ -262,7 +262,10 @@ TEST_P(ImportTest, DatesThatReadTwoWaysWaitForTheUsersChoice)
         SetHead(d, {1}, "Client");
         EXPECT_TRUE(d.cmdImport->isEnabled());
     });
-    QTest::mouseClick(w->btnImport, Qt::LeftButton);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->gdPreviewList->setFocus();
+    QTest::keyClick(w->gdPreviewList, Qt::Key_I, Qt::ControlModifier);
 }
 
 }  // namespace

@@ -254,7 +254,7 @@ TEST_P(SharingTest, TheHistoryShowsWhoChangedWhatAndRestoreBringsItBack)
         ASSERT_TRUE(h.chkAllChanges->isVisible());
         h.chkAllChanges->setChecked(true);
         EXPECT_GE(RowOf(h, "Added Member bob"), 0) << Changes(h).join('\n').toStdString();
-        h.gdHistory->selectRow(changed);
+        h.gdHistory->selectRow(RowOf(h, "Changed Entry 1: AmountOut"));  // the rows of all changes
         EXPECT_TRUE(h.cmdRestore->isEnabled());  // an earlier value can come back
     });
     w->activateWindow();
