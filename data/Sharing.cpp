@@ -4,6 +4,7 @@
 #include "data/PgEngine.h"
 
 #include <QTimeZone>
+#include <algorithm>
 
 #include <map>
 
@@ -204,28 +205,51 @@ QString SharedWithCondition(const QString &user)
 std::vector<HistoryRow> HistoryOf(std::int32_t taskId, std::int32_t entryId)
 {
     std::vector<HistoryRow> rows;
-    QString sql = QStringLiteral("Select %1 From tblHistory Where TaskID=%2 And TableName<>'defHeads' And %3")
-                      .arg(QLatin1String(kHistoryColumns)).arg(taskId).arg(visibleHistory());
+    // A project the user owns or belongs to shows all its rows; only the history of a project no
+    // longer there is sifted row by row (the rows the user wrote).
+    const bool member = AccessTo(taskId).role != ProjectRole::None;
+    QString sql = QStringLiteral("Select %1 From tblHistory Where TaskID=%2 And TableName<>'defHeads'")
+                      .arg(QLatin1String(kHistoryColumns)).arg(taskId);
+    if (!member)
+        sql += QStringLiteral(" And ") + visibleHistory();
     if (entryId != 0)
         sql += QStringLiteral(" And TableName='tblTransaction' And RowKey=%1").arg(entryId);
-    sql += QStringLiteral(" Order By Event Desc, Id");
+    // Newest first in the order the project's index holds the rows, so nothing is sorted; each
+    // event's columns are put back in their table's order below.
+    sql += QStringLiteral(" Order By Event Desc, Id Desc");
     const auto rs = SharedConnection.Execute(sql);
-    rows.reserve(size_t(rs->RecordCount()));
-    for (; !rs->Eof(); rs->MoveNext()) {
+    const int n = rs->RecordCount();
+    rows.reserve(size_t(n));
+    QString lastStamp;
+    QDateTime lastAt;
+    for (int i = 0; i < n; ++i) {
         HistoryRow r;
-        r.id = rs->Fields(0).toInt64();
-        r.event = rs->Fields(1).toInt64();
-        r.changedAt = QDateTime::fromString(rs->Fields(2).toString(), Qt::ISODate);
-        r.changedAt.setTimeZone(QTimeZone::utc());
-        r.changedBy = rs->Fields(3).toString();
-        r.table = rs->Fields(4).toString();
-        r.rowKey = rs->Fields(5).toInt64();
-        r.taskId = std::int32_t(rs->Fields(6).toInt64());
-        r.kind = rs->Fields(7).toString();
-        r.column = rs->Fields(8).toString();
-        r.oldValue = rs->Fields(9).toString();
-        r.newValue = rs->Fields(10).toString();
+        r.id = rs->FieldAt(i, 0).toInt64();
+        r.event = rs->FieldAt(i, 1).toInt64();
+        // The rows of one change share their time: it is read once.
+        const QString stamp = rs->FieldAt(i, 2).toString();
+        if (stamp != lastStamp) {
+            lastStamp = stamp;
+            lastAt = QDateTime::fromString(stamp, Qt::ISODate);
+            lastAt.setTimeZone(QTimeZone::utc());
+        }
+        r.changedAt = lastAt;
+        r.changedBy = rs->FieldAt(i, 3).toString();
+        r.table = rs->FieldAt(i, 4).toString();
+        r.rowKey = rs->FieldAt(i, 5).toInt64();
+        r.taskId = std::int32_t(rs->FieldAt(i, 6).toInt64());
+        r.kind = rs->FieldAt(i, 7).toString();
+        r.column = rs->FieldAt(i, 8).toString();
+        r.oldValue = rs->FieldAt(i, 9).toString();
+        r.newValue = rs->FieldAt(i, 10).toString();
         rows.push_back(std::move(r));
+    }
+    for (size_t first = 0; first < rows.size();) {
+        size_t last = first;
+        while (last + 1 < rows.size() && rows[last + 1].event == rows[first].event)
+            ++last;
+        std::reverse(rows.begin() + std::ptrdiff_t(first), rows.begin() + std::ptrdiff_t(last) + 1);
+        first = last + 1;
     }
     return rows;
 }
