@@ -1,5 +1,8 @@
 #include "import/Statement.h"
 
+#include <QCryptographicHash>
+#include <QFile>
+
 namespace import {
 
 QString FormatName(Format format)
@@ -20,6 +23,15 @@ QString FormatName(Format format)
 QString NotAStatementMessage()
 {
     return QStringLiteral("This file is not a statement Quillmark can read (CSV, Excel, OFX, QFX, QIF, CAMT.053, MT940).");
+}
+
+QByteArray FileSha256(const QString &path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return {};
+    return hash.result();
 }
 
 }  // namespace import

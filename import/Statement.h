@@ -59,4 +59,8 @@ using LineSink = std::function<void(StatementLine &&line)>;
 // The text for a file that is no statement at all.
 QString NotAStatementMessage();
 
+// The SHA-256 of a file's bytes, read in pieces; empty when it cannot be read. An import keeps it
+// with its batch, to tell which file it came from.
+QByteArray FileSha256(const QString &path);
+
 }  // namespace import

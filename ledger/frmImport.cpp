@@ -11,8 +11,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -50,15 +48,6 @@ QLabel *label(const QString &name, const QString &text, QWidget *buddy, QWidget 
     QLabel *l = ui::Label(name, text, parent);
     l->setBuddy(buddy);
     return l;
-}
-
-QByteArray sha256Of(const QString &path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (file.open(QIODevice::ReadOnly))
-        hash.addData(&file);
-    return hash.result();
 }
 
 QString delimiterName(QChar c)
@@ -405,7 +394,7 @@ bool frmImport::OpenFile(const QString &path)
     }
     m_path = path;
     m_format = format;
-    m_sha256 = sha256Of(path);
+    m_sha256 = FileSha256(path);
     lblFile->setText(QStringLiteral("%1 (%2)").arg(QFileInfo(path).fileName(), FormatName(format)));
     lblFile->setToolTip(QFileInfo(path).absoluteFilePath());
     lblImportResult->clear();

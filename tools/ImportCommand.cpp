@@ -7,16 +7,12 @@
 #include "data/RowStream.h"
 #include "data/ServerDatabase.h"
 #include "import/Readers.h"
+#include "tools/Terminal.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
-#include <iostream>
-#include <string>
-#include <termios.h>
-#include <unistd.h>
 
 using namespace import;
 
@@ -34,31 +30,8 @@ QString readPassword(const ImportCommand &command)
         }
         return QString::fromUtf8(f.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
     }
-    std::fprintf(stderr, "Password for %s: ", qPrintable(command.user));
-    std::fflush(stderr);
-    termios old{};
-    const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
-    if (tty) {
-        termios quiet = old;
-        quiet.c_lflag &= tcflag_t(~ECHO);
-        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
-    }
-    std::string line;
-    std::getline(std::cin, line);
-    if (tty) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &old);
-        std::fprintf(stderr, "\n");
-    }
-    return QString::fromStdString(line);
-}
-
-QByteArray sha256Of(const QString &path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (file.open(QIODevice::ReadOnly))
-        hash.addData(&file);
-    return hash.result();
+    const QByteArray prompt = QStringLiteral("Password for %1: ").arg(command.user).toUtf8();
+    return ReadLineHidden(prompt.constData());
 }
 
 }  // namespace
@@ -247,7 +220,7 @@ int RunImport(const ImportCommand &command)
     std::int32_t batch = 0;
     if (toWrite > 0) {
         try {
-            batch = WriteBatch(command.project, QFileInfo(command.file).fileName(), sha256Of(command.file), rows);
+            batch = WriteBatch(command.project, QFileInfo(command.file).fileName(), FileSha256(command.file), rows);
         } catch (const SqlError &e) {
             say(QStringLiteral("nothing was imported: %1").arg(e.description()));
             return 1;

@@ -7,6 +7,7 @@
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
 #include "data/ServerDatabase.h"
+#include "tools/Terminal.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -18,9 +19,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <iostream>
-#include <string>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -65,26 +63,6 @@ bool takeOption(QStringList &args, const QString &name, QString *value)
     return true;
 }
 
-QString readLineHidden(const char *prompt)
-{
-    std::fprintf(stderr, "%s", prompt);
-    std::fflush(stderr);
-    termios old{};
-    const bool tty = tcgetattr(STDIN_FILENO, &old) == 0;
-    if (tty) {
-        termios quiet = old;
-        quiet.c_lflag &= tcflag_t(~ECHO);
-        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
-    }
-    std::string line;
-    std::getline(std::cin, line);
-    if (tty) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &old);
-        std::fprintf(stderr, "\n");
-    }
-    return QString::fromStdString(line);
-}
-
 // A password from its file (the first line), or asked twice on the terminal.
 bool passwordFor(const QString &who, const QString &file, QString *password)
 {
@@ -97,8 +75,8 @@ bool passwordFor(const QString &who, const QString &file, QString *password)
         *password = QString::fromUtf8(f.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
     } else {
         const QByteArray prompt = QStringLiteral("Password for %1: ").arg(who).toUtf8();
-        *password = readLineHidden(prompt.constData());
-        if (readLineHidden("Again: ") != *password) {
+        *password = ReadLineHidden(prompt.constData());
+        if (ReadLineHidden("Again: ") != *password) {
             std::fprintf(stderr, "qmk-initdb: the two passwords differ; nothing was made.\n");
             return false;
         }
