@@ -373,13 +373,7 @@ void BM_ReadPreview(benchmark::State &state)
     for (auto _ : state) {
         const import::Format format = import::DetectFormat(path);
         const import::MappingProposal proposal = import::ProposeMapping(import::SampleTable(path, format));
-        std::vector<import::PreviewRow> rows;
-        rows.reserve(kLines);
-        import::ReadStatement(path, format, &proposal.mapping, [&](import::StatementLine &&line) {
-            import::PreviewRow row;
-            row.line = std::move(line);
-            rows.push_back(std::move(row));
-        });
+        std::vector<import::PreviewRow> rows = import::ReadRows(path, format, &proposal.mapping);
         import::Classify(rows, 2);
         import::ApplyHeads(rows, import::LoadRules());
         model.SetRows(std::move(rows), {});

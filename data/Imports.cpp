@@ -1,5 +1,7 @@
 #include "data/Imports.h"
 
+#include "import/Readers.h"
+
 #include "data/MyFun.h"
 #include "data/PgEngine.h"
 
@@ -246,6 +248,18 @@ void Classify(std::vector<PreviewRow> &rows, std::int32_t taskId)
     }
 }
 
+std::vector<PreviewRow> ReadRows(const QString &path, Format format, const TabularMapping *mapping,
+                                 const Progress &progress)
+{
+    std::vector<PreviewRow> rows;
+    ReadStatement(path, format, mapping, [&](StatementLine &&line) {
+        PreviewRow row;
+        row.line = std::move(line);
+        rows.push_back(std::move(row));
+    }, progress);
+    return rows;
+}
+
 std::vector<HeadRule> LoadRules()
 {
     std::vector<HeadRule> rules;
@@ -318,6 +332,15 @@ void ApplyHeads(std::vector<PreviewRow> &rows, const std::vector<HeadRule> &rule
         r.headId = std::int32_t(best);
         r.headSuggested = true;
     }
+}
+
+std::optional<TabularMapping> MappingForShape(const std::vector<Profile> &profiles, const QString &shape)
+{
+    for (const Profile &p : profiles)
+        if (p.shape == shape)
+            if (auto mapping = TabularMapping::FromText(p.mapping))
+                return mapping;
+    return std::nullopt;
 }
 
 std::vector<Profile> LoadProfiles()

@@ -4,6 +4,7 @@
 // user's rules that choose a head from the remarks, and the user's saved table mappings. Works on
 // the process-wide connection, on either engine, as the logged-in user.
 #include "import/Statement.h"
+#include "import/Tabular.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -24,6 +25,11 @@ struct PreviewRow {
     bool headSuggested = false;     // the head came from the user's history, not from a rule
     bool ticked = false;
 };
+
+// Reads a whole statement (a table through its mapping) into rows for the preview, in the file's
+// order. Throws ReadError, Cancelled.
+std::vector<PreviewRow> ReadRows(const QString &path, Format format, const TabularMapping *mapping,
+                                 const Progress &progress = {});
 
 // Gives each row its status and tick: errors; lines whose bank id or fingerprint an earlier
 // import into the project already holds; possible duplicates of the project's entries (same
@@ -50,6 +56,8 @@ struct Profile {
     QString mapping;
 };
 std::vector<Profile> LoadProfiles();
+// The mapping a profile keeps for tables of this shape; nothing when none of them does.
+std::optional<TabularMapping> MappingForShape(const std::vector<Profile> &profiles, const QString &shape);
 void SaveProfile(const Profile &profile);  // replaces the user's profile of the same name
 
 struct BatchInfo {

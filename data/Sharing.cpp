@@ -202,21 +202,14 @@ QString SharedWithCondition(const QString &user)
     return QStringLiteral("TaskID In (Select TaskID From tblMembers Where UserId=%1)").arg(QuoteSql(user));
 }
 
-std::vector<HistoryRow> HistoryOf(std::int32_t taskId, std::int32_t entryId)
+namespace {
+
+// The history rows a statement selects (kHistoryColumns), newest change first, each change's
+// columns in their table's order. The statement orders by Event Desc, Id Desc, which the index
+// of a project's history gives without sorting; each change's rows are turned round here.
+std::vector<HistoryRow> historyRows(const QString &sql)
 {
     std::vector<HistoryRow> rows;
-    // A project the user owns or belongs to shows all its rows; only the history of a project no
-    // longer there is sifted row by row (the rows the user wrote).
-    const bool member = AccessTo(taskId).role != ProjectRole::None;
-    QString sql = QStringLiteral("Select %1 From tblHistory Where TaskID=%2 And TableName<>'defHeads'")
-                      .arg(QLatin1String(kHistoryColumns)).arg(taskId);
-    if (!member)
-        sql += QStringLiteral(" And ") + visibleHistory();
-    if (entryId != 0)
-        sql += QStringLiteral(" And TableName='tblTransaction' And RowKey=%1").arg(entryId);
-    // Newest first in the order the project's index holds the rows, so nothing is sorted; each
-    // event's columns are put back in their table's order below.
-    sql += QStringLiteral(" Order By Event Desc, Id Desc");
     const auto rs = SharedConnection.Execute(sql);
     const int n = rs->RecordCount();
     rows.reserve(size_t(n));
@@ -252,6 +245,33 @@ std::vector<HistoryRow> HistoryOf(std::int32_t taskId, std::int32_t entryId)
         first = last + 1;
     }
     return rows;
+}
+
+const char *const kNewestFirst = " Order By Event Desc, Id Desc";
+
+}  // namespace
+
+std::vector<HistoryRow> HistoryOf(std::int32_t taskId, std::int32_t entryId)
+{
+    // A project the user owns or belongs to shows all its rows; only the history of a project no
+    // longer there is sifted row by row (the rows the user wrote).
+    const bool member = AccessTo(taskId).role != ProjectRole::None;
+    QString sql = QStringLiteral("Select %1 From tblHistory Where TaskID=%2 And TableName<>'defHeads'")
+                      .arg(QLatin1String(kHistoryColumns)).arg(taskId);
+    if (!member)
+        sql += QStringLiteral(" And ") + visibleHistory();
+    if (entryId != 0)
+        sql += QStringLiteral(" And TableName='tblTransaction' And RowKey=%1").arg(entryId);
+    return historyRows(sql + QLatin1String(kNewestFirst));
+}
+
+std::vector<HistoryRow> HistoryOfOwnProjects()
+{
+    // A deleted project's rows, and its entries', still name the user as the rows' own.
+    return historyRows(QStringLiteral("Select %1 From tblHistory Where TableName<>'defHeads' And (RowUserId=%2 Or "
+                                      "TaskID In (Select TaskID From tblTasks Where UserId=%2))")
+                           .arg(QLatin1String(kHistoryColumns), me()) +
+                       QLatin1String(kNewestFirst));
 }
 
 std::int64_t Restore(std::int64_t event)

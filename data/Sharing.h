@@ -64,6 +64,9 @@ struct HistoryRow {
 // The changes of a project the user can see, newest first: its own row's, its entries', its
 // memberships'. With entryId, only that entry's.
 std::vector<HistoryRow> HistoryOf(std::int32_t taskId, std::int32_t entryId = 0);
+// The changes of every project of the user's own, those they deleted included (so a deleted
+// project can be found and restored), newest first.
+std::vector<HistoryRow> HistoryOfOwnProjects();
 
 // Puts back what a history event changed: a deleted entry (under its own key when still free,
 // else a new one) or an entry's values before a change; a deleted project with its row. The

@@ -10,6 +10,20 @@ namespace {
 // A sum as the engines give it: null (no rows, or only null amounts) counts as 0.
 double amount(const Variant &v) { return v.isNull() ? 0.0 : v.toDouble(); }
 
+// A project's figures from a row of id, name, status, start, planned, received, spent.
+ProjectFigures figuresAt(const Recordset &rs, int r)
+{
+    ProjectFigures p;
+    p.id = qint32(rs.FieldAt(r, 0).toInt64());
+    p.name = rs.FieldAt(r, 1).toString();
+    p.status = rs.FieldAt(r, 2).toString();
+    p.start = rs.FieldAt(r, 3).toDate();
+    p.planned = amount(rs.FieldAt(r, 4));
+    p.received = amount(rs.FieldAt(r, 5));
+    p.spent = amount(rs.FieldAt(r, 6));
+    return p;
+}
+
 }  // namespace
 
 std::vector<ProjectFigures> LoadProjectFigures(const QString &user, qint32 statusId)
@@ -30,15 +44,7 @@ std::vector<ProjectFigures> LoadProjectFigures(const QString &user, qint32 statu
     std::vector<ProjectFigures> out;
     out.reserve(size_t(rs->RecordCount()));
     for (int r = 0; r < rs->RecordCount(); ++r) {
-        ProjectFigures p;
-        p.id = qint32(rs->FieldAt(r, 0).toInt64());
-        p.name = rs->FieldAt(r, 1).toString();
-        p.status = rs->FieldAt(r, 2).toString();
-        p.start = rs->FieldAt(r, 3).toDate();
-        p.planned = amount(rs->FieldAt(r, 4));
-        p.received = amount(rs->FieldAt(r, 5));
-        p.spent = amount(rs->FieldAt(r, 6));
-        out.push_back(std::move(p));
+        out.push_back(figuresAt(*rs, r));
     }
     return out;
 }
@@ -62,14 +68,7 @@ std::vector<ProjectFigures> LoadSharedProjectFigures(const QString &user, qint32
                           "Order by k.TaskID");
     const std::shared_ptr<Recordset> rs = RowsOf(sql);
     for (int r = 0; r < rs->RecordCount(); ++r) {
-        ProjectFigures p;
-        p.id = qint32(rs->FieldAt(r, 0).toInt64());
-        p.name = rs->FieldAt(r, 1).toString();
-        p.status = rs->FieldAt(r, 2).toString();
-        p.start = rs->FieldAt(r, 3).toDate();
-        p.planned = amount(rs->FieldAt(r, 4));
-        p.received = amount(rs->FieldAt(r, 5));
-        p.spent = amount(rs->FieldAt(r, 6));
+        ProjectFigures p = figuresAt(*rs, r);
         p.owner = rs->FieldAt(r, 7).toString();
         out.push_back(std::move(p));
     }

@@ -1,7 +1,6 @@
 #include "ledger/frmHistory.h"
 
 #include "data/MyFun.h"
-#include "data/RowStream.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
 #include "ui/Window.h"
@@ -14,8 +13,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <set>
 
 namespace {
 const QString kEntries = QStringLiteral("tblTransaction");
@@ -28,40 +25,7 @@ const QString kChanged = QStringLiteral("Changed");
 // Names as the engines give them back: a server may fold them to lower case.
 bool same(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
-// The first column of every row of a statement; none when it gives no row or cannot run.
-std::vector<qint32> idsOf(const QString &sql)
-{
-    std::vector<qint32> ids;
-    TryStep([&] {
-        const std::shared_ptr<Recordset> rs = RowsOf(sql);
-        for (int r = 0; r < rs->RecordCount(); ++r)
-            ids.push_back(qint32(rs->FieldAt(r, 0).toInt64()));
-    });
-    return ids;
-}
 }  // namespace
-
-std::vector<HistoryRow> HistoryOfAllProjects()
-{
-    // The user's projects, and those they deleted (whose row is gone, and whose history tells
-    // whose they were).
-    const QString me = QuoteSql(CurrentUserId);
-    std::set<qint32> projects;
-    for (const qint32 id : idsOf(QStringLiteral("Select TaskID From tblTasks Where UserId=") + me))
-        projects.insert(id);
-    // Names and the user's name compared in any letter case, as the engines may store them.
-    for (const qint32 id : idsOf(QStringLiteral("Select Distinct TaskID From tblHistory Where Lower(TableName)='tbltasks' "
-                                                "And Lower(Kind)='deleted' And Lower(ColumnName)='userid' "
-                                                "And Lower(OldValue)=") + QuoteSql(CurrentUserId.toLower())))
-        projects.insert(id);
-    std::vector<HistoryRow> rows;
-    for (const qint32 id : projects) {
-        std::vector<HistoryRow> of = HistoryOf(id);
-        rows.insert(rows.end(), std::make_move_iterator(of.begin()), std::make_move_iterator(of.end()));
-    }
-    std::sort(rows.begin(), rows.end(), [](const HistoryRow &a, const HistoryRow &b) { return a.id > b.id; });
-    return rows;
-}
 
 // ---- The model ----
 
@@ -198,7 +162,7 @@ void frmHistory::Load()
     if (m_taskId != 0)
         Reported([&] { rows = HistoryOf(m_taskId, entry); });
     else
-        Reported([&] { rows = HistoryOfAllProjects(); });
+        Reported([&] { rows = HistoryOfOwnProjects(); });
     const int count = int(rows.size());
     m_model->SetRows(std::move(rows), m_taskId == 0);
     lblHistoryOf->setText(

@@ -76,6 +76,3 @@ private:
     bool m_restored = false;
     bool m_restoredProject = false;
 };
-
-// The changes of every project of the user: their own projects and those they deleted, newest first.
-std::vector<HistoryRow> HistoryOfAllProjects();

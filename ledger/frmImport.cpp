@@ -434,13 +434,10 @@ bool frmImport::sampleTable(bool propose)
         m_chooseMark = m_proposal.decimalMarks.size() > 1;
         // A mapping the user saved for tables of this shape wins over the proposal.
         Reported([&] { m_profiles = LoadProfiles(); });
-        for (const Profile &p : m_profiles)
-            if (p.shape == m_proposal.shape)
-                if (auto saved = TabularMapping::FromText(p.mapping)) {
-                    m_mapping = *saved;
-                    m_chooseDate = m_chooseMark = false;  // chosen when the mapping was saved
-                    break;
-                }
+        if (auto saved = MappingForShape(m_profiles, m_proposal.shape)) {
+            m_mapping = *saved;
+            m_chooseDate = m_chooseMark = false;  // chosen when the mapping was saved
+        }
     } else {
         m_mapping.encoding = m_sample.encoding;
         m_mapping.delimiter = m_sample.delimiter;
@@ -568,11 +565,7 @@ bool frmImport::readAll()
         };
         try {
             const bool table = m_format == Format::Csv || m_format == Format::Xlsx || m_format == Format::Xls;
-            ReadStatement(m_path, m_format, table ? &m_mapping : nullptr, [&](StatementLine &&line) {
-                PreviewRow row;
-                row.line = std::move(line);
-                rows.push_back(std::move(row));
-            }, step);
+            rows = ReadRows(m_path, m_format, table ? &m_mapping : nullptr, step);
             ok = true;
         } catch (const Cancelled &) {
             lblImportResult->setText(QStringLiteral("Reading was cancelled; nothing is shown."));
@@ -598,7 +591,6 @@ void frmImport::reclassify()
     }
     Reported([&] { Classify(rows, m_taskId); });
     // Heads chosen by hand stay; the rules and suggestions set the others.
-    std::vector<size_t> byRule;
     for (size_t i = 0; i < rows.size(); ++i)
         if (!m_model->HeadByHand(int(i))) {
             rows[i].headId = 0;
@@ -644,16 +636,14 @@ void frmImport::cmdImport_Click()
     const ImportPreviewModel::Totals t = m_model->Tally();
     if (t.ticked == 0 || t.tickedWithoutHead > 0)
         return;
-    std::int32_t batch = 0;
     try {
-        batch = WriteBatch(m_taskId, QFileInfo(m_path).fileName(), m_sha256, m_model->Rows());
+        WriteBatch(m_taskId, QFileInfo(m_path).fileName(), m_sha256, m_model->Rows());
     } catch (const SqlError &e) {
         if (!e.alreadyTold())
             ui::MsgBox(QStringLiteral("Nothing was imported: %1").arg(e.description()), ui::Buttons::OKOnly,
                        ui::Icon::Exclamation, AppTitle);
         return;
     }
-    (void)batch;
     lblImportResult->setText(QStringLiteral("%1 entries imported.").arg(t.ticked));
     if (m_changed)
         m_changed();

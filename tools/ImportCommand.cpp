@@ -125,35 +125,22 @@ int RunImport(const ImportCommand &command)
     const bool table = format == Format::Csv || format == Format::Xlsx || format == Format::Xls;
     try {
         if (table) {
-            const TabularSample sample = SampleTable(command.file, format);
-            const MappingProposal proposal = ProposeMapping(sample);
-            mapping = proposal.mapping;
-            if (!proposal.missing.isEmpty() && command.profile.isEmpty()) {
-                bool saved = false;
-                Reported([&] {
-                    for (const Profile &p : LoadProfiles())
-                        saved = saved || p.shape == proposal.shape;
-                });
-                if (!saved) {
-                    say(QStringLiteral("the columns of %1 cannot all be told from its content (%2): map them once in the "
-                                       "program and save the mapping, then name it with --profile.")
-                            .arg(QFileInfo(command.file).fileName(), proposal.missing));
-                    return 2;
-                }
-            }
+            const MappingProposal proposal = ProposeMapping(SampleTable(command.file, format));
             std::vector<Profile> profiles;
             Reported([&] { profiles = LoadProfiles(); });
             if (!command.profile.isEmpty()) {
                 mapping = SavedMapping(command.profile);
                 if (!mapping)
                     return 1;
+            } else if (auto saved = MappingForShape(profiles, proposal.shape)) {
+                mapping = saved;
+            } else if (!proposal.missing.isEmpty()) {
+                say(QStringLiteral("the columns of %1 cannot all be told from its content (%2): map them once in the "
+                                   "program and save the mapping, then name it with --profile.")
+                        .arg(QFileInfo(command.file).fileName(), proposal.missing));
+                return 2;
             } else {
-                for (const Profile &p : profiles)
-                    if (p.shape == proposal.shape)
-                        if (auto saved = TabularMapping::FromText(p.mapping)) {
-                            mapping = saved;
-                            break;
-                        }
+                mapping = proposal.mapping;
             }
         }
     } catch (const ReadError &e) {
@@ -163,11 +150,7 @@ int RunImport(const ImportCommand &command)
 
     std::vector<PreviewRow> rows;
     try {
-        ReadStatement(command.file, format, mapping ? &*mapping : nullptr, [&](StatementLine &&line) {
-            PreviewRow row;
-            row.line = std::move(line);
-            rows.push_back(std::move(row));
-        });
+        rows = ReadRows(command.file, format, mapping ? &*mapping : nullptr);
     } catch (const ReadError &e) {
         say(e.message());
         return 2;

@@ -76,8 +76,9 @@ TEST_P(SharingTest, EveryChangeIsRecordedColumnByColumnWithWhoMadeIt)
             ShareProject(1, name, ProjectRole::Viewer);
             ADD_FAILURE() << name;
         } catch (const SqlError &e) {
-            if (QString(name) == "nobody")
+            if (QString(name) == "nobody") {
                 EXPECT_TRUE(QString(e.what()).contains("No user named nobody exists.")) << e.what();
+            }
         }
     }
 
