@@ -81,7 +81,6 @@ frmImport::frmImport(qint32 taskId, const QString &taskName, std::function<void(
                                       QStringLiteral("Choose file..."),
                                       QStringLiteral("Choose a statement file: CSV, Excel, OFX, QFX, QIF, CAMT.053 or MT940 (Ctrl+O)"),
                                       this);
-    btnChooseFile->setShortcut(QKeySequence::Open);
     fileRow->addWidget(lblFile, 1);
     fileRow->addWidget(btnChooseFile);
     layout->addLayout(fileRow);
@@ -194,6 +193,7 @@ frmImport::frmImport(qint32 taskId, const QString &taskName, std::function<void(
     connect(gdImports, &QTableWidget::itemSelectionChanged, this,
             [this] { btnUndoImport->setEnabled(!gdImports->selectedItems().isEmpty()); });
 
+    ui::BindKey(btnChooseFile, QKeySequence::Open);
     // Enter in a box of the mapping must not import: no button presses itself on Enter here.
     for (QPushButton *b : findChildren<QPushButton *>())
         b->setAutoDefault(false);

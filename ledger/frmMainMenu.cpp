@@ -78,16 +78,6 @@ const std::vector<GridColumn> kTaskColumns = {
 
 }  // namespace
 
-// A key of the window that presses the button while it can be used. The window holds the key
-// rather than the button, so the key works wherever the focus is in the window.
-void frmMainMenu::BindKey(QPushButton *button, const QKeySequence &key)
-{
-    auto *shortcut = new QShortcut(key, this);
-    connect(shortcut, &QShortcut::activated, button, [button] {
-        if (button->isEnabled() && button->isVisible())
-            button->click();
-    });
-}
 
 frmMainMenu::frmMainMenu(QWidget *parent) : QDialog(parent)
 {
@@ -153,7 +143,7 @@ void frmMainMenu::buildWindow()
     cmdDelete->setToolTip(QStringLiteral("Delete: the entry loaded with Edit, after asking"));
     btnRefresh->setToolTip(QStringLiteral("Refresh: lists all your projects again"));
     cmdCancel->setToolTip(QStringLiteral("Close (Ctrl+Q)"));
-    BindKey(cmdCancel, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    ui::BindKey(cmdCancel, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     // A control that cannot be used yet says what it waits for.
     const QString chooseProject = QStringLiteral("Choose a project in the list first");
@@ -190,7 +180,7 @@ void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxL
                               QStringLiteral("Close"), this);
     btnOverview = ui::PictureButton(QStringLiteral("btnOverview"), QStyle::SP_FileDialogInfoView,
                                     QStringLiteral("Overview"), this);
-    BindKey(btnOverview, QKeySequence(Qt::CTRL | Qt::Key_O));
+    ui::BindKey(btnOverview, QKeySequence(Qt::CTRL | Qt::Key_O));
     auto *shape = new QFrame(this);  // a decorative rule under the user's name
     shape->setObjectName(QStringLiteral("Shape1"));
     shape->setFrameShape(QFrame::HLine);
@@ -302,7 +292,7 @@ void frmMainMenu::buildTaskPanel(QVBoxLayout *root, QHBoxLayout *columns, QVBoxL
                                  FrameActionWindow);
     btnHistory = ui::PictureButton(QStringLiteral("btnHistory"), QStyle::SP_MediaSeekBackward,
                                    QStringLiteral("History"), FrameActionWindow);
-    BindKey(btnHistory, QKeySequence(Qt::CTRL | Qt::Key_H));
+    ui::BindKey(btnHistory, QKeySequence(Qt::CTRL | Qt::Key_H));
     task->addWidget(btnShare);
     task->addWidget(btnHistory);
     right->addLayout(task);
@@ -390,17 +380,17 @@ void frmMainMenu::buildLedger(QVBoxLayout *right)
     btnPrint = ui::PictureButton(QStringLiteral("btnPrint"), QStyle::SP_DialogApplyButton, QStringLiteral("Print"),
                                  FrameActionWindow);
     btnPrint->setIcon(ui::DrawnPicture(ui::Drawn::Printer));
-    BindKey(btnPrint, QKeySequence(Qt::CTRL | Qt::Key_P));
+    ui::BindKey(btnPrint, QKeySequence(Qt::CTRL | Qt::Key_P));
     btnSavePdf = ui::PictureButton(QStringLiteral("btnSavePdf"), QStyle::SP_DialogSaveButton,
                                    QStringLiteral("Save as PDF"), FrameActionWindow);
     btnSavePdf->setIcon(ui::DrawnPicture(ui::Drawn::PdfPage));
     btnExportAs = ui::PictureButton(QStringLiteral("btnExportAs"), QStyle::SP_DialogSaveButton,
                                     QStringLiteral("Export as..."), FrameActionWindow);
     btnExportAs->setIcon(ui::DrawnPicture(ui::Drawn::Sheet));
-    BindKey(btnExportAs, QKeySequence(Qt::CTRL | Qt::Key_E));
+    ui::BindKey(btnExportAs, QKeySequence(Qt::CTRL | Qt::Key_E));
     btnImport = ui::PictureButton(QStringLiteral("btnImport"), QStyle::SP_DialogOpenButton,
                                   QStringLiteral("Import entries\u2026"), FrameActionWindow);
-    BindKey(btnImport, QKeySequence(Qt::CTRL | Qt::Key_I));
+    ui::BindKey(btnImport, QKeySequence(Qt::CTRL | Qt::Key_I));
     for (QPushButton *b : {btnAddAction, btnEditAction, btnDeleteAction})
         ledgerButtons->addWidget(b);
     // Export under Delete; Export as with Import beside it, then Print and Save as PDF, two pictures a row.

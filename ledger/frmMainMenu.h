@@ -129,8 +129,6 @@ public:
     void btnExportXSL_Click();
     void btnExportAs_Click();
     void btnImport_Click();
-    // The key that presses a button of the window, wherever the focus is.
-    void BindKey(QPushButton *button, const QKeySequence &key);
     void btnOverview_Click();
     void btnPrint_Click();
     void btnSavePdf_Click();

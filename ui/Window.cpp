@@ -2,12 +2,14 @@
 
 #include "data/MyFun.h"
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleOption>
 
@@ -179,6 +181,15 @@ bool PlaceWindow(QWidget *window, QSize wanted)
         window->installEventFilter(keeper);
     }
     return restore;
+}
+
+void BindKey(QAbstractButton *button, const QKeySequence &key)
+{
+    auto *shortcut = new QShortcut(key, button->window());
+    QObject::connect(shortcut, &QShortcut::activated, button, [button] {
+        if (button->isEnabled() && button->isVisible())
+            button->click();
+    });
 }
 
 }  // namespace ui

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QSize>
 
+class QAbstractButton;
 class QKeySequence;
 
 namespace ui {
@@ -35,6 +36,10 @@ void ExplainWhenDisabled(QWidget *control, const QString &reason);
 // A reason said instead of the control's usual one while it is disabled; an empty reason brings
 // the usual one back.
 void OverrideDisabledReason(QWidget *control, const QString &reason);
+
+// A key of the button's window that presses the button while it can be used, wherever the focus
+// is in the window (a key held by the button itself did nothing with the focus in a list).
+void BindKey(QAbstractButton *button, const QKeySequence &key);
 
 // The area a window may take on the screen it is on, frame included.
 QRect AvailableArea(const QWidget *window);

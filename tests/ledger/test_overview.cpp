@@ -136,7 +136,7 @@ TEST_P(OverviewTest, ChartsHoldTheProjectsAndTheSelectedProjectsFigures)
     // many others there are and their totals are in the title.
     std::vector<ProjectFigures> many;
     for (int i = 1; i <= 23; ++i)
-        many.push_back({i, QString("P%1").arg(i), "", {}, double(i * 10), double(i), 1.5});
+        many.push_back({i, QString("P%1").arg(i), "", {}, double(i * 10), double(i), 1.5, {}});
     many[22].name = "Renovation of the north wing, phase two";
     many[0].planned = 1e6;
     std::unique_ptr<QChart> chart(MakePlannedSpentChart(many));
