@@ -1,5 +1,6 @@
 #include "data/SqlCipherEngine.h"
 
+#include "data/Backups.h"
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
 
@@ -231,6 +232,9 @@ void SqlCipherEngine::Close()
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
+    ReleaseDatabaseLock(m_lockFd);
+    m_lockFd = -1;
+    m_saves = 0;
     m_readOnly = false;
     m_cannotSave.clear();
     m_path.clear();
@@ -432,6 +436,8 @@ void SqlCipherEngine::openFile(const QString &named, const QString &password, bo
     checkPath(path, create);
     if (create)
         makeNewFile(path);
+    // Held while the file is open, so that a restore never replaces it under this program.
+    m_lockFd = HoldDatabaseShared(path, m_busyTimeout);
     bool asItStands = false;
     sqlite3 *db = nullptr;
     try {
@@ -444,6 +450,9 @@ void SqlCipherEngine::openFile(const QString &named, const QString &password, bo
     m_db = db;
     m_path = path;
     sqlite3_busy_timeout(db, m_busyTimeout);
+    // Every commit of a transaction that wrote (the file's own upgrade at opening is forgotten
+    // below).
+    sqlite3_commit_hook(db, [](void *saves) { return ++*static_cast<long long *>(saves), 0; }, &m_saves);
     if (!create) {
         refuseLaterVersion(path);
         refuseForeignSchema(path);
@@ -469,6 +478,7 @@ void SqlCipherEngine::openFile(const QString &named, const QString &password, bo
         forgetDeletedImports();
     }
     useWriteAheadLog();
+    m_saves = 0;
 }
 
 namespace {

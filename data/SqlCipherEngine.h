@@ -30,6 +30,13 @@ public:
     QString CannotSave() const override { return m_cannotSave; }
     QString Where() const override { return m_path; }
 
+    // The engine's own handle, for the online backup of the file (data/Backups).
+    sqlite3 *Handle() const { return m_db; }
+    // How many transactions that wrote were committed since the file was opened (or since
+    // ForgetSaves): a program that saved nothing needs no backup when it closes.
+    long long SavesSinceOpen() const { return m_saves; }
+    void ForgetSaves() { m_saves = 0; }
+
 private:
     friend class SqliteRows;
     void openFile(const QString &path, const QString &password, bool create);
@@ -47,6 +54,8 @@ private:
     int m_busyTimeout = 3000;
     bool m_readOnly = false;
     QString m_cannotSave;
+    int m_lockFd = -1;  // the shared lock held on the file while it is open (see data/Backups.h)
+    long long m_saves = 0;
     // A prepared statement and how many rows it gave the last time it ran: the ledger and the
     // task list rerun the same statements, and sizing a result at once spares regrowing it.
     struct Cached {

@@ -1,5 +1,6 @@
 #include "shell/MyFunMain.h"
 
+#include "data/Backups.h"
 #include "data/MyFun.h"
 #include "shell/frmLogin.h"
 #include "shell/frmMain.h"
@@ -7,6 +8,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <cstdlib>
 
 #include "version.h"
 
@@ -62,8 +64,14 @@ int RunQuillmark(QApplication &app)
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(QM_VERSION_MAJOR).arg(QM_VERSION_MINOR).arg(QM_VERSION_REVISION));
     QApplication::setQuitOnLastWindowClosed(true);
+    // A run that saved something leaves a backup of the file when it ends, by Quit (which ends
+    // the program at once, before the connection closes) or by its last window closing.
+    static const bool backsUpAtQuit = std::at_quick_exit([] { BackupIfSaved(SharedConnection); }) == 0;
+    Q_UNUSED(backsUpAtQuit);
     Main();
     if (!frmMain::IsOpen())
         return 0;  // the login dialog was closed without a login
-    return app.exec();
+    const int status = app.exec();
+    BackupIfSaved(SharedConnection);
+    return status;
 }

@@ -1,6 +1,7 @@
 #include "shell/frmLogin.h"
 
 #include "data/Accounts.h"
+#include "data/Backups.h"
 #include "data/MyFun.h"
 #include "data/PgEngine.h"
 #include "data/ServerDatabase.h"
@@ -154,5 +155,9 @@ void frmLogin::LoginSucceeded(const QString &userId)
 {
     CurrentUserId = userId;
     accept();
+    // The first login of a day keeps a copy of the file as it stands; one that cannot be made is
+    // said in the main frame and never keeps anyone from working.
+    if (ServerConnection.isEmpty())
+        BackupIfNoneToday(SharedConnection);
     frmMain::ShowMainFrame();
 }

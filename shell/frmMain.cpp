@@ -1,12 +1,14 @@
 #include "shell/frmMain.h"
 
 #include "data/Accounts.h"
+#include "data/Backups.h"
 #include "data/MyFun.h"
 #include "ledger/frmMainMenu.h"
 #include "shell/frmAbout.h"
 #include "shell/frmHelp.h"
 #include "shell/frmLogin.h"
 #include "shell/frmPassword.h"
+#include "shell/frmRestore.h"
 #include "shell/frmUser.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
@@ -85,6 +87,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     mnuOptions->menuAction()->setObjectName(QStringLiteral("mnuOptionsAction"));
     mnuAddUser = menuItem(mnuOptions, QStringLiteral("mnuAddUser"), QStringLiteral("&Add User"));
     mnuChangePassword = menuItem(mnuOptions, QStringLiteral("mnuChangePassword"), QStringLiteral("&Change Password"));
+    mnuRestoreBackup = menuItem(mnuOptions, QStringLiteral("mnuRestoreBackup"), QStringLiteral("&Restore from Backup"));
     f2 = separator(mnuFile, QStringLiteral("f2"));
     mnuQuit = menuItem(mnuFile, QStringLiteral("mnuQuit"), QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
@@ -101,6 +104,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     connect(mnuMainApplication, &QAction::triggered, this, &frmMain::mnuMainApplication_Click);
     connect(mnuAddUser, &QAction::triggered, this, &frmMain::mnuAddUser_Click);
     connect(mnuChangePassword, &QAction::triggered, this, &frmMain::mnuChangePassword_Click);
+    connect(mnuRestoreBackup, &QAction::triggered, this, &frmMain::mnuRestoreBackup_Click);
     connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
     connect(mnuAboutHelp, &QAction::triggered, this, &frmMain::mnuAboutHelp_Click);
     connect(mnuAboutVisit, &QAction::triggered, this, &frmMain::mnuAboutVisit_Click);
@@ -122,6 +126,12 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     lblDefaultPassword->setStyleSheet(QStringLiteral("QLabel { background: #FFFFC0; color: #1A1A1A; padding: 6px; }"));
     lblDefaultPassword->hide();
     layout->addWidget(lblDefaultPassword, 0, Qt::AlignTop);
+    lblBackupProblem = ui::Label(QStringLiteral("lblBackupProblem"), QString(), central);
+    lblBackupProblem->setWordWrap(true);
+    lblBackupProblem->setAlignment(Qt::AlignCenter);
+    lblBackupProblem->setStyleSheet(lblDefaultPassword->styleSheet());
+    lblBackupProblem->hide();
+    layout->addWidget(lblBackupProblem, 0, Qt::AlignTop);
     Label2 = ui::Label(QStringLiteral("Label2"), AppTitle, central);
     Label2->setFont(consoleFont());
     Label2->setAlignment(Qt::AlignCenter);
@@ -152,6 +162,11 @@ void frmMain::Form_Activate()
     mnuMainApplication->setEnabled(!master);
     mnuAddUser->setEnabled(master);
     mnuChangePassword->setEnabled(!CurrentUserId.isEmpty());
+    // Backups are the database file's; a server is backed up by whoever looks after it.
+    mnuRestoreBackup->setVisible(ServerConnection.isEmpty());
+    mnuRestoreBackup->setEnabled(master && ServerConnection.isEmpty());
+    lblBackupProblem->setText(LastBackupProblem());
+    lblBackupProblem->setVisible(ServerConnection.isEmpty() && !LastBackupProblem().isEmpty());
     // Anyone with a copy of the program knows the default master password of a file.
     lblDefaultPassword->setVisible(ServerConnection.isEmpty() && SharedConnection.IsOpen() && MasterPasswordIsDefault());
     setWindowTitle(AppTitle + QStringLiteral(" :: ") + CurrentUserId);
@@ -200,6 +215,13 @@ void frmMain::mnuChangePassword_Click()
 {
     frmPassword change(this);
     ui::ShowModal(change);
+    Form_Activate();
+}
+
+void frmMain::mnuRestoreBackup_Click()
+{
+    frmRestore restore(this);
+    ui::ShowModal(restore);
     Form_Activate();
 }
 

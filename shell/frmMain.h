@@ -27,6 +27,7 @@ public:
     QMenu *mnuOptions;
     QAction *mnuAddUser;
     QAction *mnuChangePassword;
+    QAction *mnuRestoreBackup;
     QAction *f2;
     QAction *mnuQuit;
     QMenu *mnuAbout;
@@ -37,11 +38,14 @@ public:
     QLabel *Label2;
     // Shown while the master login of the database file has the password every copy has.
     QLabel *lblDefaultPassword;
+    // Says why the last backup of the database file could not be made.
+    QLabel *lblBackupProblem;
 
     void mnuLoginUser_Click();
     void mnuMainApplication_Click();
     void mnuAddUser_Click();
     void mnuChangePassword_Click();
+    void mnuRestoreBackup_Click();
     void mnuQuit_Click();
     void mnuAboutHelp_Click();
     void mnuAboutVisit_Click();

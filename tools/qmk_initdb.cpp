@@ -1,8 +1,10 @@
 // qmk-initdb FILE [--demo | --large | --huge]: makes a new Quillmark database file.
 // qmk-initdb --copy FROM TO: copies a database file, its write-ahead log folded in, into a new file.
+// qmk-initdb --restore BACKUP FILE: replaces a database file with one of its backups.
 // qmk-initdb --server CONNINFO [--demo | --large | --huge] [--sysop-password-file FILE]
 //            [--user-password-file FILE]: lays Quillmark out in an empty server database.
 // qmk-initdb --server CONNINFO --upgrade: brings a server database of an earlier version up to date.
+#include "data/Backups.h"
 #include "data/Engine.h"
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
@@ -28,13 +30,16 @@ int usage()
     std::fprintf(stderr,
                  "usage: qmk-initdb FILE [--demo | --large | --huge]\n"
                  "       qmk-initdb --copy FROM TO\n"
+                 "       qmk-initdb --restore BACKUP FILE\n"
                  "       qmk-initdb --server CONNINFO [--demo | --large | --huge] [--sysop-password-file FILE]\n"
                  "                  [--user-password-file FILE]\n"
                  "       qmk-initdb --server CONNINFO --upgrade\n"
                  "Makes a new, encrypted Quillmark database file (an existing file is never touched), or lays\n"
                  "Quillmark out in an empty database of a PostgreSQL server, connected as its superuser, or\n"
                  "brings such a database of an earlier version of Quillmark up to date (--upgrade).\n"
-                 "A database file of an earlier version is brought up to date when the program opens it.\n");
+                 "A database file of an earlier version is brought up to date when the program opens it.\n"
+                 "--restore puts a backup (from the folder backups/ beside FILE) in place of FILE, after making\n"
+                 "a backup of FILE as it is; it refuses while another program has FILE open.\n");
     return 2;
 }
 
@@ -217,6 +222,20 @@ int copyDatabase(const QString &from, const QString &to)
     return status == 0 ? 1 : status;
 }
 
+// Puts a backup in place of the database file, as the restore window does.
+int restoreDatabase(const QString &backup, const QString &file)
+{
+    const RestoreResult result = RestoreBackup(backup, file, nullptr);
+    if (result.outcome != RestoreOutcome::Restored) {
+        std::fprintf(stderr, "qmk-initdb: %s\n", qPrintable(result.message));
+        return 1;
+    }
+    std::printf("qmk-initdb: %s\n", qPrintable(result.message));
+    if (!result.currentBackup.isEmpty())
+        std::printf("qmk-initdb: the database as it was is kept in %s\n", qPrintable(result.currentBackup));
+    return 0;
+}
+
 int upgradeServerDatabase(const QString &conninfo)
 {
     try {
@@ -241,6 +260,8 @@ int main(int argc, char **argv)
     QStringList args = app.arguments().mid(1);
     if (args.size() == 3 && args[0] == QLatin1String("--copy"))
         return copyDatabase(args[1], args[2]);
+    if (args.size() == 3 && args[0] == QLatin1String("--restore"))
+        return restoreDatabase(args[1], args[2]);
     const bool demo = args.removeAll(QStringLiteral("--demo")) > 0;
     const bool large = args.removeAll(QStringLiteral("--large")) > 0;
     const bool huge = args.removeAll(QStringLiteral("--huge")) > 0;

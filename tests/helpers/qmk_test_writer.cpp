@@ -3,12 +3,15 @@
 // does, or with "return" as the program does when its last window closes. A box is a failure.
 // With QMK_SERVER set (a connection text), it saves on that server instead, logged in as the role
 // "ann" with the password in QMK_SERVER_PASSWORD.
+// qmk-test-writer FOLDER hold: opens FOLDER/qmk.dat, prints "open" and keeps it open until its
+// standard input ends.
 #include "data/MyFun.h"
 #include "data/PgEngine.h"
 #include "ui/Seams.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 int main(int argc, char **argv)
 {
@@ -28,6 +31,13 @@ int main(int argc, char **argv)
     // wait far longer for the write lock than a user's would: what is tested is that every save
     // is stored once under a key of its own, so the writer waits as long as it takes.
     SharedConnection.SetBusyTimeout(120000);
+    if (argc > 2 && std::strcmp(argv[2], "hold") == 0) {
+        std::printf("open\n");
+        std::fflush(stdout);
+        while (std::getchar() != EOF) {
+        }
+        return 0;
+    }
     const long count = argc > 2 && *argv[2] ? std::atol(argv[2]) : -1;
     for (long i = 1; count < 0 || i <= count; ++i) {
         DataAccess.AddNew("tblTransaction", "UserId<<>>TransactionDate<<>>HeadId<<>>AmountIn<<>>TaskID",
