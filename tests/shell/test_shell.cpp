@@ -213,7 +213,7 @@ TEST_F(ShellTest, TheMasterGetsAddUserAndOthersTheLedgerAndTheMenusReachTheirWin
         }
     }
     EXPECT_EQ(items, (QStringList{"&File:", "&Login New User Ctrl+L", "&Main Application Ctrl+W", "-", "Options ",
-                                  ">&Add User", ">&Change Password", "-", "&Quit Ctrl+Q", "&About:", "&Online Documentation F1",
+                                  ">&Add User", ">&Change Password", ">&Restore from Backup", "-", "&Quit Ctrl+Q", "&About:", "&Online Documentation F1",
                                   "&Visit www.quillmark.example F6", "-", "&About... F4"}));
     frame->mnuAboutHelp->trigger();  // the guide opens beside the frame, not modal
     ASSERT_TRUE(frmHelp::Current());
