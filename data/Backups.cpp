@@ -179,7 +179,7 @@ QString writeBackup(sqlite3 *source, const QString &databasePath)
     const mode_t mode = fileModeFor(databasePath);
     const int fd = ::open(native(temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0)
-        throw SqlError(QStringLiteral("'%1' cannot be written: %2").arg(temp, systemError(errno)));
+        throw SqlError(QStringLiteral("the folder '%1' cannot be written: %2").arg(folder, systemError(errno)));
     ::fchmod(fd, mode);
     ::close(fd);
     QString why;
@@ -508,8 +508,10 @@ RestoreResult RestoreBackup(const QString &backupPath, const QString &databasePa
         result.message = QStringLiteral("'%1' is the database itself. Nothing was changed.").arg(backupPath);
         return result;
     }
-    const bool reopen = open && open->IsOpen();
-    if (reopen)
+    // This program's connection is closed for the restore, and opened after it: again, or for the
+    // first time on a file that was missing.
+    const bool wasOpen = open && open->IsOpen();
+    if (wasOpen)
         open->Close();
     QString why;
     const int lock = openLockFile(path, &why);
@@ -552,7 +554,7 @@ RestoreResult RestoreBackup(const QString &backupPath, const QString &databasePa
         }
     }
     ReleaseDatabaseLock(lock);
-    if (reopen) {
+    if (wasOpen || (open && result.outcome == RestoreOutcome::Restored)) {
         try {
             open->Open(QStringLiteral("dbq=") + path, QString(), QString::fromLatin1(kDatabasePassword));
         } catch (const SqlError &e) {

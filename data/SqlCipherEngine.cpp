@@ -436,8 +436,10 @@ void SqlCipherEngine::openFile(const QString &named, const QString &password, bo
     checkPath(path, create);
     if (create)
         makeNewFile(path);
-    // Held while the file is open, so that a restore never replaces it under this program.
-    m_lockFd = HoldDatabaseShared(path, m_busyTimeout);
+    // Held while the file is open, so that a restore never replaces it under this program (a
+    // file being made is no one else's yet).
+    if (!create)
+        m_lockFd = HoldDatabaseShared(path, m_busyTimeout);
     bool asItStands = false;
     sqlite3 *db = nullptr;
     try {
