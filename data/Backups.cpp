@@ -498,6 +498,10 @@ void PruneBackups(const QString &databasePath)
 RestoreResult RestoreBackup(const QString &backupPath, const QString &databasePath, Connection *open)
 {
     RestoreResult result;
+    if (open && open->IsOpen() && !fileEngine(*open)) {
+        result.message = QStringLiteral("Backups are kept of a database file only; a database server is backed up on the server.");
+        return result;
+    }
     const QString path = open && open->IsOpen() ? open->Where() : fileBehind(databasePath);
     const BackupInfo backup = ReadBackup(backupPath);
     if (!backup.problem.isEmpty()) {
@@ -521,6 +525,7 @@ RestoreResult RestoreBackup(const QString &backupPath, const QString &databasePa
         result.outcome = RestoreOutcome::InUse;
         result.message = QStringLiteral("Another Quillmark has the database open; close it and try again.");
     } else {
+        bool overwritten = false;  // the file's bytes are being replaced (one the engine cannot open)
         try {
             if (!QFileInfo::exists(path)) {
                 makeFrom(path, backupPath);
@@ -537,6 +542,7 @@ RestoreResult RestoreBackup(const QString &backupPath, const QString &databasePa
                 } else {
                     current.close();
                     result.currentBackup = keepBytesOf(path);
+                    overwritten = true;
                     overwriteWith(path, backupPath);
                 }
                 // No program has the file open: what the engine kept beside it is stale.
@@ -547,10 +553,11 @@ RestoreResult RestoreBackup(const QString &backupPath, const QString &databasePa
             result.outcome = RestoreOutcome::Restored;
             result.message = QStringLiteral("The database was restored from the backup of %1.").arg(shownTime(backup.made));
         } catch (const SqlError &e) {
-            result.message = result.currentBackup.isEmpty()
-                                 ? QStringLiteral("The database could not be restored: %1. Nothing was changed.").arg(e.description())
-                                 : QStringLiteral("The database could not be restored: %1. Nothing was changed; the "
-                                                  "database as it was is also kept in '%2'.").arg(e.description(), result.currentBackup);
+            result.message = QStringLiteral("The database could not be restored: %1.").arg(e.description());
+            if (!overwritten)
+                result.message += QStringLiteral(" Nothing was changed.");
+            if (!result.currentBackup.isEmpty())
+                result.message += QStringLiteral(" The database as it was is kept in '%1'.").arg(result.currentBackup);
         }
     }
     ReleaseDatabaseLock(lock);

@@ -152,7 +152,7 @@ TEST_F(BackupTest, ARestoreWaitsForEveryOtherProgramToCloseTheFile)
 }
 
 // qmk-initdb --restore: refused while a program has the file open, then brings back a deleted project,
-// and a database file deleted by mistake.
+// a database file deleted by mistake, and one damaged beyond opening.
 TEST_F(BackupTest, TheTerminalRestoresWhenNoProgramHasTheFileOpen)
 {
     AddProject(1, "Roof");
@@ -171,6 +171,13 @@ TEST_F(BackupTest, TheTerminalRestoresWhenNoProgramHasTheFileOpen)
     ASSERT_TRUE(QFile::remove(DatabasePath()));
     EXPECT_EQ(InitDb({"--restore", backup, DatabasePath()}),
               "0|qmk-initdb: The database was restored from the backup of 07/12/2026 09:00:00.\n|");
+    QFile damaged(DatabasePath());  // a file the engine cannot open any more is kept as it is, then replaced
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, 'x')) == 8192);
+    damaged.close();
+    const QString said = InitDb({"--restore", backup, DatabasePath()});
+    const QString kept = said.section("is kept in ", 1).section('\n', 0, 0);
+    EXPECT_TRUE(said.startsWith("0|") && kept.endsWith("-unreadable.dat")) << said.toStdString();
+    EXPECT_EQ(BytesOf(kept), QByteArray(8192, 'x'));
     OpenDatabase();
     EXPECT_EQ(Projects(), "Roof");
 }
