@@ -228,22 +228,21 @@ ProjectForecast ForecastOf(const ProjectBudget &budget, const QDate &start, cons
 
 std::map<std::int32_t, ProjectForecast> LoadForecasts(const QDate &today)
 {
-    // One statement whatever the number of projects: the latest revision of every plan, its heads
-    // (the owner's, as the plan's own reading lists them) with what the project spent under each,
-    // summed per project; and all that each planned project spent. A project's entries are its
-    // owner's.
+    // One statement whatever the number of projects: what each project's entries (its owner's)
+    // spent under each head, summed once; the latest revision of every plan, its heads (those still
+    // there, as the plan's own reading lists them) with their spending, summed per project; and all
+    // that each planned project spent. A plan's rows go with their project, so they are matched by
+    // the project alone, which spares the server comparing names in any letter case row by row.
     const QString sql = QStringLiteral(
+        "With s As (Select t.TaskID, t.HeadId, sum(t.AmountOut) As Spent From tblTransaction t Inner Join tblTasks o "
+        "On o.TaskID = t.TaskID And o.UserId = t.UserId Group By t.TaskID, t.HeadId) "
         "Select k.TaskID, k.StartDate, k.EndDate, p.Planned, p.Lft, e.Spent From tblTasks k Inner Join "
-        "(Select b.TaskID, b.UserId, sum(b.Planned) As Planned, sum(Case When b.Planned > coalesce(s.Spent, 0) "
+        "(Select b.TaskID, sum(b.Planned) As Planned, sum(Case When b.Planned > coalesce(s.Spent, 0) "
         "Then b.Planned - coalesce(s.Spent, 0) Else 0 End) As Lft From tblHeadBudgets b "
         "Inner Join (Select TaskID, max(Revision) As Revision From tblBudgetRevisions Group By TaskID) r "
-        "On r.TaskID = b.TaskID And r.Revision = b.Revision "
-        "Inner Join defHeads h On h.Id = b.HeadId And h.UserId = b.UserId "
-        "Left Join (Select TaskID, HeadId, UserId, sum(AmountOut) As Spent From tblTransaction "
-        "Group By TaskID, HeadId, UserId) s On s.TaskID = b.TaskID And s.HeadId = b.HeadId And s.UserId = b.UserId "
-        "Group By b.TaskID, b.UserId) p On p.TaskID = k.TaskID And p.UserId = k.UserId "
-        "Left Join (Select TaskID, UserId, sum(AmountOut) As Spent From tblTransaction Group By TaskID, UserId) e "
-        "On e.TaskID = k.TaskID And e.UserId = k.UserId Where %1").arg(visibleProject(QStringLiteral("k")));
+        "On r.TaskID = b.TaskID And r.Revision = b.Revision Inner Join defHeads h On h.Id = b.HeadId "
+        "Left Join s On s.TaskID = b.TaskID And s.HeadId = b.HeadId Group By b.TaskID) p On p.TaskID = k.TaskID "
+        "Left Join (Select TaskID, sum(Spent) As Spent From s Group By TaskID) e On e.TaskID = k.TaskID Where %1").arg(visibleProject(QStringLiteral("k")));
     std::map<std::int32_t, ProjectForecast> out;
     const auto rs = SharedConnection.Execute(sql);
     const int n = rs->RecordCount();
