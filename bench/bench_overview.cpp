@@ -5,12 +5,15 @@
 //                     the overview's figures, against the same statement stepped on a raw handle
 //   Balance / raw     the per-date sums of the largest project, likewise
 //   Heads / raw       its spending by head, likewise
+//   Forecasts / raw   the forecasts of every project, each planned by one or two heads (a third of
+//                     them in a second revision, half of them with an end date), likewise
 //   OverviewToPaint   the window made, shown and painted: its table and its three charts, with the
 //                     largest project selected
 // The raw reads and the window run five times each; their ratios are of the medians.
 #include "BenchSupport.h"
 #include "PaintWatch.h"
 
+#include "data/Budgets.h"
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
 #include "ledger/frmOverview.h"
@@ -31,8 +34,24 @@ namespace {
 QTemporaryDir *g_folder = nullptr;
 sqlite3 *g_raw = nullptr;
 // The statements as the overview runs them, and how many rows each gives.
-QByteArray g_figures, g_balance, g_heads;
-int g_figureRows = 0, g_balanceRows = 0, g_headRows = 0;
+QByteArray g_figures, g_balance, g_heads, g_forecasts;
+int g_figureRows = 0, g_balanceRows = 0, g_headRows = 0, g_forecastRows = 0;
+const QDate kToday(2026, 7, 2);
+
+// Every project of the file planned: a baseline of one or two heads, a second revision for every
+// third project, and an end date for half of them.
+const char *const kPlans = R"SQL(
+BEGIN;
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32767)
+INSERT INTO tblBudgetRevisions (TaskID,Revision,SavedAt,SavedBy,UserId) SELECT i, 0, '2026-01-01T00:00:00Z', 'large', 'large' FROM n;
+INSERT INTO tblBudgetRevisions (TaskID,Revision,SavedAt,SavedBy,UserId)
+SELECT TaskID, 1, '2026-02-01T00:00:00Z', 'large', 'large' FROM tblBudgetRevisions WHERE TaskID % 3 = 0;
+INSERT INTO tblHeadBudgets (TaskID,Revision,HeadId,Planned,UserId) SELECT TaskID, Revision, 2, 500 + TaskID % 900, 'large' FROM tblBudgetRevisions;
+INSERT INTO tblHeadBudgets (TaskID,Revision,HeadId,Planned,UserId)
+SELECT TaskID, Revision, 1, 100, 'large' FROM tblBudgetRevisions WHERE TaskID % 2 = 0;
+UPDATE tblTasks SET EndDate = date(StartDate, '+400 days') WHERE TaskID % 2 = 1;
+COMMIT;
+)SQL";
 
 [[noreturn]] void fail(const char *what, const char *why)
 {
@@ -68,6 +87,13 @@ void prepare()
         fail("open", "raw handle");
     sqlite3_key(g_raw, key.constData(), key.size());
     sqlite3_exec(g_raw, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
+    // The file's history triggers name the user who changes a project.
+    sqlite3_create_function(g_raw, "qmk_user", 0, SQLITE_UTF8, nullptr,
+                            [](sqlite3_context *c, int, sqlite3_value **) { sqlite3_result_text(c, "large", -1, SQLITE_STATIC); },
+                            nullptr, nullptr);
+    char *err = nullptr;
+    if (sqlite3_exec(g_raw, kPlans, nullptr, nullptr, &err) != SQLITE_OK)
+        fail("planning the projects", err);
     DataAccess.dataIntialize(path, QString(), QString::fromLatin1(kDatabasePassword), QString());
     if (!SharedConnection.IsOpen())
         fail("dataIntialize", "the connection did not open");
@@ -76,7 +102,8 @@ void prepare()
     g_figures = statementOf([&] { return LoadProjectFigures(user, 0); }, &g_figureRows);
     g_balance = statementOf([&] { return LoadRunningBalance(user, 1); }, &g_balanceRows);
     g_heads = statementOf([&] { return LoadSpendingByHead(user, 1); }, &g_headRows);
-    if (g_figureRows != 32767 || g_balanceRows < 1000 || g_headRows < 1)
+    g_forecasts = statementOf([&] { return LoadForecasts(kToday); }, &g_forecastRows);
+    if (g_figureRows != 32767 || g_balanceRows < 1000 || g_headRows < 1 || g_forecastRows != 32767)
         fail("the large file", "the overview's reads gave too few rows");
 }
 
@@ -98,6 +125,12 @@ void BM_Heads(benchmark::State &state)
         benchmark::DoNotOptimize(LoadSpendingByHead(CurrentUserId, 1));
 }
 void BM_HeadsRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, g_heads.constData(), g_headRows); }
+void BM_Forecasts(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LoadForecasts(kToday));
+}
+void BM_ForecastsRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, g_forecasts.constData(), g_forecastRows); }
 
 void BM_OverviewToPaint(benchmark::State &state)
 {
@@ -123,6 +156,8 @@ BENCHMARK(BM_BalanceRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_Balance)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_HeadsRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_Heads)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_ForecastsRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Forecasts)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_OverviewToPaint)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 }  // namespace
@@ -139,6 +174,8 @@ int main(int argc, char **argv)
                    "BM_Balance", "BM_BalanceRaw", 2);
         printRatio(r, "Spending by head of a 32,766-entry project through the data layer / raw C API read",
                    "BM_Heads", "BM_HeadsRaw", 2);
+        printRatio(r, "Forecasts of 32,767 planned projects through the data layer / raw C API read", "BM_Forecasts",
+                   "BM_ForecastsRaw", 2);
         printTime(r, "Overview of 32,767 projects opened until painted", "BM_OverviewToPaint", 300);
     });
     ResetProcessState();

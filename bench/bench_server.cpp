@@ -19,11 +19,15 @@
 //                          first: its first screen of rows stepped through the streamed row
 //                          source, and its totals, against the same first screen and totals
 //                          read with bare libpq
+//   forecasts/raw          the forecasts of the 32,767 projects, each planned by one or two heads
+//                          (a third of them in a second revision, half with an end date),
+//                          through the data layer against the same statement with bare libpq
 //   team                   20 programs' data layers (processes of their own, each logged in as
 //                          its own user, saving into its own project) saving at once over the
 //                          Unix socket: saves per second and the slowest save (p99); every key
 //                          given once, every save stored
 // The loads and the raw reads run five times each; their ratios are of the medians.
+#include "data/Budgets.h"
 #include "data/CTemplate.h"
 #include "data/MyFun.h"
 #include "data/PgEngine.h"
@@ -56,6 +60,20 @@ constexpr int kEntries = 32766;
 constexpr int kProjects = 32767;
 constexpr int kFreeKey = 32767;  // the one ledger key the sample leaves free
 const char *const kLedger = "Select * from tblTransaction Where UserId='large' and TaskID =1 Order by TransactionDate,Id";
+// Every project planned: a baseline of one or two heads, a second revision for every third
+// project, and an end date for half of them.
+const char *const kPlans =
+    "INSERT INTO tblBudgetRevisions (TaskID,Revision,SavedAt,SavedBy,UserId) SELECT i, 0, '2026-01-01T00:00:00Z', "
+    "'large', 'large' FROM generate_series(1, 32767) AS i;"
+    "INSERT INTO tblBudgetRevisions (TaskID,Revision,SavedAt,SavedBy,UserId) SELECT TaskID, 1, '2026-02-01T00:00:00Z', "
+    "'large', 'large' FROM tblBudgetRevisions WHERE TaskID % 3 = 0;"
+    "INSERT INTO tblHeadBudgets (TaskID,Revision,HeadId,Planned,UserId) SELECT TaskID, Revision, 2, 500 + TaskID % 900, "
+    "'large' FROM tblBudgetRevisions;"
+    "INSERT INTO tblHeadBudgets (TaskID,Revision,HeadId,Planned,UserId) SELECT TaskID, Revision, 1, 100, 'large' "
+    "FROM tblBudgetRevisions WHERE TaskID % 2 = 0;"
+    "UPDATE tblTasks SET EndDate = StartDate + 400 WHERE TaskID % 2 = 1;";
+const QDate kToday(2026, 7, 2);
+std::string g_forecasts;
 const char *const kTasks = "Select * from tblTasks Where UserId='large' Order by StartDate,CostUpToNow";
 const char *const kDatabase = "qmk_bench";
 const char *const kSysopPassword = "bench-sysop-pw";
@@ -168,6 +186,7 @@ void prepare()
     // Statistics as the server's autovacuum gathers them shortly after a bulk load, so that every
     // run plans the same way.
     super = connectRaw(conninfo("qmk_super", g_superPassword.c_str(), kDatabase));
+    exec(super, kPlans);
     exec(super, "VACUUM ANALYZE");
     PQfinish(super);
 
@@ -184,6 +203,13 @@ void prepare()
     }
     CurrentUserId = QStringLiteral("large");
     g_raw = connectRaw(conninfo("large", kLargePassword, kDatabase));
+    StatementLog::SetEnabled(true);
+    StatementLog::Clear();
+    const auto forecasts = LoadForecasts(kToday);
+    StatementLog::SetEnabled(false);
+    if (forecasts.size() != size_t(kProjects) || StatementLog::Entries().size() != 1)
+        fail("forecasts", "one statement giving every project expected");
+    g_forecasts = StatementLog::Entries().first().toStdString();
 }
 
 // Reads every field of every row of the current result, as the grid does; answers the rows.
@@ -244,6 +270,13 @@ void readRowsRaw(benchmark::State &state, const char *sql, int expected)
         state.SkipWithError("unexpected row count");
     state.SetItemsProcessed(rows);
 }
+
+void BM_Forecasts(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LoadForecasts(kToday));
+}
+void BM_ForecastsRawLibpq(benchmark::State &state) { readRowsRaw(state, g_forecasts.c_str(), kProjects); }
 
 void BM_LedgerThroughCTemplate(benchmark::State &state) { loadThroughCTemplate(state, kLedger, kEntries); }
 void BM_LedgerRawLibpq(benchmark::State &state) { readRowsRaw(state, kLedger, kEntries); }
@@ -307,6 +340,8 @@ BENCHMARK(BM_LedgerThroughCTemplate)->Unit(benchmark::kMillisecond)->Repetitions
 BENCHMARK(BM_LedgerRawLibpq)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_TaskListThroughCTemplate)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_TaskListRawLibpq)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_ForecastsRawLibpq)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Forecasts)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_Save32766)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NewTexts1000)->Unit(benchmark::kMillisecond);
 
@@ -463,6 +498,8 @@ int main(int argc, char **argv)
                    "BM_LedgerThroughCTemplate", "BM_LedgerRawLibpq", 2);
         printRatio(r, "Server: 32,767-project task list read through ExecuteSql / raw libpq read",
                    "BM_TaskListThroughCTemplate", "BM_TaskListRawLibpq", 2);
+        printRatio(r, "Server: forecasts of 32,767 planned projects through the data layer / raw libpq read",
+                   "BM_Forecasts", "BM_ForecastsRawLibpq", 2);
         printTime(r, "Server: one Save at 32,766 entries, with the ledger reload", "BM_Save32766", 150);
         const char *const sizes[] = {"1000", "32766", "200000"};
         const char *const said[] = {"1,000", "32,766", "200,000"};
