@@ -13,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 // The Planned cell keeps the amount read and the text first shown for it: a cell left as shown
@@ -102,7 +103,7 @@ void frmTask::LoadBudget(std::int32_t taskId)
         // A new project: the user's heads by name, nothing planned, nothing spent.
         const std::shared_ptr<Recordset> rows = m_cls->GetResults(
             QStringLiteral("Select Id,Heads,PlusMinus From defHeads Where UserId=") + QuoteSql(CurrentUserId) +
-            QStringLiteral(" Order by Heads,Id"));
+            QStringLiteral(" Order by Id"));
         for (; rows && !rows->Eof(); rows->MoveNext()) {
             HeadBudget head;
             head.headId = std::int32_t(rows->Fields(0).toInt64());
@@ -110,6 +111,10 @@ void frmTask::LoadBudget(std::int32_t taskId)
             head.expense = !rows->Fields(2).isNull() && rows->Fields(2).toDouble() != 0.0;
             budget.heads.push_back(head);
         }
+        // By name in any letter case, as a project's plan lists them.
+        std::stable_sort(budget.heads.begin(), budget.heads.end(), [](const HeadBudget &x, const HeadBudget &y) {
+            return x.head.compare(y.head, Qt::CaseInsensitive) < 0;
+        });
     });
     if (!read) {
         lblBudgetRevision->setText(QStringLiteral("The plan of this project could not be read."));
