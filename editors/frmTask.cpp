@@ -59,7 +59,7 @@ frmTask::frmTask(std::function<void()> loadHeads, QWidget *parent)
     grid->addWidget(lstTasks, 0, 0, 1, 2);
     grid->addWidget(Frame1, 1, 0);
     grid->addWidget(Frame3, 1, 1);
-    grid->addWidget(FrameBudget, 2, 0);
+    grid->addWidget(FrameBudget, 2, 0, 1, 2);
     grid->setRowStretch(0, 1);
     grid->setRowStretch(2, 2);
     grid->setColumnStretch(0, 1);
