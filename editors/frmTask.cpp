@@ -1,6 +1,7 @@
 #include "editors/frmTask.h"
 
 #include "data/MyFun.h"
+#include "data/Budgets.h"
 #include "editors/EditorParts.h"
 #include "editors/PickList.h"
 #include "shell/frmHelp.h"
@@ -11,6 +12,7 @@
 #include "ui/Window.h"
 
 #include <QGridLayout>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -36,6 +38,7 @@ frmTask::frmTask(std::function<void()> loadHeads, QWidget *parent)
     Label4 = AddField(fields, 5, QStringLiteral("Label4"), QStringLiteral("Remarks"), zeRemarksTask);
     fields->setColumnStretch(1, 1);
     fields->setRowStretch(6, 1);
+    buildBudget(fields);
     zeCostNow->setEnabled(false);
     cboStatus->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 
@@ -56,16 +59,18 @@ frmTask::frmTask(std::function<void()> loadHeads, QWidget *parent)
     grid->addWidget(lstTasks, 0, 0, 1, 2);
     grid->addWidget(Frame1, 1, 0);
     grid->addWidget(Frame3, 1, 1);
+    grid->addWidget(FrameBudget, 2, 0, 1, 2);
     grid->setRowStretch(0, 1);
+    grid->setRowStretch(2, 2);
     grid->setColumnStretch(0, 1);
     grid->setContentsMargins(12, 12, 12, 12);
 
     const QList<QWidget *> order{lstTasks, txtDescription, cboStatus, dtTaskDateStart, zeCostPlanned,
-                                 zeRemarksTask, cmdAdd, cmdSave, cmdCancel};
+                                 zeRemarksTask, gdHeadBudget, cmdAdd, cmdSave, cmdCancel};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     frmHelp::AddHelpKey(this, QStringLiteral("projects"));
-    ui::PlaceWindow(this, QSize(560, 440));
+    ui::PlaceWindow(this, QSize(620, 680));
 
     connect(cmdAdd, &QPushButton::clicked, this, &frmTask::cmdAdd_Click);
     connect(cmdSave, &QPushButton::clicked, this, &frmTask::cmdSave_Click);
@@ -104,6 +109,7 @@ void frmTask::lstTasks_Click()
 {
     if (!AskYesNo(QStringLiteral("Want to modify this Project/Task ?"), QStringLiteral("Edit?"))) {
         Frame1->setEnabled(false);
+        FrameBudget->setEnabled(false);
         txtDescription->clear();
         EditMode = false;
         return;
@@ -128,8 +134,10 @@ void frmTask::lstTasks_Click()
     ShowField("StartDate", [&](const Variant &v) { dtTaskDateStart->SetValue(v.toDate()); });
     ShowField("CostUpToNow", [&](const Variant &v) { zeCostNow->setText(v.toString()); });
     m_task.reset();
+    LoadBudget(lstTasks->ItemData(current));
     EditMode = true;
     Frame1->setEnabled(true);
+    FrameBudget->setEnabled(true);
     txtDescription->setFocus();
 }
 
@@ -139,7 +147,9 @@ void frmTask::cmdAdd_Click()
     // The first status means "all" to the ledger's filter, so a new task starts as the second.
     cboStatus->SetListIndex(cboStatus->ListCount() >= 2 ? 1 : 0);
     ClearControls();
+    LoadBudget(0);
     Frame1->setEnabled(true);
+    FrameBudget->setEnabled(true);
     txtDescription->setFocus();
     EditMode = false;
 }
@@ -171,6 +181,10 @@ void frmTask::cmdSave_Click()
         dtTaskDateStart->setFocus();
         return;
     }
+    // A planned amount that is no amount is said before anything is written.
+    std::map<std::int32_t, double> plan;
+    if (!ReadPlan(&plan))
+        return;
     const QString status = QString::number(cboStatus->ListIndex() + 1);
     // A new task's cost up to now starts at 0; an update leaves it as the ledger wrote it.
     QStringList rest{QuoteSql(txtDescription->text()), DateLiteral(dtTaskDateStart->Value())};
@@ -193,7 +207,15 @@ void frmTask::cmdSave_Click()
     // Another program held the file: what was typed stays, for Save again.
     if (m_cls->Busy())
         return;
+    // The plan goes with the project it belongs to: a new one by the key it was given. When it
+    // cannot be saved, everything typed stays, for Save again.
+    const std::int32_t taskId = EditMode ? (lstTasks->ListIndex() >= 0 ? lstTasks->ItemData(lstTasks->ListIndex()) : 0)
+                                         : m_cls->LastKey();
+    if (!SavePlan(taskId, plan))
+        return;
     Frame1->setEnabled(false);
+    FrameBudget->setEnabled(false);
+    ClearBudget();
     ClearControls();
     TryStep([&] { LoadInList(); });
 }

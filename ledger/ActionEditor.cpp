@@ -1,5 +1,6 @@
 // The entry editor of the ledger window: adding, editing and deleting the entries of the
 // selected task.
+#include "data/Budgets.h"
 #include "data/MyFun.h"
 #include "export/GridColumns.h"
 #include "ledger/Steps.h"
@@ -166,6 +167,15 @@ void frmMainMenu::cmdSave_Click()
                            FormatNumber(amountIn), FormatNumber(amountOut), QuoteSql(txtTransactionRemarks->text()),
                            QString::number(taskId)});
     });
+    // Where the head stood against its plan before this entry: when it has no plan in the project,
+    // this one statement is all the plan costs the save.
+    qint32 planTask = 0;
+    HeadStanding before;
+    const bool planned = TryStep([&] {
+        planTask = ToLong(lblTaskNo->text());
+        before = StandingOf(planTask, headId);
+    }) && before.planned;
+
     const QString fields = QString::fromLatin1(kFields);
     if (bNewAction)
         cls().AddNew(QStringLiteral("tblTransaction"), fields, values, QStringLiteral("Id"), kListDelimiter);
@@ -180,6 +190,12 @@ void frmMainMenu::cmdSave_Click()
     showSaved(saved);
     ClearControls();
     cmdAdd->setFocus();
+    // The entry is saved either way; the user is told once, when it takes the head over its plan.
+    QString overPlan;
+    if (planned)
+        TryStep([&] { overPlan = OverPlanMessage(StandingOf(planTask, headId), before.spent); });
+    if (!overPlan.isEmpty())
+        ui::MsgBox(overPlan, ui::Buttons::OKOnly, ui::Icon::Information, AppTitle);
 }
 
 // Highlights the entry just saved (its Id) and scrolls the ledger to it. Only the rows up to it

@@ -79,4 +79,5 @@ void frmMainMenu::LoadInGridTransactions(qint32 TaskDisplayByID)
     btnExportAs->setEnabled(loaded);
     btnImport->setEnabled(loaded);
     applyAccess();
+    ShowHeadBudget();
 }

@@ -325,6 +325,8 @@ void frmMainMenu::buildEntryEditor(QVBoxLayout *right)
     lblHeadKind->setAlignment(Qt::AlignCenter);
     lblHeadKind->setMinimumWidth(lblHeadKind->fontMetrics().horizontalAdvance(QStringLiteral("received")) + 16);
     Label3 = whiteLabel(QStringLiteral("Label3"), QStringLiteral("Remarks"), FrameActionManager);
+    lblHeadBudget = whiteLabel(QStringLiteral("lblHeadBudget"), QString(), FrameActionManager);
+    lblHeadBudget->setToolTip(QStringLiteral("The chosen head's plan in this project: planned, spent so far and left"));
     txtTransactionRemarks = ui::TextBox(QStringLiteral("txtTransactionRemarks"), FrameActionManager);
     Label1->setBuddy(dtTransactionDate);
     Label2->setBuddy(cboTransactionHeads);
@@ -350,7 +352,8 @@ void frmMainMenu::buildEntryEditor(QVBoxLayout *right)
     ed->addLayout(head, 1, 1);
     ed->addWidget(txtTransactionAmount, 1, 2);
     ed->addWidget(lblHeadKind, 1, 3);
-    ed->addWidget(Label3, 2, 0, 1, 3);
+    ed->addWidget(Label3, 2, 0, 1, 2);
+    ed->addWidget(lblHeadBudget, 2, 2, 1, 2);
     ed->addWidget(txtTransactionRemarks, 3, 0, 1, 2);
     ed->addWidget(Frame4, 3, 2, 1, 2);
     ed->setColumnStretch(1, 2);
@@ -466,6 +469,7 @@ void frmMainMenu::connectHandlers()
     connect(btnDeleteAction, &QPushButton::clicked, this, &frmMainMenu::btnDeleteAction_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &frmMainMenu::cmdDelete_Click);
     connect(cboTransactionHeads, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &frmMainMenu::ShowHeadKind);
+    connect(cboTransactionHeads, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &frmMainMenu::ShowHeadBudget);
     // The two dates filter nothing, but a period that ends before it starts is said at once.
     for (ui::DatePicker *d : {dtDateFrom, dtDateTill})
         connect(d, &QDateEdit::editingFinished, this, &frmMainMenu::CheckPeriod);
@@ -613,6 +617,7 @@ void frmMainMenu::EmptyControls()
     btnSavePdf->setEnabled(false);
     btnExportAs->setEnabled(false);
     btnImport->setEnabled(false);
+    lblHeadBudget->clear();
     // Nothing is on show: what the user may do is what they may do with their own.
     ownAccess();
     applyAccess();

@@ -90,6 +90,7 @@ public:
     QLabel *Label4;
     QLineEdit *txtTransactionAmount;
     QLabel *lblHeadKind;  // whether the chosen head books money received or money spent
+    QLabel *lblHeadBudget;  // the chosen head's plan in the project on show: planned, spent, left
     QPushButton *cmdAddHead;
     QGroupBox *Frame4;
     QPushButton *cmdSave;
@@ -155,6 +156,9 @@ public:
     void cmdDelete_Click();
     // Shows in lblHeadKind whether the chosen head is an income or an expense.
     void ShowHeadKind();
+    // Shows in lblHeadBudget the chosen head's plan in the project on show (the owner's plan for
+    // a shared project); empty when no project or no head is chosen.
+    void ShowHeadBudget();
     // Date Till before Date From: says so, and sets Date Till to Date From.
     void CheckPeriod();
 

@@ -72,6 +72,15 @@ protected:
                    .arg(w->Frame3->isEnabled()).arg(w->Frame4->isEnabledTo(w->FrameActionManager)) +
                (task.isEmpty() ? "" : Scalar("Select CostUpToNow From tblTasks Where TaskID=" + task));
     }
+    // The statements run, without the reads of the chosen head's plan that go with them.
+    QStringList Designed() const
+    {
+        QStringList out;
+        for (const QString &s : Statements())
+            if (!s.contains("tblHeadBudgets"))
+                out << s;
+        return out;
+    }
     void ChooseHead(const QString &h) { w->cboTransactionHeads->SetListIndex(w->cboTransactionHeads->findText(h)); }
 
     std::unique_ptr<frmMainMenu> w;
@@ -300,7 +309,7 @@ TEST_P(LedgerTest, BookingStoresTheEntryAsTypedInTheHeadsColumnAndRefusesWithout
     TypeText(w->txtTransactionRemarks, "cem'ent");
     StatementLog::Clear();
     Press(w->txtTransactionRemarks, Qt::Key_Return);  // Enter in the remarks box saves
-    EXPECT_EQ(Statements(), (QStringList{
+    EXPECT_EQ(Designed(), (QStringList{
         "Select PlusMinus from defHeads Where Id=2", "Select max(Id) From tblTransaction",
         "INSERT INTO tblTransaction (Id,UserId,TransactionDate,HeadId,AmountIn,AmountOut,Remarks,TaskID) VALUES "
         "(6,'ann',#05/03/2024#,2,150,0,'cem''ent',6)", kSelect.arg(6), "Select Heads From defHeads Where Id=2",
@@ -378,7 +387,7 @@ TEST_P(LedgerTest, EditLoadsAtOnceDoubleClickAsksSavingRewritesAndBothDeletesAsk
     ChooseHead("Cement");  // a head of the other type: the amount goes to the other column
     StatementLog::Clear();
     w->cmdSave->click();
-    EXPECT_EQ(Statements().at(1), "Update tblTransaction Set Id=6,UserId='ann',TransactionDate=#06/03/2024#,HeadId=1,"
+    EXPECT_EQ(Designed().at(1), "Update tblTransaction Set Id=6,UserId='ann',TransactionDate=#06/03/2024#,HeadId=1,"
                                   "AmountIn=0,AmountOut=-30,Remarks='refund',TaskID=7 WHERE Id=6");
     EXPECT_EQ(Screen(), "8,6,7|1,3,2,6|7|500|130|Credit of|370.00 0100 370");
 
