@@ -6,11 +6,14 @@
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QHorizontalBarSeries>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
 #include "ui/Seams.h"
 
 #include <QCursor>
+#include <QImage>
+#include <QPainter>
 #include <QLocale>
 #include <QSet>
 #include <QToolTip>
@@ -24,6 +27,8 @@ namespace {
 const QColor kPlannedColour{0x54, 0x63, 0x8F};  // the windows' own blue
 const QColor kSpentColour{0xE0, 0x8A, 0x2E};
 const QColor kBalanceColour{0x2E, 0x7D, 0x32};
+const QColor kForecastColour{0x9E, 0x9E, 0x9E};
+const QColor kPlanMarkColour{0xC6, 0x28, 0x28};
 
 QChart *newChart(const QString &title)
 {
@@ -245,5 +250,64 @@ QChart *MakeSpendingChart(const std::vector<HeadSpending> &heads)
     chart->addAxis(values, Qt::AlignLeft);
     series->attachAxis(names);
     series->attachAxis(values);
+    return chart;
+}
+
+QChart *MakeBudgetChart(const ProjectBudget &budget)
+{
+    auto *planned = new QBarSet(QStringLiteral("Planned"));
+    auto *spent = new QBarSet(QStringLiteral("Spent"));
+    auto *forecast = new QBarSet(QStringLiteral("Forecast"));
+    planned->setColor(kPlannedColour);
+    spent->setColor(kSpentColour);
+    forecast->setColor(kForecastColour);
+    auto *plan = new QScatterSeries();
+    plan->setObjectName(QString::fromLatin1(charts::kBudgetPlan));
+    plan->setName(QStringLiteral("Plan"));
+    QStringList categories;
+    QSet<QString> taken;
+    double low = 0, high = 0;
+    for (const HeadBudget &h : budget.heads) {
+        if (!h.planned)
+            continue;
+        // On plan a head ends at its plan, or at what it spent once it went over.
+        const double p = *h.planned, ahead = std::max(p, h.spent);
+        plan->append(double(categories.size()), p);
+        categories << uniqueName(shortened(h.head), taken);
+        planned->append(p);
+        spent->append(h.spent);
+        forecast->append(ahead);
+        low = std::min(low, h.spent);
+        high = std::max({high, p, ahead});
+    }
+    QChart *chart = newChart(categories.isEmpty() ? QStringLiteral("No plan by heads") : QStringLiteral("Plan by heads"));
+    auto *series = new QBarSeries();
+    series->setObjectName(QString::fromLatin1(charts::kBudget));
+    series->append(planned);
+    series->append(spent);
+    series->append(forecast);
+    chart->addSeries(series);
+    // The plan as a short dash across the head's three bars, drawn over them.
+    QImage dash(30, 4, QImage::Format_ARGB32);
+    dash.fill(kPlanMarkColour);
+    plan->setLightMarker(dash);
+    plan->setMarkerSize(30);
+    plan->setColor(kPlanMarkColour);
+    plan->setBorderColor(kPlanMarkColour);
+    chart->addSeries(plan);
+    auto *names = new QBarCategoryAxis();
+    names->setObjectName(QString::fromLatin1(charts::kBudgetHeads));
+    names->append(categories);
+    chart->addAxis(names, Qt::AlignBottom);
+    QValueAxis *values = amountAxis(low, high);
+    chart->addAxis(values, Qt::AlignLeft);
+    for (QAbstractSeries *s : {static_cast<QAbstractSeries *>(series), static_cast<QAbstractSeries *>(plan)}) {
+        s->attachAxis(names);
+        s->attachAxis(values);
+    }
+    if (!categories.isEmpty()) {
+        chart->legend()->show();
+        chart->legend()->setAlignment(Qt::AlignBottom);
+    }
     return chart;
 }
