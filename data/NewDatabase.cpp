@@ -94,6 +94,17 @@ const char *const kFileUpgrades[] = {
     "CREATE INDEX ixHistoryByTask ON tblHistory (TaskID, Event);"
     "CREATE INDEX ixHistoryByRow ON tblHistory (TableName, RowKey);"
     "CREATE INDEX ixHistoryByEvent ON tblHistory (Event);",
+    // 5: projects planned by their heads. Each saved plan is a revision of its project (the first,
+    // 0, is the baseline) with one row a planned head; rows are only ever added, and go with their
+    // project (the triggers of FilePlanTriggers, added after this step). A project's spending under
+    // one head is summed from the index of its entries by head alone.
+    "CREATE TABLE tblBudgetRevisions (TaskID INTEGER, Revision INTEGER, SavedAt TEXT, SavedBy TEXT,"
+    " UserId TEXT COLLATE NOCASE);"
+    "CREATE TABLE tblHeadBudgets (TaskID INTEGER, Revision INTEGER, HeadId INTEGER, Planned DOUBLE,"
+    " UserId TEXT COLLATE NOCASE);"
+    "CREATE UNIQUE INDEX ixBudgetRevisionsByTask ON tblBudgetRevisions (TaskID, Revision);"
+    "CREATE UNIQUE INDEX ixHeadBudgetsByRevision ON tblHeadBudgets (TaskID, Revision, HeadId);"
+    "CREATE INDEX ixTransactionsByTaskHead ON tblTransaction (TaskID, HeadId, UserId, AmountOut);",
 };
 static_assert(sizeof kFileUpgrades / sizeof *kFileUpgrades == kFileSchemaVersion - 1,
               "one upgrade step for each version after the first");
@@ -200,7 +211,8 @@ const char *const kEarlierIndexes[] = {
 const char *const kOwnTables[] = {"tblUsers",         "tblStatus",          "tblTasks",
                                   "tblTransaction",   "defHeads",           "tblSettings",
                                   "tblImportBatches", "tblImportedEntries", "tblImportRules",
-                                  "tblImportProfiles", "tblMembers",        "tblHistory"};
+                                  "tblImportProfiles", "tblMembers",        "tblHistory",
+                                  "tblBudgetRevisions", "tblHeadBudgets"};
 
 // A statement text with its blanks made uniform and its letters small, so that the same
 // definition compares equal however it was laid out.
@@ -244,7 +256,7 @@ const QSet<QString> &ownTriggers()
 {
     static const QSet<QString> triggers = [] {
         QSet<QString> set;
-        for (const QString &trigger : FileHistoryTriggers())
+        for (const QString &trigger : FileHistoryTriggers() + FilePlanTriggers())
             set.insert(normalized(trigger));
         return set;
     }();
@@ -318,6 +330,27 @@ QStringList FileHistoryTriggers()
     return triggers;
 }
 
+QStringList FilePlanTriggers()
+{
+    QStringList triggers;
+    // A deleted project's plan goes with it: a later project given the same number starts unplanned.
+    triggers << QStringLiteral("CREATE TRIGGER qmk_plan_of_deleted AFTER DELETE ON tblTasks FOR EACH ROW BEGIN "
+                               "DELETE FROM tblHeadBudgets WHERE TaskID = OLD.TaskID; "
+                               "DELETE FROM tblBudgetRevisions WHERE TaskID = OLD.TaskID; END");
+    // A saved revision is what was planned then: it is never changed, nor deleted while its project is there.
+    for (const char *table : {"tblBudgetRevisions", "tblHeadBudgets"}) {
+        const QString name = QString::fromLatin1(table);
+        triggers << QStringLiteral("CREATE TRIGGER qmk_plan_kept_%1_update BEFORE UPDATE ON %2 FOR EACH ROW BEGIN "
+                                   "SELECT RAISE(ABORT, 'A saved plan cannot be changed.'); END")
+                        .arg(name.toLower(), name)
+                 << QStringLiteral("CREATE TRIGGER qmk_plan_kept_%1_delete BEFORE DELETE ON %2 FOR EACH ROW WHEN "
+                                   "EXISTS (SELECT 1 FROM tblTasks WHERE TaskID = OLD.TaskID) BEGIN "
+                                   "SELECT RAISE(ABORT, 'A saved plan goes only with its project.'); END")
+                        .arg(name.toLower(), name);
+    }
+    return triggers;
+}
+
 bool IsOwnSchemaObject(const QString &type, const QString &name, const QString &sql)
 {
     if (!sql.isEmpty() && type == QLatin1String("trigger"))
@@ -371,6 +404,8 @@ QStringList FileUpgradeSteps(int fromVersion)
         // The history's triggers hold ';' inside them: they are kept apart from the steps' tables.
         if (v + 1 == 4)
             steps.back() += FileHistoryTriggers().join(QLatin1Char(';')) + QLatin1Char(';');
+        if (v + 1 == 5)
+            steps.back() += FilePlanTriggers().join(QLatin1Char(';')) + QLatin1Char(';');
     }
     return steps;
 }

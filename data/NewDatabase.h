@@ -21,7 +21,7 @@ void CreateDatabaseFile(const QString &path, Sample sample, int version);
 
 // The version of the file's tables that this program makes and reads; the file records it as its
 // user_version (files of version 1 record 0).
-inline constexpr int kFileSchemaVersion = 4;
+inline constexpr int kFileSchemaVersion = 5;
 // The program's name and version as a quoted literal, recorded in the file's settings by the
 // program that lays it out or upgrades it.
 QString QuotedProgramName();
@@ -32,6 +32,9 @@ QStringList FileUpgradeSteps(int fromVersion);
 // memberships in tblHistory (one row a column, sharing an Event), and that drop a deleted
 // project's memberships. They name the user through qmk_user(), which each connection registers.
 QStringList FileHistoryTriggers();
+// The triggers stored in the file that keep the projects' plans: a deleted project's plan goes
+// with it, and a saved revision is never changed or deleted while its project is there.
+QStringList FilePlanTriggers();
 
 class Connection;
 // The demo user's heads, projects and entries (and with withUserRow its row of tblUsers).

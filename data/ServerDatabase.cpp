@@ -251,6 +251,8 @@ void upgradeServerSchema(Connection &db, int from, int to = kServerSchemaVersion
         UpgradeServerTo3(db);
     if (from < 4 && to >= 4)
         UpgradeServerTo4(db);
+    if (from < 5 && to >= 5)
+        UpgradeServerTo5(db);
     db.ExecuteScript(QStringLiteral("UPDATE qmk_schema SET version = %1").arg(to));
 }
 

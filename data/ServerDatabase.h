@@ -10,7 +10,7 @@ class IEngine;
 
 // The version of the server's tables, functions and policies that this program makes and works
 // with; a database records it in its table qmk_schema (version 1 had no such table).
-inline constexpr int kServerSchemaVersion = 4;
+inline constexpr int kServerSchemaVersion = 5;
 
 // Lays out Quillmark in the empty server database that conninfo names, logged in as an
 // administrator of the server (role and password; an empty password lets libpq find its own,

@@ -695,6 +695,71 @@ ALTER FUNCTION qmk_restore_key(text, bigint) OWNER TO qmk_keys;
 GRANT EXECUTE ON FUNCTION qmk_restore_key(text, bigint) TO qmk_users;
 )SQL";
 
+// Projects planned by their heads, as in the file: a revision of a project's plan a row, one row a
+// planned head of a revision. Only a project's owner adds a plan, under their own name, to a
+// project of theirs and with heads of theirs; members read the plans of the projects shared with
+// them; nobody changes or deletes a saved revision (the program's roles have no right to), and a
+// deleted project's plan goes with it, through a function with the tables' owner's rights. The
+// revisions, each with its date and user, are the plan's history: the history table does not
+// repeat them.
+const char *const kBudgets = R"SQL(
+CREATE TABLE tblBudgetRevisions (
+    TaskID integer NOT NULL,
+    Revision integer NOT NULL CHECK (Revision >= 0),
+    SavedAt text NOT NULL,
+    SavedBy text,
+    UserId text COLLATE qmk_nocase NOT NULL,
+    PRIMARY KEY (TaskID, Revision)
+);
+CREATE TABLE tblHeadBudgets (
+    TaskID integer NOT NULL,
+    Revision integer NOT NULL,
+    HeadId integer NOT NULL,
+    Planned double precision NOT NULL CHECK (Planned >= 0 AND Planned < 'Infinity'::double precision),
+    UserId text COLLATE qmk_nocase NOT NULL,
+    PRIMARY KEY (TaskID, Revision, HeadId)
+);
+CREATE INDEX ixTransactionsByTaskHead ON tblTransaction (TaskID, HeadId, UserId, AmountOut);
+ALTER TABLE tblBudgetRevisions ALTER COLUMN SavedAt SET STATISTICS 0, ALTER COLUMN SavedBy SET STATISTICS 0;
+ALTER TABLE tblHeadBudgets ALTER COLUMN Planned SET STATISTICS 0;
+ALTER TABLE tblBudgetRevisions OWNER TO qmk_owner;
+ALTER TABLE tblHeadBudgets OWNER TO qmk_owner;
+REVOKE ALL ON tblBudgetRevisions, tblHeadBudgets FROM PUBLIC;
+GRANT SELECT, INSERT ON tblBudgetRevisions, tblHeadBudgets TO qmk_users;
+ALTER TABLE tblBudgetRevisions ENABLE ROW LEVEL SECURITY;
+ALTER TABLE tblHeadBudgets ENABLE ROW LEVEL SECURITY;
+
+CREATE POLICY own_rows ON tblBudgetRevisions FOR SELECT TO qmk_users USING (UserId = (SELECT qmk_me()));
+CREATE POLICY owner_saves ON tblBudgetRevisions FOR INSERT TO qmk_users
+    WITH CHECK (UserId = (SELECT qmk_me())
+                AND TaskID IN (SELECT k.TaskID FROM tblTasks k WHERE k.UserId = (SELECT qmk_me())));
+CREATE POLICY shared_read ON tblBudgetRevisions FOR SELECT TO qmk_users
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+           AND (TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(false) s));
+CREATE POLICY own_rows ON tblHeadBudgets FOR SELECT TO qmk_users USING (UserId = (SELECT qmk_me()));
+-- A planned head joins the project's latest revision, the owner's own.
+CREATE POLICY owner_saves ON tblHeadBudgets FOR INSERT TO qmk_users
+    WITH CHECK (UserId = (SELECT qmk_me())
+                AND Revision = (SELECT max(r.Revision) FROM tblBudgetRevisions r
+                                WHERE r.TaskID = tblHeadBudgets.TaskID AND r.UserId = (SELECT qmk_me()))
+                AND HeadId IN (SELECT h.Id FROM defHeads h WHERE h.UserId = (SELECT qmk_me())));
+CREATE POLICY shared_read ON tblHeadBudgets FOR SELECT TO qmk_users
+    USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
+           AND (TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(false) s));
+
+-- A deleted project's plan goes with it: a later project given the same number starts unplanned.
+CREATE FUNCTION qmk_plan_of_deleted() RETURNS trigger LANGUAGE plpgsql
+    SECURITY DEFINER SET search_path = public, pg_temp AS $$
+BEGIN
+    DELETE FROM tblHeadBudgets WHERE TaskID = OLD.TaskID;
+    DELETE FROM tblBudgetRevisions WHERE TaskID = OLD.TaskID;
+    RETURN OLD;
+END $$;
+REVOKE ALL ON FUNCTION qmk_plan_of_deleted() FROM PUBLIC;
+ALTER FUNCTION qmk_plan_of_deleted() OWNER TO qmk_owner;
+CREATE TRIGGER qmk_plan_of_deleted AFTER DELETE ON tblTasks FOR EACH ROW EXECUTE FUNCTION qmk_plan_of_deleted();
+)SQL";
+
 // The columns of each table whose changes are recorded, in the table's order (the first is its
 // key), with their kind: i whole number, f amount, d date, t text.
 struct Recorded {
@@ -785,6 +850,8 @@ CREATE TRIGGER qmk_history AFTER INSERT OR UPDATE OR DELETE ON %4 FOR EACH ROW E
 }
 
 }  // namespace
+
+void UpgradeServerTo5(Connection &db) { db.ExecuteScript(QString::fromLatin1(kBudgets)); }
 
 void UpgradeServerTo4(Connection &db)
 {

@@ -24,3 +24,8 @@ void UpgradeServerTo3(Connection &db);
 // of projects, entries, heads and memberships, written by triggers owned by qmk_historian, which
 // nobody logs in as, and which no program role can change. Throws SqlError.
 void UpgradeServerTo4(Connection &db);
+
+// Turns a version-4 server database into version 5, as UpgradeServerTo2 is run: projects planned
+// by their heads, revision by revision; only a project's owner adds a plan, its members read it,
+// no saved revision is changed or deleted but with its project. Throws SqlError.
+void UpgradeServerTo5(Connection &db);
