@@ -202,7 +202,7 @@ TEST_P(OverviewTest, PlansByHeadsShowTheirTotalsForecastsAndChart)
         ASSERT_EQ(server->AddUser("bob"), AddUserOutcome::Added);
         SharedConnection.Use(std::make_unique<PgEngine>(server->conninfo, ServerRoleOf("bob"), ServerScene::kUserPassword));
     } else {
-        Seed("INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (2,'bob','x')");
+        Seed("INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (10,'ann','x'),(11,'bob','x')");
     }
     CurrentUserId = "bob";
     SaveBudget(9, {{4, 40}});
