@@ -13,7 +13,6 @@
 
 #include <QCursor>
 #include <QImage>
-#include <QPainter>
 #include <QLocale>
 #include <QSet>
 #include <QToolTip>
@@ -287,11 +286,15 @@ QChart *MakeBudgetChart(const ProjectBudget &budget)
     series->append(spent);
     series->append(forecast);
     chart->addSeries(series);
-    // The plan as a short dash across the head's three bars, drawn over them.
-    QImage dash(30, 4, QImage::Format_ARGB32);
-    dash.fill(kPlanMarkColour);
+    // The plan as a dash across the head's bars, drawn over them: the marker is square, so the
+    // dash is a thin band through the middle of a clear square.
+    QImage dash(32, 32, QImage::Format_ARGB32);
+    dash.fill(Qt::transparent);
+    for (int y = 14; y < 18; ++y)
+        for (int x = 0; x < 32; ++x)
+            dash.setPixelColor(x, y, kPlanMarkColour);
     plan->setLightMarker(dash);
-    plan->setMarkerSize(30);
+    plan->setMarkerSize(32);
     plan->setColor(kPlanMarkColour);
     plan->setBorderColor(kPlanMarkColour);
     chart->addSeries(plan);
@@ -299,7 +302,8 @@ QChart *MakeBudgetChart(const ProjectBudget &budget)
     names->setObjectName(QString::fromLatin1(charts::kBudgetHeads));
     names->append(categories);
     chart->addAxis(names, Qt::AlignBottom);
-    QValueAxis *values = amountAxis(low, high);
+    // Some room above the highest bar, so that a plan marked at its top stays in sight.
+    QValueAxis *values = amountAxis(low, high * 1.05);
     chart->addAxis(values, Qt::AlignLeft);
     for (QAbstractSeries *s : {static_cast<QAbstractSeries *>(series), static_cast<QAbstractSeries *>(plan)}) {
         s->attachAxis(names);

@@ -67,8 +67,8 @@ public:
     {
         static const char *const names[] = {"ID",       "Project / Task", "Status",  "Start Date",
                                             "Planned",  "Received",       "Spent",   "Balance",
-                                            "Spent / Planned", "Plan by heads", "Forecast on plan",
-                                            "Forecast at rate"};
+                                            "Spent / Planned", "Plan by\nheads", "Forecast\non plan",
+                                            "Forecast\nat rate"};
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < frmOverview::ColumnCount)
             return QString::fromLatin1(names[section]);
         return {};
@@ -315,7 +315,7 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
     tblProjects->verticalHeader()->hide();
     tblProjects->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tblProjects->verticalHeader()->setDefaultSectionSize(tblProjects->fontMetrics().height() + 8);
-    const int widths[ColumnCount] = {44, 170, 76, 84, 86, 86, 86, 86, 108, 96, 110, 110};
+    const int widths[ColumnCount] = {44, 170, 76, 84, 84, 84, 84, 84, 108, 84, 84, 84};
     for (int c = 0; c < ColumnCount; ++c)
         tblProjects->setColumnWidth(c, widths[c]);
     // The name takes what the numbers leave, and never less than a few words.
@@ -361,7 +361,7 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
     grid->addLayout(project, 2, 0);
     grid->addLayout(side, 0, 1, 3, 1);
     grid->setColumnStretch(0, 5);
-    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(1, 2);
     grid->setRowStretch(0, 3);
     grid->setRowStretch(2, 2);
     root->addLayout(grid, 1);
@@ -385,7 +385,7 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
     else
         tblProjects->setCurrentIndex(m_model->index(0, Name));
     frmHelp::AddHelpKey(this, QStringLiteral("overview"));
-    ui::PlaceWindow(this, QSize(1320, 860));
+    ui::PlaceWindow(this, QSize(1480, 880));
 }
 
 const std::vector<ProjectFigures> &frmOverview::Projects() const { return m_model->Projects(); }
