@@ -5,12 +5,15 @@
 //                     the overview's figures, against the same statement stepped on a raw handle
 //   Balance / raw     the per-date sums of the largest project, likewise
 //   Heads / raw       its spending by head, likewise
-//   OverviewToPaint   the window made, shown and painted: its table and its three charts, with the
-//                     largest project selected
+//   Forecasts / raw   the plans' totals and forecasts of every project, each planned on two heads
+//                     (the plans are added to the file before any measure), likewise
+//   OverviewToPaint   the window made, shown and painted: its table with the plan's columns and its
+//                     four charts, with the largest project selected
 // The raw reads and the window run five times each; their ratios are of the medians.
 #include "BenchSupport.h"
 #include "PaintWatch.h"
 
+#include "data/Budgets.h"
 #include "data/MyFun.h"
 #include "data/NewDatabase.h"
 #include "ledger/frmOverview.h"
@@ -31,8 +34,8 @@ namespace {
 QTemporaryDir *g_folder = nullptr;
 sqlite3 *g_raw = nullptr;
 // The statements as the overview runs them, and how many rows each gives.
-QByteArray g_figures, g_balance, g_heads;
-int g_figureRows = 0, g_balanceRows = 0, g_headRows = 0;
+QByteArray g_figures, g_balance, g_heads, g_forecasts;
+int g_figureRows = 0, g_balanceRows = 0, g_headRows = 0, g_forecastRows = 0;
 
 [[noreturn]] void fail(const char *what, const char *why)
 {
@@ -68,6 +71,19 @@ void prepare()
         fail("open", "raw handle");
     sqlite3_key(g_raw, key.constData(), key.size());
     sqlite3_exec(g_raw, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
+    // Every project planned on both heads, in one baseline each, as its owner would save them.
+    char *why = nullptr;
+    if (sqlite3_exec(g_raw,
+                     "BEGIN;"
+                     "INSERT INTO tblBudgetRevisions (TaskID,Revision,SavedAt,SavedBy,UserId) "
+                     "SELECT TaskID, 0, '2024-01-01T00:00:00Z', UserId, UserId FROM tblTasks;"
+                     "INSERT INTO tblHeadBudgets (TaskID,Revision,HeadId,Planned,UserId) "
+                     "SELECT TaskID, 0, 2, 1000 + TaskID % 7, UserId FROM tblTasks;"
+                     "INSERT INTO tblHeadBudgets (TaskID,Revision,HeadId,Planned,UserId) "
+                     "SELECT TaskID, 0, 1, 50, UserId FROM tblTasks;"
+                     "COMMIT;",
+                     nullptr, nullptr, &why) != SQLITE_OK)
+        fail("planning the projects", why);
     DataAccess.dataIntialize(path, QString(), QString::fromLatin1(kDatabasePassword), QString());
     if (!SharedConnection.IsOpen())
         fail("dataIntialize", "the connection did not open");
@@ -76,7 +92,8 @@ void prepare()
     g_figures = statementOf([&] { return LoadProjectFigures(user, 0); }, &g_figureRows);
     g_balance = statementOf([&] { return LoadRunningBalance(user, 1); }, &g_balanceRows);
     g_heads = statementOf([&] { return LoadSpendingByHead(user, 1); }, &g_headRows);
-    if (g_figureRows != 32767 || g_balanceRows < 1000 || g_headRows < 1)
+    g_forecasts = statementOf([&] { return LoadForecasts(ui::Today()); }, &g_forecastRows);
+    if (g_figureRows != 32767 || g_balanceRows < 1000 || g_headRows < 1 || g_forecastRows != 32767)
         fail("the large file", "the overview's reads gave too few rows");
 }
 
@@ -98,6 +115,12 @@ void BM_Heads(benchmark::State &state)
         benchmark::DoNotOptimize(LoadSpendingByHead(CurrentUserId, 1));
 }
 void BM_HeadsRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, g_heads.constData(), g_headRows); }
+void BM_Forecasts(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LoadForecasts(ui::Today()));
+}
+void BM_ForecastsRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, g_forecasts.constData(), g_forecastRows); }
 
 void BM_OverviewToPaint(benchmark::State &state)
 {
@@ -109,12 +132,13 @@ void BM_OverviewToPaint(benchmark::State &state)
         state.ResumeTiming();
         w = std::make_unique<frmOverview>(0);
         PaintWatch painted({w->tblProjects->viewport(), w->chtPlannedSpent->viewport(), w->chtBalance->viewport(),
-                            w->chtSpending->viewport()});
+                            w->chtSpending->viewport(), w->chtBudget->viewport()});
         w->show();
         painted.Wait();
     }
-    if (w->tblProjects->model()->rowCount() != 32768 || w->SelectedProject() != 1)
-        state.SkipWithError("the overview did not list every project with the first selected");
+    if (w->tblProjects->model()->rowCount() != 32768 || w->SelectedProject() != 1 ||
+        w->tblProjects->model()->index(0, frmOverview::ForecastOnPlan).data().toString().isEmpty())
+        state.SkipWithError("the overview did not list every project, planned, with the first selected");
 }
 
 BENCHMARK(BM_FiguresRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
@@ -123,6 +147,8 @@ BENCHMARK(BM_BalanceRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_Balance)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_HeadsRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_Heads)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_ForecastsRaw)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_Forecasts)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(BM_OverviewToPaint)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 }  // namespace
@@ -139,7 +165,9 @@ int main(int argc, char **argv)
                    "BM_Balance", "BM_BalanceRaw", 2);
         printRatio(r, "Spending by head of a 32,766-entry project through the data layer / raw C API read",
                    "BM_Heads", "BM_HeadsRaw", 2);
-        printTime(r, "Overview of 32,767 projects opened until painted", "BM_OverviewToPaint", 300);
+        printRatio(r, "Forecasts of 32,767 planned projects through the data layer / raw C API read", "BM_Forecasts",
+                   "BM_ForecastsRaw", 2);
+        printTime(r, "Overview of 32,767 planned projects opened until painted", "BM_OverviewToPaint", 300);
     });
     ResetProcessState();
     sqlite3_close_v2(g_raw);

@@ -207,58 +207,40 @@ TEST_P(ExportAsTest, EveryReaderSeesTheLedgerExactly)
     EXPECT_EQ(xls[0][0].toString() + "|" + xls[3][2].toString(), kName + "|" + remarks[0]);
 }
 
-// The sheet names, then every cell of the sheet "Budget" as [cell, type, value or formula, cached value, number format].
+// The sheet names, then each row of the sheet "Budget": its cells as "value|cached value|number format".
 const char *kBudgetSheet = R"(import json, sys, openpyxl
 f = sys.argv[1]; wb = openpyxl.load_workbook(f); cached = openpyxl.load_workbook(f, data_only=True)
-cells = [[c.coordinate, c.data_type, c.value, cached['Budget'][c.coordinate].value, c.number_format]
-         for row in wb['Budget'].iter_rows() for c in row if c.value is not None] if 'Budget' in wb.sheetnames else []
-print(json.dumps({'v': [wb.sheetnames, cells]})))";
+rows = [' '.join('%s|%s|%s' % (c.value, cached['Budget'][c.coordinate].value, c.number_format) for c in row if c.value is not None)
+        for row in wb['Budget'].iter_rows()] if 'Budget' in wb.sheetnames else []
+print(json.dumps({'v': [wb.sheetnames, rows]})))";
 
 // A project planned by heads gets the sheet "Budget" in its workbook: a row a planned head (Client is
 // not; Wages is planned at 0, its share left empty), what is left and the share used as formulas with
-// their values, totals as sums, the forecasts as values. The ledger's sheet, named like it, gives way. CSV and .xls stay
-// as they were, one file each.
+// their values, totals as sums, the forecasts as values (on plan: all spent, and what is left under
+// Cement's plan). The ledger's sheet, named like it, gives way. CSV and .xls stay as they were.
 TEST_P(ExportAsTest, APlannedProjectsWorkbookHasABudgetSheetAndOtherFormatsDoNot)
 {
     Scene("ann", {"defHeads VALUES (1,'Cement',1,'ann'),(2,'Client',0,'ann'),(3,'Wages',1,'ann')",
                   "tblTasks VALUES (7,'ann',3,'budget','2024-03-01',NULL,0,500,' ')",
                   "tblTransaction VALUES (1,'ann','2024-03-05',1,0,120.5,'',7),(2,'ann','2024-03-06',2,500,0,'',7),"
                   "(3,'ann','2024-03-07',3,0,40,'',7),(4,'ann','2024-03-08',1,0,-20,'',7)"});
-    WriteLedgerFile(LoadLedgerTable(7), LedgerFormat::Csv, Folder() + "/before.csv");
-    WriteLedgerFile(LoadLedgerTable(7), LedgerFormat::Xls, Folder() + "/before.xls");
-    EXPECT_EQ(Python(kBudgetSheet, [&] { WriteLedgerFile(LoadLedgerTable(7), LedgerFormat::Xlsx, Folder() + "/plain.xlsx");
-                                         return Folder() + "/plain.xlsx"; }()).toArray(),
-              (QJsonArray{QJsonArray{"budget"}, QJsonArray{}}));
+    const auto write = [&](const QString &name, LedgerFormat format) {
+        WriteLedgerFile(LoadLedgerTable(7), format, Folder() + "/" + name);
+        return Folder() + "/" + name;
+    };
+    const QByteArray csv = BytesOf(write("before.csv", LedgerFormat::Csv)), xls = BytesOf(write("before.xls", LedgerFormat::Xls));
+    EXPECT_EQ(Python(kBudgetSheet, write("plain.xlsx", LedgerFormat::Xlsx)), (QJsonArray{QJsonArray{"budget"}, QJsonArray{}}));
     SaveBudget(7, {{1, 200}, {3, 0}});
-    const LedgerTable table = LoadLedgerTable(7);
-    for (const auto &[name, format] : std::vector<std::pair<QString, LedgerFormat>>{
-             {"after.csv", LedgerFormat::Csv}, {"after.xls", LedgerFormat::Xls}, {"book.xlsx", LedgerFormat::Xlsx}})
-        WriteLedgerFile(table, format, Folder() + "/" + name);
-    EXPECT_EQ(BytesOf(Folder() + "/after.csv"), BytesOf(Folder() + "/before.csv"));
-    EXPECT_EQ(BytesOf(Folder() + "/after.xls"), BytesOf(Folder() + "/before.xls"));
+    EXPECT_EQ(BytesOf(write("after.csv", LedgerFormat::Csv)) + BytesOf(write("after.xls", LedgerFormat::Xls)), csv + xls);
     EXPECT_EQ(QDir(Folder()).entryList({"after*"}, QDir::Files), (QStringList{"after.csv", "after.xls"}));
-
-    const QJsonArray book = Python(kBudgetSheet, Folder() + "/book.xlsx").toArray();
-    EXPECT_EQ(book[0], (QJsonArray{"Ledger", "Budget"}));
-    QStringList cells;
-    for (const QJsonValue &c : book[1].toArray())
-        cells << QString::fromUtf8(QJsonDocument(c.toArray()).toJson(QJsonDocument::Compact));
-    const QString onPlan = QString::number(table.forecast.onPlan);
-    EXPECT_EQ(cells, (QStringList{
-        R"j(["A1","s","Head","Head","General"])j", R"j(["B1","s","Planned","Planned","General"])j",
-        R"j(["C1","s","Spent","Spent","General"])j", R"j(["D1","s","Left","Left","General"])j",
-        R"j(["E1","s","% used","% used","General"])j",
-        R"j(["A2","s","Cement","Cement","General"])j", R"j(["B2","n",200,200,"0.00"])j", R"j(["C2","n",100.5,100.5,"0.00"])j",
-        R"j(["D2","f","=B2-C2",99.5,"0.00"])j", R"j(["E2","f","=IF(B2=0,\"\",C2/B2)",0.5025,"0.0%"])j",
-        R"j(["A3","s","Wages","Wages","General"])j", R"j(["B3","n",0,0,"0.00"])j", R"j(["C3","n",40,40,"0.00"])j",
-        R"j(["D3","f","=B3-C3",-40,"0.00"])j", R"j(["E3","f","=IF(B3=0,\"\",C3/B3)",null,"0.0%"])j",
-        R"j(["A4","s","Total","Total","General"])j", R"j(["B4","f","=SUM(B2:B3)",200,"0.00"])j",
-        R"j(["C4","f","=SUM(C2:C3)",140.5,"0.00"])j", R"j(["D4","f","=SUM(D2:D3)",59.5,"0.00"])j",
-        R"j(["E4","f","=IF(B4=0,\"\",C4/B4)",0.7025,"0.0%"])j",
-        R"j(["A6","s","Forecast on plan","Forecast on plan","General"])j", QString("[\"B6\",\"n\",%1,%1,\"0.00\"]").arg(onPlan),
-        R"j(["A7","s","Forecast at rate","Forecast at rate","General"])j", R"j(["B7","s","not known","not known","General"])j"}));
-    // The forecast on plan, worked out apart: all spent, plus what is left of each head under its plan.
-    EXPECT_EQ(onPlan, "240");
+    const QJsonArray book = Python(kBudgetSheet, write("book.xlsx", LedgerFormat::Xlsx)).toArray();
+    EXPECT_EQ(book, (QJsonArray{QJsonArray{"Ledger", "Budget"}, QJsonArray{
+        "Head|Head|General Planned|Planned|General Spent|Spent|General Left|Left|General % used|% used|General",
+        "Cement|Cement|General 200|200|0.00 100.5|100.5|0.00 =B2-C2|99.5|0.00 =IF(B2=0,\"\",C2/B2)|0.5025|0.0%",
+        "Wages|Wages|General 0|0|0.00 40|40|0.00 =B3-C3|-40|0.00 =IF(B3=0,\"\",C3/B3)|None|0.0%",
+        "Total|Total|General =SUM(B2:B3)|200|0.00 =SUM(C2:C3)|140.5|0.00 =SUM(D2:D3)|59.5|0.00 =IF(B4=0,\"\",C4/B4)|0.7025|0.0%",
+        "", "Forecast on plan|Forecast on plan|General 240|240|0.00",
+        "Forecast at rate|Forecast at rate|General not known|not known|General"}}));
 }
 
 // The dialog starts where and in the format the user last exported; another user keeps their own.

@@ -198,18 +198,19 @@ TEST_P(OverviewTest, PlansByHeadsShowTheirTotalsForecastsAndChart)
     Seed("UPDATE tblTasks SET EndDate='2024-03-21' WHERE TaskID=7");
     SaveBudget(7, {{1, 100}, {3, 1000}});
     SaveBudget(8, {{1, 50}});
-    if (server) {
+    const auto as = [&](const char *user) {
+        if (server)
+            SharedConnection.Use(std::make_unique<PgEngine>(server->conninfo, ServerRoleOf(user), ServerScene::kUserPassword));
+        CurrentUserId = user;
+    };
+    if (server)
         ASSERT_EQ(server->AddUser("bob"), AddUserOutcome::Added);
-        SharedConnection.Use(std::make_unique<PgEngine>(server->conninfo, ServerRoleOf("bob"), ServerScene::kUserPassword));
-    } else {
+    else
         Seed("INSERT INTO tblUsers (Id,UserId,Passwd) VALUES (10,'ann','x'),(11,'bob','x')");
-    }
-    CurrentUserId = "bob";
+    as("bob");
     SaveBudget(9, {{4, 40}});
     ShareProject(9, "ann", ProjectRole::Viewer);
-    if (server)
-        SharedConnection.Use(std::make_unique<PgEngine>(server->conninfo, ServerRoleOf("ann"), ServerScene::kUserPassword));
-    CurrentUserId = "ann";
+    as("ann");
 
     StatementLog::Clear();
     Open();
@@ -227,15 +228,13 @@ TEST_P(OverviewTest, PlansByHeadsShowTheirTotalsForecastsAndChart)
     w->tblProjects->selectRow(4);
     EXPECT_EQ(w->chtBudget->chart()->title(), "Plan by heads \u2014 Garage");
     EXPECT_EQ(Bars(w->chtBudget), (QStringList{"Cement:100:160:160", "Wages:1000:600:1000"}));
-    QStringList sets, marks;
-    for (QBarSet *set : qobject_cast<QAbstractBarSeries *>(w->chtBudget->chart()->series().value(0))->barSets())
-        sets << set->label();
-    EXPECT_EQ(sets.join(','), "Planned,Spent,Forecast");
+    QStringList shown;
+    for (QBarSet *set : Series<QAbstractBarSeries>(w->chtBudget)->barSets())
+        shown << set->label();
     auto *plan = qobject_cast<QScatterSeries *>(w->chtBudget->chart()->series().value(1));
-    ASSERT_TRUE(plan);
-    for (const QPointF &p : plan->points())
-        marks << QString("%1:%2").arg(p.x()).arg(p.y());
-    EXPECT_EQ(plan->objectName() + "=" + marks.join(','), QString(charts::kBudgetPlan) + "=0:100,1:1000");
+    for (const QPointF &p : plan ? plan->points() : QList<QPointF>())
+        shown << QString("%1:%2").arg(p.x()).arg(p.y()) + (plan->objectName() == charts::kBudgetPlan ? "" : "?");
+    EXPECT_EQ(shown.join(','), "Planned,Spent,Forecast,0:100,1:1000");
     w->tblProjects->selectRow(2);  // bob's, as its member sees it
     EXPECT_EQ(Bars(w->chtBudget), QStringList{"B:40:10:40"});
     w->tblProjects->selectRow(1);  // shed: no plan
