@@ -5,8 +5,8 @@
 //                     the overview's figures, against the same statement stepped on a raw handle
 //   Balance / raw     the per-date sums of the largest project, likewise
 //   Heads / raw       its spending by head, likewise
-//   Forecasts / raw   the plans' totals and forecasts of every project, each planned on two heads
-//                     (the plans are added to the file before any measure), likewise
+//   Forecasts / raw   the forecasts of every project, each planned by one or two heads (a third of
+//                     them in a second revision, half of them with an end date), likewise
 //   OverviewToPaint   the window made, shown and painted: its table with the plan's columns and its
 //                     four charts, with the largest project selected
 // The raw reads and the window run five times each; their ratios are of the medians.
@@ -36,6 +36,22 @@ sqlite3 *g_raw = nullptr;
 // The statements as the overview runs them, and how many rows each gives.
 QByteArray g_figures, g_balance, g_heads, g_forecasts;
 int g_figureRows = 0, g_balanceRows = 0, g_headRows = 0, g_forecastRows = 0;
+const QDate kToday(2026, 7, 2);
+
+// Every project of the file planned: a baseline of one or two heads, a second revision for every
+// third project, and an end date for half of them.
+const char *const kPlans = R"SQL(
+BEGIN;
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32767)
+INSERT INTO tblBudgetRevisions (TaskID,Revision,SavedAt,SavedBy,UserId) SELECT i, 0, '2026-01-01T00:00:00Z', 'large', 'large' FROM n;
+INSERT INTO tblBudgetRevisions (TaskID,Revision,SavedAt,SavedBy,UserId)
+SELECT TaskID, 1, '2026-02-01T00:00:00Z', 'large', 'large' FROM tblBudgetRevisions WHERE TaskID % 3 = 0;
+INSERT INTO tblHeadBudgets (TaskID,Revision,HeadId,Planned,UserId) SELECT TaskID, Revision, 2, 500 + TaskID % 900, 'large' FROM tblBudgetRevisions;
+INSERT INTO tblHeadBudgets (TaskID,Revision,HeadId,Planned,UserId)
+SELECT TaskID, Revision, 1, 100, 'large' FROM tblBudgetRevisions WHERE TaskID % 2 = 0;
+UPDATE tblTasks SET EndDate = date(StartDate, '+400 days') WHERE TaskID % 2 = 1;
+COMMIT;
+)SQL";
 
 [[noreturn]] void fail(const char *what, const char *why)
 {
@@ -71,19 +87,15 @@ void prepare()
         fail("open", "raw handle");
     sqlite3_key(g_raw, key.constData(), key.size());
     sqlite3_exec(g_raw, "PRAGMA cache_size=-32000", nullptr, nullptr, nullptr);
-    // Every project planned on both heads, in one baseline each, as its owner would save them.
-    char *why = nullptr;
-    if (sqlite3_exec(g_raw,
-                     "BEGIN;"
-                     "INSERT INTO tblBudgetRevisions (TaskID,Revision,SavedAt,SavedBy,UserId) "
-                     "SELECT TaskID, 0, '2024-01-01T00:00:00Z', UserId, UserId FROM tblTasks;"
-                     "INSERT INTO tblHeadBudgets (TaskID,Revision,HeadId,Planned,UserId) "
-                     "SELECT TaskID, 0, 2, 1000 + TaskID % 7, UserId FROM tblTasks;"
-                     "INSERT INTO tblHeadBudgets (TaskID,Revision,HeadId,Planned,UserId) "
-                     "SELECT TaskID, 0, 1, 50, UserId FROM tblTasks;"
-                     "COMMIT;",
-                     nullptr, nullptr, &why) != SQLITE_OK)
-        fail("planning the projects", why);
+    // The file's history triggers name the user who changes a project.
+    sqlite3_create_function(g_raw, "qmk_user", 0, SQLITE_UTF8, nullptr,
+                            [](sqlite3_context *c, int, sqlite3_value **) { sqlite3_result_text(c, "large", -1, SQLITE_STATIC); },
+                            nullptr, nullptr);
+    char *err = nullptr;
+    if (sqlite3_exec(g_raw, kPlans, nullptr, nullptr, &err) != SQLITE_OK)
+        fail("planning the projects", err);
+    // The window takes its forecasts on the same day as the reads measured alone.
+    ui::SetClock([] { return QDateTime(kToday, QTime(12, 0)); });
     DataAccess.dataIntialize(path, QString(), QString::fromLatin1(kDatabasePassword), QString());
     if (!SharedConnection.IsOpen())
         fail("dataIntialize", "the connection did not open");
@@ -92,7 +104,7 @@ void prepare()
     g_figures = statementOf([&] { return LoadProjectFigures(user, 0); }, &g_figureRows);
     g_balance = statementOf([&] { return LoadRunningBalance(user, 1); }, &g_balanceRows);
     g_heads = statementOf([&] { return LoadSpendingByHead(user, 1); }, &g_headRows);
-    g_forecasts = statementOf([&] { return LoadForecasts(ui::Today()); }, &g_forecastRows);
+    g_forecasts = statementOf([&] { return LoadForecasts(kToday); }, &g_forecastRows);
     if (g_figureRows != 32767 || g_balanceRows < 1000 || g_headRows < 1 || g_forecastRows != 32767)
         fail("the large file", "the overview's reads gave too few rows");
 }
@@ -118,7 +130,7 @@ void BM_HeadsRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, g_heads.co
 void BM_Forecasts(benchmark::State &state)
 {
     for (auto _ : state)
-        benchmark::DoNotOptimize(LoadForecasts(ui::Today()));
+        benchmark::DoNotOptimize(LoadForecasts(kToday));
 }
 void BM_ForecastsRaw(benchmark::State &state) { ReadRowsRaw(state, g_raw, g_forecasts.constData(), g_forecastRows); }
 

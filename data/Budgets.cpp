@@ -127,8 +127,11 @@ int SaveBudget(std::int32_t taskId, const std::map<std::int32_t, double> &planne
         SharedConnection.Execute(QStringLiteral("Select max(Revision) From tblBudgetRevisions Where TaskID=%1").arg(task))->Fields(0);
     std::map<std::int32_t, QString> current, wanted;
     if (!latest.isNull())
-        for (auto rs = SharedConnection.Execute(QStringLiteral("Select HeadId, Planned From tblHeadBudgets Where TaskID=%1 "
-                                                               "And Revision=%2").arg(task).arg(latest.toInt64()));
+        // A planned head since deleted is no longer part of the plan, as the plan's reading shows it.
+        for (auto rs = SharedConnection.Execute(QStringLiteral("Select b.HeadId, b.Planned From tblHeadBudgets b Inner Join "
+                                                               "defHeads h On h.Id=b.HeadId And h.UserId=%3 Where "
+                                                               "b.TaskID=%1 And b.Revision=%2")
+                                                    .arg(task).arg(latest.toInt64()).arg(owner));
              !rs->Eof(); rs->MoveNext())
             current[std::int32_t(rs->Fields(0).toInt64())] = FormatNumber(rs->Fields(1).toDouble());
     for (const auto &[head, value] : planned)

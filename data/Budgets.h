@@ -4,6 +4,8 @@
 // (revision 0), later ones are numbered 1, 2, ... with the date and the user who saved them. The
 // current plan is the latest revision. Members of a shared project read its plan; only the owner
 // saves one. Works on the process-wide connection as the logged-in user, on both engines.
+// A saved revision is never changed, and is deleted only with its project; the revisions, each with
+// its date and user, are the plan's history, which the history of changes does not repeat.
 //
 // Tables (both engines):
 //   tblBudgetRevisions (TaskID, Revision, SavedAt, SavedBy, UserId)  one row per saved plan;
