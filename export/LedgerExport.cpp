@@ -160,6 +160,79 @@ void check(lxw_error e)
 
 QString cellName(int row, int col) { return QChar(u'A' + col) + QString::number(row + 1); }
 
+// The sheet "Budget": a row a planned head with its plan and spending as numbers, what is left and
+// the share used as formulas, their totals as formulas, then the two forecasts as values. Every
+// formula carries its value for readers that do not calculate.
+void writeBudgetSheet(lxw_workbook *wb, const LedgerTable &t, lxw_format *bold, lxw_format *amount,
+                      lxw_format *boldAmount)
+{
+    lxw_worksheet *ws = workbook_add_worksheet(wb, "Budget");
+    if (!ws)
+        throw LedgerExportError(QStringLiteral("the budget's worksheet could not be added"));
+    lxw_format *percent = workbook_add_format(wb);
+    format_set_num_format(percent, "0.0%");
+    lxw_format *boldPercent = workbook_add_format(wb);
+    format_set_num_format(boldPercent, "0.0%");
+    format_set_bold(boldPercent);
+
+    std::vector<const HeadBudget *> heads;
+    double headWidth = 16;
+    for (const HeadBudget &h : t.budget.heads)
+        if (h.planned) {
+            heads.push_back(&h);
+            headWidth = std::max(headWidth, std::min(widthOf(h.head), kMaxColumnWidth));
+        }
+    check(worksheet_set_column(ws, 0, 0, headWidth + 2, nullptr));
+    check(worksheet_set_column(ws, 1, 4, 14, nullptr));
+
+    const auto text = [&](int r, int c, const QString &s, lxw_format *f = nullptr) {
+        check(worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c), storedText(cellText(s)).toUtf8().constData(), f));
+    };
+    const auto formula = [&](int r, int c, const QString &f, double value, lxw_format *format) {
+        check(worksheet_write_formula_num(ws, lxw_row_t(r), lxw_col_t(c), f.toUtf8().constData(), format, value));
+    };
+    // The share used, or an empty text where nothing is planned.
+    const auto share = [&](int r, double planned, double spent, lxw_format *format) {
+        const QString f = QStringLiteral("=IF(%1=0,\"\",%2/%1)").arg(cellName(r, 1), cellName(r, 2));
+        if (planned == 0)
+            check(worksheet_write_formula_str(ws, lxw_row_t(r), 4, f.toUtf8().constData(), format, ""));
+        else
+            formula(r, 4, f, spent / planned, format);
+    };
+    const QStringList headers{QStringLiteral("Head"), QStringLiteral("Planned"), QStringLiteral("Spent"),
+                              QStringLiteral("Left"), QStringLiteral("% used")};
+    for (int c = 0; c < headers.size(); ++c)
+        text(0, c, headers[c], bold);
+    worksheet_freeze_panes(ws, 1, 0);
+    double planned = 0, spent = 0;
+    const int first = 1, n = int(heads.size());
+    for (int i = 0; i < n; ++i) {
+        const HeadBudget &h = *heads[size_t(i)];
+        const int r = first + i;
+        text(r, 0, h.head);
+        check(worksheet_write_number(ws, lxw_row_t(r), 1, *h.planned, amount));
+        check(worksheet_write_number(ws, lxw_row_t(r), 2, h.spent, amount));
+        formula(r, 3, QStringLiteral("=%1-%2").arg(cellName(r, 1), cellName(r, 2)), *h.planned - h.spent, amount);
+        share(r, *h.planned, h.spent, percent);
+        planned += *h.planned;
+        spent += h.spent;
+    }
+    const int totals = first + n, last = first + std::max(n, 1) - 1;
+    const auto sum = [&](int col) { return QStringLiteral("=SUM(%1:%2)").arg(cellName(first, col), cellName(last, col)); };
+    text(totals, 0, QStringLiteral("Total"), bold);
+    formula(totals, 1, sum(1), planned, boldAmount);
+    formula(totals, 2, sum(2), spent, boldAmount);
+    formula(totals, 3, sum(3), planned - spent, boldAmount);
+    share(totals, planned, spent, boldPercent);
+    text(totals + 2, 0, QStringLiteral("Forecast on plan"), bold);
+    check(worksheet_write_number(ws, lxw_row_t(totals + 2), 1, t.forecast.onPlan, amount));
+    text(totals + 3, 0, QStringLiteral("Forecast at rate"), bold);
+    if (t.forecast.atRate)
+        check(worksheet_write_number(ws, lxw_row_t(totals + 3), 1, *t.forecast.atRate, amount));
+    else
+        text(totals + 3, 1, QStringLiteral("not known"));
+}
+
 void writeXlsx(const LedgerTable &t, const QString &path, const QString &shown)
 {
     Workbook wb(path);
@@ -171,7 +244,12 @@ void writeXlsx(const LedgerTable &t, const QString &path, const QString &shown)
     properties.author = user.data();
     properties.created = ui::Now().toSecsSinceEpoch();
     check(workbook_set_properties(wb.get(), &properties));
-    lxw_worksheet *ws = workbook_add_worksheet(wb.get(), SheetNameFor(t.projectName).toUtf8().constData());
+    const bool budget = t.budget.HasPlan();
+    // Sheet names are unique in any letter case: beside the budget's, the ledger's cannot be "Budget".
+    QString sheet = SheetNameFor(t.projectName);
+    if (budget && sheet.compare(QLatin1String("Budget"), Qt::CaseInsensitive) == 0)
+        sheet = QStringLiteral("Ledger");
+    lxw_worksheet *ws = workbook_add_worksheet(wb.get(), sheet.toUtf8().constData());
     if (!ws)
         throw LedgerExportError(QStringLiteral("the worksheet could not be added"));
     lxw_format *bold = workbook_add_format(wb.get());
@@ -245,6 +323,8 @@ void writeXlsx(const LedgerTable &t, const QString &path, const QString &shown)
     check(worksheet_write_formula_str(ws, lxw_row_t(balanceRow), Remarks, wordFormula.constData(), bold,
                                       BalanceWord(in, out).trimmed().toUtf8().constData()));
     check(worksheet_write_formula_num(ws, lxw_row_t(balanceRow), In, balanceFormula.constData(), boldAmount, balance));
+    if (budget)
+        writeBudgetSheet(wb.get(), t, bold, amount, boldAmount);
     wb.Close(shown);
 }
 
@@ -362,6 +442,10 @@ LedgerTable LoadLedgerTable(qint32 taskId)
     if (project->Eof())
         throw LedgerExportError(QStringLiteral("project %1 is no longer in the database").arg(taskId));
     t.projectName = project->Fields(QStringLiteral("TaskName")).toString();
+    t.budget = BudgetOf(taskId);
+    if (t.budget.HasPlan())
+        t.forecast = ForecastOf(t.budget, project->Fields(QStringLiteral("StartDate")).toDate(),
+                                project->Fields(QStringLiteral("EndDate")).toDate(), ui::Today());
 
     // A project shared with the user exports its owner's ledger.
     const std::shared_ptr<RowStream> rows = OpenLedger(LedgerOwner(project->Fields(QStringLiteral("UserId"))), taskId);

@@ -1,9 +1,11 @@
 #pragma once
 // The ledger of one project written to a file the user chooses, in one of three formats: an Excel
-// workbook (.xlsx) with real numbers, dates and live totals, a CSV table, or the Excel 2.1
-// worksheet of the Export button's layout. The rows come from the database with the statement the
+// workbook (.xlsx) with real numbers, dates and live totals (and, for a project planned by heads, a
+// second sheet "Budget"), a CSV table, or the Excel 2.1 worksheet of the Export button's layout. The rows come from the database with the statement the
 // ledger window uses, in its order. Every format is written beside the target and put in its place
 // only when complete, so a failure leaves an existing file as it was and no partial file behind.
+#include "data/Budgets.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -29,6 +31,9 @@ struct LedgerTable {
     QString projectName, userName;
     // Each entry's head, remarks, amount in, amount out and date, in the ledger's order.
     std::vector<std::vector<LedgerValue>> entries;
+    // The plan by heads; only the workbook shows it, and only when budget.HasPlan().
+    ProjectBudget budget;
+    ProjectForecast forecast;
 };
 
 // The failure of an export, with its reason as the user reads it.

@@ -3,6 +3,7 @@
 // drawn one at a time onto a printer, which is either a real one or a PDF file.
 #include "ledger/LedgerReport.h"
 
+#include "data/Budgets.h"
 #include "data/CTemplate.h"
 #include "data/MyFun.h"
 #include "data/RowStream.h"
@@ -83,8 +84,15 @@ struct LedgerData {
     QString received, spent, balance, word;
     std::vector<BalancePoint> balancePoints;
     std::vector<HeadSpending> spending;
+    // The plan by heads: its planned heads (none without a plan), their totals and the forecasts.
+    std::vector<HeadBudget> plannedHeads;
+    ProjectForecast forecast;
 
     int count() const { return rows->Fetched(); }
+    // The budget's lines after the totals: a gap, its title, its header, a line a planned head, its
+    // totals and the two forecasts; none without a plan.
+    int budgetLines() const { return plannedHeads.empty() ? 0 : int(plannedHeads.size()) + 6; }
+    int lines() const { return count() + 2 + budgetLines(); }
     QString headOf(int row) const { return heads.value(rows->FieldAt(row, head).toString()); }
 };
 
@@ -105,7 +113,9 @@ LedgerData loadLedger(qint32 taskId)
     if (project->Eof())
         throw ReportError{QStringLiteral("project %1 is no longer in the database").arg(taskId)};
     d.name = project->Fields(QStringLiteral("TaskName")).toString();
-    d.start = FormatDate(project->Fields(QStringLiteral("StartDate")).toDate());
+    const QDate start = project->Fields(QStringLiteral("StartDate")).toDate();
+    const QDate end = project->Fields(QStringLiteral("EndDate")).toDate();
+    d.start = FormatDate(start);
     d.planned = amountText(project->Fields(QStringLiteral("CostPlanned")));
     // Codes read from the file go into a statement only when they are numbers.
     const Variant status = project->Fields(QStringLiteral("StatusID"));
@@ -145,6 +155,14 @@ LedgerData loadLedger(qint32 taskId)
 
     d.balancePoints = LoadRunningBalance(owner, taskId);
     d.spending = LoadSpendingByHead(owner, taskId);
+
+    const ProjectBudget budget = BudgetOf(taskId);
+    if (budget.HasPlan()) {
+        for (const HeadBudget &h : budget.heads)
+            if (h.planned)
+                d.plannedHeads.push_back(h);
+        d.forecast = ForecastOf(budget, start, end, ui::Today());
+    }
     return d;
 }
 
@@ -169,7 +187,7 @@ public:
         const double rowsHeight = m_bodyBottom - m_bodyTop - pt(kHeaderRow);
         m_perFirst = std::max(0, int((rowsHeight - pt(kSummary + kCharts)) / pt(kRow)));
         m_perOther = std::max(1, int(rowsHeight / pt(kRow)));
-        const int lines = d.count() + 2;  // the entries, then the totals and the balance
+        const int lines = d.lines();  // the entries, the totals and the balance, then the budget
         m_pages = lines <= m_perFirst ? 1 : 1 + (lines - m_perFirst + m_perOther - 1) / m_perOther;
     }
 
@@ -179,7 +197,7 @@ public:
     {
         drawFrame(p, page);
         double y = m_bodyTop;
-        int first = 0, last = std::min(m_perFirst, d.count() + 2);
+        int first = 0, last = std::min(m_perFirst, d.lines());
         if (page == 0) {
             drawSummary(p, y);
             y += pt(kSummary);
@@ -187,14 +205,20 @@ public:
             y += pt(kCharts);
         } else {
             first = m_perFirst + (page - 1) * m_perOther;
-            last = std::min(first + m_perOther, d.count() + 2);
+            last = std::min(first + m_perOther, d.lines());
         }
         if (first >= last)
             return;
-        drawTableHeader(p, y);
+        // The entries' header over a page that holds entries or their totals; the budget has its own.
+        if (first < d.count() + 2)
+            drawTableHeader(p, y);
         y += pt(kHeaderRow);
-        for (int line = first; line < last; ++line, y += pt(kRow))
-            drawLine(p, line, y);
+        for (int line = first; line < last; ++line, y += pt(kRow)) {
+            if (line < d.count() + 2)
+                drawLine(p, line, y);
+            else
+                drawBudgetLine(p, line - d.count() - 2, y);
+        }
     }
 
 private:
@@ -376,6 +400,73 @@ private:
             left(p, fm, c[i] + pad, y, c[i + 1] - c[i] - 2 * pad, cells[i]);
         for (int i = 3; i < 5; ++i)
             right(p, fm, c[i + 1] - pad, y, c[i + 1] - c[i] - 2 * pad, cells[i]);
+    }
+
+    // One line of the budget: 0 a gap, 1 its title, 2 its header, then a line a planned head, the
+    // totals of the planned heads, and the forecasts on plan and at the current rate.
+    void drawBudgetLine(QPainter &p, int line, double top)
+    {
+        if (line == 0)
+            return;
+        const double pad = pt(3), amount = pt(84), share = pt(60);
+        const double edges[] = {0, m_width - 3 * amount - share, m_width - 2 * amount - share, m_width - amount - share,
+                                m_width - share, m_width};
+        const int heads = int(d.plannedHeads.size());
+        QString cells[5];
+        bool bold = true;
+        const auto percent = [](double spent, double planned) {
+            return planned == 0 ? QString() : QString::number(spent / planned * 100, 'f', 1) + QStringLiteral(" %");
+        };
+        if (line == 1) {
+            p.setFont(m_title);
+            p.setPen(Qt::black);
+            left(p, m_titleMetrics, 0, baseline(m_titleMetrics, top, pt(kRow)), m_width, QStringLiteral("Budget"));
+            return;
+        }
+        if (line == 2) {
+            p.fillRect(QRectF(0, top, m_width, pt(kRow)), QColor(0xe4, 0xe4, 0xe4));
+            cells[0] = QStringLiteral("Head");
+            cells[1] = QStringLiteral("Planned");
+            cells[2] = QStringLiteral("Spent");
+            cells[3] = QStringLiteral("Left");
+            cells[4] = QStringLiteral("% used");
+        } else if (line - 3 < heads) {
+            const HeadBudget &h = d.plannedHeads[size_t(line - 3)];
+            if ((line - 3) % 2 == 1)
+                p.fillRect(QRectF(0, top, m_width, pt(kRow)), QColor(0xf4, 0xf4, 0xf4));
+            cells[0] = oneLine(h.head);
+            cells[1] = FormatFixed2(*h.planned);
+            cells[2] = FormatFixed2(h.spent);
+            cells[3] = FormatFixed2(*h.left());
+            cells[4] = percent(h.spent, *h.planned);
+            bold = false;
+        } else if (line - 3 == heads) {
+            double planned = 0, spent = 0;
+            for (const HeadBudget &h : d.plannedHeads)
+                planned += *h.planned, spent += h.spent;
+            p.setPen(QPen(Qt::darkGray, pt(0.75)));
+            p.drawLine(QPointF(0, top), QPointF(m_width, top));
+            cells[0] = QStringLiteral("Total");
+            cells[1] = FormatFixed2(planned);
+            cells[2] = FormatFixed2(spent);
+            cells[3] = FormatFixed2(planned - spent);
+            cells[4] = percent(spent, planned);
+        } else if (line - 3 == heads + 1) {
+            cells[0] = QStringLiteral("Forecast at completion, on plan");
+            cells[1] = FormatFixed2(d.forecast.onPlan);
+        } else {
+            cells[0] = QStringLiteral("Forecast at completion, at the current rate");
+            cells[1] = d.forecast.atRate ? FormatFixed2(*d.forecast.atRate) : QStringLiteral("not known");
+        }
+        p.setPen(Qt::black);
+        p.setFont(bold ? m_bold : m_text);
+        const QFontMetricsF &fm = bold ? m_boldMetrics : m_textMetrics;
+        const double y = baseline(fm, top, pt(kRow));
+        // A forecast's label may run across the columns it leaves empty.
+        const bool forecast = line - 3 > heads;
+        left(p, fm, pad, y, (forecast ? edges[1] + amount : edges[1]) - 2 * pad, cells[0]);
+        for (int i = 1; i < 5; ++i)
+            right(p, fm, edges[i + 1] - pad, y, edges[i + 1] - edges[i] - 2 * pad, cells[i]);
     }
 
     const LedgerData &d;

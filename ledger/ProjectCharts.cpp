@@ -6,11 +6,13 @@
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QHorizontalBarSeries>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
 #include "ui/Seams.h"
 
 #include <QCursor>
+#include <QImage>
 #include <QLocale>
 #include <QSet>
 #include <QToolTip>
@@ -24,6 +26,8 @@ namespace {
 const QColor kPlannedColour{0x54, 0x63, 0x8F};  // the windows' own blue
 const QColor kSpentColour{0xE0, 0x8A, 0x2E};
 const QColor kBalanceColour{0x2E, 0x7D, 0x32};
+const QColor kForecastColour{0x9E, 0x9E, 0x9E};
+const QColor kPlanMarkColour{0xC6, 0x28, 0x28};
 
 QChart *newChart(const QString &title)
 {
@@ -245,5 +249,69 @@ QChart *MakeSpendingChart(const std::vector<HeadSpending> &heads)
     chart->addAxis(values, Qt::AlignLeft);
     series->attachAxis(names);
     series->attachAxis(values);
+    return chart;
+}
+
+QChart *MakeBudgetChart(const ProjectBudget &budget)
+{
+    auto *planned = new QBarSet(QStringLiteral("Planned"));
+    auto *spent = new QBarSet(QStringLiteral("Spent"));
+    auto *forecast = new QBarSet(QStringLiteral("Forecast"));
+    planned->setColor(kPlannedColour);
+    spent->setColor(kSpentColour);
+    forecast->setColor(kForecastColour);
+    auto *plan = new QScatterSeries();
+    plan->setObjectName(QString::fromLatin1(charts::kBudgetPlan));
+    plan->setName(QStringLiteral("Plan"));
+    QStringList categories;
+    QSet<QString> taken;
+    double low = 0, high = 0;
+    for (const HeadBudget &h : budget.heads) {
+        if (!h.planned)
+            continue;
+        // On plan a head ends at its plan, or at what it spent once it went over.
+        const double p = *h.planned, ahead = std::max(p, h.spent);
+        plan->append(double(categories.size()), p);
+        categories << uniqueName(shortened(h.head), taken);
+        planned->append(p);
+        spent->append(h.spent);
+        forecast->append(ahead);
+        low = std::min(low, h.spent);
+        high = std::max({high, p, ahead});
+    }
+    QChart *chart = newChart(categories.isEmpty() ? QStringLiteral("No plan by heads") : QStringLiteral("Plan by heads"));
+    auto *series = new QBarSeries();
+    series->setObjectName(QString::fromLatin1(charts::kBudget));
+    series->append(planned);
+    series->append(spent);
+    series->append(forecast);
+    chart->addSeries(series);
+    // The plan as a dash across the head's bars, drawn over them: the marker is square, so the
+    // dash is a thin band through the middle of a clear square.
+    QImage dash(32, 32, QImage::Format_ARGB32);
+    dash.fill(Qt::transparent);
+    for (int y = 14; y < 18; ++y)
+        for (int x = 0; x < 32; ++x)
+            dash.setPixelColor(x, y, kPlanMarkColour);
+    plan->setLightMarker(dash);
+    plan->setMarkerSize(32);
+    plan->setColor(kPlanMarkColour);
+    plan->setBorderColor(kPlanMarkColour);
+    chart->addSeries(plan);
+    auto *names = new QBarCategoryAxis();
+    names->setObjectName(QString::fromLatin1(charts::kBudgetHeads));
+    names->append(categories);
+    chart->addAxis(names, Qt::AlignBottom);
+    // Some room above the highest bar, so that a plan marked at its top stays in sight.
+    QValueAxis *values = amountAxis(low, high * 1.05);
+    chart->addAxis(values, Qt::AlignLeft);
+    for (QAbstractSeries *s : {static_cast<QAbstractSeries *>(series), static_cast<QAbstractSeries *>(plan)}) {
+        s->attachAxis(names);
+        s->attachAxis(values);
+    }
+    if (!categories.isEmpty()) {
+        chart->legend()->show();
+        chart->legend()->setAlignment(Qt::AlignBottom);
+    }
     return chart;
 }

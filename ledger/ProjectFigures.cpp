@@ -1,5 +1,6 @@
 #include "ledger/ProjectFigures.h"
 
+#include "data/Budgets.h"
 #include "data/CTemplate.h"
 #include "data/MyFun.h"
 #include "data/RowStream.h"
@@ -73,6 +74,18 @@ std::vector<ProjectFigures> LoadSharedProjectFigures(const QString &user, qint32
         out.push_back(std::move(p));
     }
     return out;
+}
+
+void AttachForecasts(std::vector<ProjectFigures> &projects, const std::map<qint32, ProjectForecast> &forecasts)
+{
+    for (ProjectFigures &p : projects) {
+        const auto f = forecasts.find(p.id);
+        if (f == forecasts.end() || !f->second.planned)
+            continue;
+        p.planByHeads = f->second.plannedSum;
+        p.forecastOnPlan = f->second.onPlan;
+        p.forecastAtRate = f->second.atRate;
+    }
 }
 
 std::vector<BalancePoint> LoadRunningBalance(const QString &user, qint32 taskId)

@@ -1,7 +1,8 @@
 // The projects overview window: the table of the user's projects with its totals row, the chart of
-// planned against spent, and the selected project's two charts, each of which can be saved as PNG.
+// planned against spent, and the selected project's three charts, each of which can be saved as PNG.
 #include "ledger/frmOverview.h"
 
+#include "data/Budgets.h"
 #include "data/Failure.h"
 #include "data/MyFun.h"
 #include "ledger/ProjectCharts.h"
@@ -39,6 +40,10 @@ public:
             m_total.planned += p.planned;
             m_total.received += p.received;
             m_total.spent += p.spent;
+            // The plan's columns add up what the planned projects have; empty when none has it.
+            addTo(m_total.planByHeads, p.planByHeads);
+            addTo(m_total.forecastOnPlan, p.forecastOnPlan);
+            addTo(m_total.forecastAtRate, p.forecastAtRate);
         }
     }
 
@@ -60,8 +65,10 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        static const char *const names[] = {"ID",    "Project / Task", "Status", "Start Date",      "Planned",
-                                            "Received", "Spent",       "Balance", "Spent / Planned"};
+        static const char *const names[] = {"ID",       "Project / Task", "Status",  "Start Date",
+                                            "Planned",  "Received",       "Spent",   "Balance",
+                                            "Spent / Planned", "Plan by\nheads", "Forecast\non plan",
+                                            "Forecast\nat rate"};
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < frmOverview::ColumnCount)
             return QString::fromLatin1(names[section]);
         return {};
@@ -88,6 +95,9 @@ public:
             case frmOverview::SpentShare:
                 return f.planned > 0 ? QString::number(f.spent / f.planned * 100, 'f', 1) + QStringLiteral(" %")
                                      : QStringLiteral("\u2014");
+            case frmOverview::PlanByHeads: return optionalAmount(f.planByHeads);
+            case frmOverview::ForecastOnPlan: return optionalAmount(f.forecastOnPlan);
+            case frmOverview::ForecastAtRate: return optionalAmount(f.forecastAtRate);
             }
             break;
         case Qt::UserRole:  // the share drawn as a bar: none where nothing is planned
@@ -138,13 +148,26 @@ public:
     }
 
 private:
+    static void addTo(std::optional<double> &total, const std::optional<double> &value)
+    {
+        if (value)
+            total = total.value_or(0.0) + *value;
+    }
+    static QString optionalAmount(const std::optional<double> &value)
+    {
+        return value ? FormatFixed2(*value) : QString();
+    }
+
     // Numbers as numbers, dates as dates, texts in any letter case; where nothing is planned the
-    // share sorts below every real one.
+    // share sorts below every real one, and so does an empty plan or forecast.
     static int compare(const ProjectFigures &x, const ProjectFigures &y, int column)
     {
         const auto cmp = [](auto a, auto b) { return a < b ? -1 : b < a ? 1 : 0; };
         const auto share = [](const ProjectFigures &f) {
             return f.planned > 0 ? f.spent / f.planned : -std::numeric_limits<double>::infinity();
+        };
+        const auto known = [](const std::optional<double> &v) {
+            return v.value_or(-std::numeric_limits<double>::infinity());
         };
         switch (column) {
         case frmOverview::Name: return x.name.compare(y.name, Qt::CaseInsensitive);
@@ -155,6 +178,9 @@ private:
         case frmOverview::Spent: return cmp(x.spent, y.spent);
         case frmOverview::Balance: return cmp(x.balance(), y.balance());
         case frmOverview::SpentShare: return cmp(share(x), share(y));
+        case frmOverview::PlanByHeads: return cmp(known(x.planByHeads), known(y.planByHeads));
+        case frmOverview::ForecastOnPlan: return cmp(known(x.forecastOnPlan), known(y.forecastOnPlan));
+        case frmOverview::ForecastAtRate: return cmp(known(x.forecastAtRate), known(y.forecastAtRate));
         default: return cmp(x.id, y.id);
         }
     }
@@ -258,6 +284,13 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
         std::sort(projects.begin(), projects.end(),
                   [](const ProjectFigures &a, const ProjectFigures &b) { return a.id < b.id; });
     }
+    // The plans' totals and forecasts of every project at once, in one read of the data layer.
+    // Without projects (or after their read failed and was told) there is nothing to plan.
+    if (!projects.empty()) {
+        std::map<qint32, ProjectForecast> forecasts;
+        Reported([&] { forecasts = LoadForecasts(ui::Today()); });
+        AttachForecasts(projects, forecasts);
+    }
 
     lblUser = whiteLabel(QStringLiteral("lblUser"), QStringLiteral("Projects / Tasks of ") + CurrentUserId, this, true);
     if (statusId > 1 && !projects.empty())
@@ -282,7 +315,7 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
     tblProjects->verticalHeader()->hide();
     tblProjects->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tblProjects->verticalHeader()->setDefaultSectionSize(tblProjects->fontMetrics().height() + 8);
-    const int widths[ColumnCount] = {44, 170, 76, 84, 86, 86, 86, 86, 108};
+    const int widths[ColumnCount] = {44, 170, 76, 84, 84, 84, 84, 84, 108, 84, 84, 84};
     for (int c = 0; c < ColumnCount; ++c)
         tblProjects->setColumnWidth(c, widths[c]);
     // The name takes what the numbers leave, and never less than a few words.
@@ -294,14 +327,17 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
     chtPlannedSpent = chartView(QStringLiteral("chtPlannedSpent"), QStringLiteral("Planned and spent"), this);
     chtBalance = chartView(QStringLiteral("chtBalance"), QStringLiteral("Running balance"), this);
     chtSpending = chartView(QStringLiteral("chtSpending"), QStringLiteral("Spent by head"), this);
+    chtBudget = chartView(QStringLiteral("chtBudget"), QStringLiteral("Plan by heads"), this);
     showChart(chtPlannedSpent, MakePlannedSpentChart(Projects()));
     btnSaveChart1 = saveButton(QStringLiteral("btnSaveChart1"), QStringLiteral("planned and spent"), this);
     btnSaveChart2 = saveButton(QStringLiteral("btnSaveChart2"), QStringLiteral("the running balance"), this);
     btnSaveChart3 = saveButton(QStringLiteral("btnSaveChart3"), QStringLiteral("spending by head"), this);
+    btnSaveChart4 = saveButton(QStringLiteral("btnSaveChart4"), QStringLiteral("the plan by heads"), this);
     lblProject = whiteLabel(QStringLiteral("lblProject"), QString(), this, true);
 
-    // The table with the selected project's two charts under it; beside them, as high as the window,
-    // the chart of every project, so that its twenty names each have a line.
+    // The table with the selected project's running balance and spending under it; beside them the
+    // chart of every project, tall enough for its twenty names to have a line each, and under it the
+    // selected project's plan by heads, level with its other two charts.
     auto *root = new QVBoxLayout(this);
     auto *top = new QHBoxLayout();
     top->addWidget(lblUser, 1);
@@ -313,19 +349,25 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
     project->addWidget(chtSpending, 0, 1);
     project->addWidget(btnSaveChart2, 1, 0, Qt::AlignRight);
     project->addWidget(btnSaveChart3, 1, 1, Qt::AlignRight);
+    auto *side = new QGridLayout();
+    side->addWidget(chtPlannedSpent, 0, 0);
+    side->addWidget(btnSaveChart1, 1, 0, Qt::AlignRight);
+    side->addWidget(chtBudget, 2, 0);
+    side->addWidget(btnSaveChart4, 3, 0, Qt::AlignRight);
+    side->setRowStretch(0, 3);
+    side->setRowStretch(2, 2);
     grid->addWidget(tblProjects, 0, 0);
     grid->addWidget(lblProject, 1, 0);
     grid->addLayout(project, 2, 0);
-    grid->addWidget(chtPlannedSpent, 0, 1, 3, 1);
-    grid->addWidget(btnSaveChart1, 3, 1, Qt::AlignRight);
+    grid->addLayout(side, 0, 1, 3, 1);
     grid->setColumnStretch(0, 5);
-    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(1, 2);
     grid->setRowStretch(0, 3);
     grid->setRowStretch(2, 2);
     root->addLayout(grid, 1);
 
     const QList<QWidget *> order{tblProjects, chtPlannedSpent, btnSaveChart1, chtBalance,
-                                 btnSaveChart2, chtSpending, btnSaveChart3, cmdClose};
+                                 btnSaveChart2, chtSpending, btnSaveChart3, chtBudget, btnSaveChart4, cmdClose};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -333,6 +375,7 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
     connect(btnSaveChart1, &QPushButton::clicked, this, [this] { SaveChart(chtPlannedSpent); });
     connect(btnSaveChart2, &QPushButton::clicked, this, [this] { SaveChart(chtBalance); });
     connect(btnSaveChart3, &QPushButton::clicked, this, [this] { SaveChart(chtSpending); });
+    connect(btnSaveChart4, &QPushButton::clicked, this, [this] { SaveChart(chtBudget); });
     connect(tblProjects->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &frmOverview::selectionChanged);
 
@@ -342,7 +385,7 @@ frmOverview::frmOverview(qint32 statusId, QWidget *parent) : QDialog(parent)
     else
         tblProjects->setCurrentIndex(m_model->index(0, Name));
     frmHelp::AddHelpKey(this, QStringLiteral("overview"));
-    ui::PlaceWindow(this, QSize(1320, 860));
+    ui::PlaceWindow(this, QSize(1480, 880));
 }
 
 const std::vector<ProjectFigures> &frmOverview::Projects() const { return m_model->Projects(); }
@@ -367,21 +410,29 @@ void frmOverview::showProject(qint32 taskId, const QString &name)
     for (const ProjectFigures &p : Projects())
         if (p.id == taskId && !p.owner.isEmpty())
             owner = p.owner;
-    if (taskId != 0)
+    // The plan is read once a selection, whoever owns the project.
+    ProjectBudget budget;
+    budget.taskId = taskId;
+    if (taskId != 0) {
         Reported([&] {
             balance = LoadRunningBalance(owner, taskId);
             spending = LoadSpendingByHead(owner, taskId);
         });
+        Reported([&] { budget = BudgetOf(taskId); });
+    }
     lblProject->setText(taskId != 0 ? QStringLiteral("Project %1: %2").arg(taskId).arg(name)
                                     : QStringLiteral("No project selected"));
     QChart *b = MakeBalanceChart(balance);
     QChart *s = MakeSpendingChart(spending);
+    QChart *plan = MakeBudgetChart(budget);
     if (taskId != 0) {
         b->setTitle(b->title() + QStringLiteral(" \u2014 ") + name);
         s->setTitle(s->title() + QStringLiteral(" \u2014 ") + name);
+        plan->setTitle(plan->title() + QStringLiteral(" \u2014 ") + name);
     }
     showChart(chtBalance, b);
     showChart(chtSpending, s);
+    showChart(chtBudget, plan);
 }
 
 bool frmOverview::SaveChart(QChartView *view)
@@ -389,6 +440,7 @@ bool frmOverview::SaveChart(QChartView *view)
     const QString project = ui::ProjectFileName(m_selected, m_selectedName);
     const QString suggested = view == chtPlannedSpent ? QStringLiteral("planned-and-spent.png")
                               : view == chtBalance    ? project + QStringLiteral(" balance.png")
+                              : view == chtBudget     ? project + QStringLiteral(" plan by heads.png")
                                                       : project + QStringLiteral(" spending.png");
     QString path = ui::AskSaveFile({QStringLiteral("Save chart as PNG"), QDir(QDir::homePath()).filePath(suggested),
                                     QStringLiteral("PNG images (*.png)")},

@@ -1,6 +1,8 @@
 #pragma once
-// The projects overview: the user's projects with their planned, received and spent money, a chart
-// of planned against spent, and the running balance and spending by head of the selected project.
+// The projects overview: the user's projects with their planned, received and spent money and, for
+// those planned by heads, the plan's total and the two forecasts at completion; a chart of planned
+// against spent; and the running balance, the spending by head and the plan by heads of the selected
+// project.
 #include "ledger/ProjectFigures.h"
 
 #include "ui/Window.h"
@@ -20,7 +22,10 @@ public:
     explicit frmOverview(qint32 statusId, QWidget *parent = nullptr);
 
     // The table's columns.
-    enum Column { Id, Name, Status, Start, Planned, Received, Spent, Balance, SpentShare, ColumnCount };
+    enum Column {
+        Id, Name, Status, Start, Planned, Received, Spent, Balance, SpentShare,
+        PlanByHeads, ForecastOnPlan, ForecastAtRate, ColumnCount
+    };
 
     ui::NameLabel *lblUser;
     ui::NameLabel *lblProject;          // the selected project, over its two charts
@@ -28,9 +33,11 @@ public:
     QChartView *chtPlannedSpent;
     QChartView *chtBalance;      // the selected project's running balance
     QChartView *chtSpending;     // and what it spent by head
+    QChartView *chtBudget;       // and its plan by heads: planned, spent and forecast per head
     QPushButton *btnSaveChart1;  // each chart's "Save chart as PNG", in the order above
     QPushButton *btnSaveChart2;
     QPushButton *btnSaveChart3;
+    QPushButton *btnSaveChart4;
     QPushButton *cmdClose;
 
     // The projects as read, in TaskID order.

@@ -2,6 +2,7 @@
 // (Debian's own Python), Gnumeric's ssconvert and LibreOffice. A missing reader fails the test.
 #include "TestSupport.h"
 
+#include "data/Budgets.h"
 #include "export/LedgerExport.h"
 #include "ledger/frmMainMenu.h"
 #include "ui/Grid.h"
@@ -204,6 +205,42 @@ TEST_P(ExportAsTest, EveryReaderSeesTheLedgerExactly)
     }
     const QJsonArray xls = Python(kCsv, Folder() + "/lo/sheet.csv").toArray();
     EXPECT_EQ(xls[0][0].toString() + "|" + xls[3][2].toString(), kName + "|" + remarks[0]);
+}
+
+// The sheet names, then each row of the sheet "Budget": its cells as "value|cached value|number format".
+const char *kBudgetSheet = R"(import json, sys, openpyxl
+f = sys.argv[1]; wb = openpyxl.load_workbook(f); cached = openpyxl.load_workbook(f, data_only=True)
+rows = [' '.join('%s|%s|%s' % (c.value, cached['Budget'][c.coordinate].value, c.number_format) for c in row if c.value is not None)
+        for row in wb['Budget'].iter_rows()] if 'Budget' in wb.sheetnames else []
+print(json.dumps({'v': [wb.sheetnames, rows]})))";
+
+// A project planned by heads gets the sheet "Budget" in its workbook: a row a planned head (Client is
+// not; Wages is planned at 0, its share left empty), what is left and the share used as formulas with
+// their values, totals as sums, the forecasts as values (on plan: all spent, and what is left under
+// Cement's plan). The ledger's sheet, named like it, gives way. CSV and .xls stay as they were.
+TEST_P(ExportAsTest, APlannedProjectsWorkbookHasABudgetSheetAndOtherFormatsDoNot)
+{
+    Scene("ann", {"defHeads VALUES (1,'Cement',1,'ann'),(2,'Client',0,'ann'),(3,'Wages',1,'ann')",
+                  "tblTasks VALUES (7,'ann',3,'budget','2024-03-01',NULL,0,500,' ')",
+                  "tblTransaction VALUES (1,'ann','2024-03-05',1,0,120.5,'',7),(2,'ann','2024-03-06',2,500,0,'',7),"
+                  "(3,'ann','2024-03-07',3,0,40,'',7),(4,'ann','2024-03-08',1,0,-20,'',7)"});
+    const auto write = [&](const QString &name, LedgerFormat format) {
+        WriteLedgerFile(LoadLedgerTable(7), format, Folder() + "/" + name);
+        return Folder() + "/" + name;
+    };
+    const QByteArray csv = BytesOf(write("before.csv", LedgerFormat::Csv)), xls = BytesOf(write("before.xls", LedgerFormat::Xls));
+    EXPECT_EQ(Python(kBudgetSheet, write("plain.xlsx", LedgerFormat::Xlsx)), (QJsonArray{QJsonArray{"budget"}, QJsonArray{}}));
+    SaveBudget(7, {{1, 200}, {3, 0}});
+    EXPECT_EQ(BytesOf(write("after.csv", LedgerFormat::Csv)) + BytesOf(write("after.xls", LedgerFormat::Xls)), csv + xls);
+    EXPECT_EQ(QDir(Folder()).entryList({"after*"}, QDir::Files), (QStringList{"after.csv", "after.xls"}));
+    const QJsonArray book = Python(kBudgetSheet, write("book.xlsx", LedgerFormat::Xlsx)).toArray();
+    EXPECT_EQ(book, (QJsonArray{QJsonArray{"Ledger", "Budget"}, QJsonArray{
+        "Head|Head|General Planned|Planned|General Spent|Spent|General Left|Left|General % used|% used|General",
+        "Cement|Cement|General 200|200|0.00 100.5|100.5|0.00 =B2-C2|99.5|0.00 =IF(B2=0,\"\",C2/B2)|0.5025|0.0%",
+        "Wages|Wages|General 0|0|0.00 40|40|0.00 =B3-C3|-40|0.00 =IF(B3=0,\"\",C3/B3)|None|0.0%",
+        "Total|Total|General =SUM(B2:B3)|200|0.00 =SUM(C2:C3)|140.5|0.00 =SUM(D2:D3)|59.5|0.00 =IF(B4=0,\"\",C4/B4)|0.7025|0.0%",
+        "", "Forecast on plan|Forecast on plan|General 240|240|0.00",
+        "Forecast at rate|Forecast at rate|General not known|not known|General"}}));
 }
 
 // The dialog starts where and in the format the user last exported; another user keeps their own.

@@ -1,6 +1,7 @@
 // The printed ledger and its PDF, read back as text with poppler's tools.
 #include "TestSupport.h"
 
+#include "data/Budgets.h"
 #include "export/LedgerExport.h"
 #include "ledger/LedgerReport.h"
 #include "ledger/ProjectCharts.h"
@@ -134,6 +135,30 @@ TEST_P(ReportOnBothTest, ThePdfHoldsTheProjectItsEntriesTotalsAndPageNumbers)
     Seed("UPDATE tblTransaction SET HeadId='2 union select Passwd from tblUsers' WHERE Id=1");
     ASSERT_TRUE(SaveLedgerPdf(7));
     EXPECT_TRUE(Statements().filter("union").isEmpty());
+}
+
+// A project without a plan prints no budget; once planned by heads its budget follows the totals:
+// a line a planned head (Client is not), their totals, and the forecasts (its end date has passed,
+// so at the current rate it ends at what it spent).
+TEST_P(ReportOnBothTest, APlannedProjectPrintsItsBudgetAfterTheTotals)
+{
+    answer = Path("plan.pdf");
+    int count = 0;
+    ASSERT_TRUE(SaveLedgerPdf(7));
+    const QString unplanned = Pages(answer, &count).join('\f');
+    EXPECT_FALSE(unplanned.contains("Budget") || unplanned.contains("Forecast")) << qPrintable(unplanned);
+    Seed("UPDATE tblTasks SET EndDate='2024-03-31' WHERE TaskID=7");
+    SaveBudget(7, {{1, 150}});
+    ASSERT_TRUE(SaveLedgerPdf(7));
+    const QStringList lines = Pages(answer, &count).join('\f').split('\n');
+    QStringList budget;
+    for (const QString &line : lines.mid(int(lines.indexOf(QRegularExpression("\\s*Balance: .*")))))
+        if (!line.simplified().isEmpty() && !line.contains("Printed by"))
+            budget << line.simplified();
+    EXPECT_EQ(budget, (QStringList{"Balance: Credit of 319.50", "Budget", "Head Planned Spent Left % used",
+                                   "Cement 150.00 180.50 -30.50 120.3 %", "Total 150.00 180.50 -30.50 120.3 %",
+                                   "Forecast at completion, on plan 180.50",
+                                   "Forecast at completion, at the current rate 180.50"})) << qPrintable(lines.join('\n'));
 }
 
 // A cancel on any page, a cancelled dialog or a failure leaves no partial file and the old file as it
