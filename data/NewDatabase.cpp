@@ -114,11 +114,21 @@ const DemoHead kDemoHeads[] = {
     {"Client payment", 0}, {"Grant", 0}, {"Materials", 1}, {"Labour", 1}, {"Travel", 1}, {"Equipment hire", 1},
 };
 
-struct DemoTask { const char *name; int status; const char *start; double planned; const char *notes; };
+struct DemoTask { const char *name; int status; const char *start; const char *end; double planned; const char *notes; };
 const DemoTask kDemoTasks[] = {
-    {"Garden shed", 3, "2026-03-02", 2500, "Timber frame, felt roof"},
-    {"Kitchen refit", 2, "2026-05-18", 12000, "Cabinets ordered in May"},
-    {"Community fair stall", 5, "2026-06-06", 400, "Fair on 20 June"},
+    {"Garden shed", 3, "2026-03-02", nullptr, 2500, "Timber frame, felt roof"},
+    {"Kitchen refit", 2, "2026-05-18", "2027-03-31", 12000, "Cabinets ordered in May"},
+    {"Community fair stall", 5, "2026-06-06", nullptr, 400, "Fair on 20 June"},
+};
+
+// The demo's plans by head: a project, a revision with when it was saved, and the amounts of the
+// heads Materials, Labour, Travel and Equipment hire (ids 3 to 6). The garden shed's revision
+// moved money to labour and left travel under what it has spent since.
+struct DemoPlan { int task; int revision; const char *savedAt; double amounts[4]; };
+const DemoPlan kDemoPlans[] = {
+    {1, 0, "2026-03-02T09:00:00Z", {1200, 900, 100, 300}},
+    {1, 1, "2026-04-14T16:30:00Z", {1100, 1000, 80, 320}},
+    {2, 0, "2026-05-18T10:15:00Z", {6000, 4500, 500, 1000}},
 };
 
 QString q(const QString &text) { return QuoteSql(text); }
@@ -156,9 +166,23 @@ void AddDemoData(Connection &db, bool withUserRow)
                            .arg(taskId));
         }
         db.Execute(QStringLiteral("INSERT INTO tblTasks (TaskID,UserId,StatusID,TaskName,StartDate,EndDate,"
-                                  "CostUpToNow,CostPlanned,Notes) VALUES (%1,'demo',%2,%3,'%4',NULL,%5,%6,%7)")
+                                  "CostUpToNow,CostPlanned,Notes) VALUES (%1,'demo',%2,%3,'%4',%8,%5,%6,%7)")
                        .arg(taskId).arg(t.status).arg(q(QString::fromUtf8(t.name))).arg(start.toString(Qt::ISODate))
-                       .arg(FormatFixed2(in - out)).arg(FormatNumber(t.planned)).arg(q(QString::fromUtf8(t.notes))));
+                       .arg(FormatFixed2(in - out)).arg(FormatNumber(t.planned)).arg(q(QString::fromUtf8(t.notes)))
+                       .arg(t.end ? QStringLiteral("'%1'").arg(QLatin1String(t.end)) : QStringLiteral("NULL")));
+    }
+}
+
+void AddDemoPlans(Connection &db)
+{
+    for (const DemoPlan &p : kDemoPlans) {
+        db.Execute(QStringLiteral("INSERT INTO tblBudgetRevisions (TaskID,Revision,SavedAt,SavedBy,UserId) "
+                                  "VALUES (%1,%2,'%3','demo','demo')")
+                       .arg(p.task).arg(p.revision).arg(QLatin1String(p.savedAt)));
+        for (int i = 0; i < 4; ++i)
+            db.Execute(QStringLiteral("INSERT INTO tblHeadBudgets (TaskID,Revision,HeadId,Planned,UserId) "
+                                      "VALUES (%1,%2,%3,%4,'demo')")
+                           .arg(p.task).arg(p.revision).arg(3 + i).arg(FormatNumber(p.amounts[i])));
     }
 }
 
@@ -438,6 +462,8 @@ void CreateDatabaseFile(const QString &path, Sample sample, int version)
             db->Execute(QStringLiteral("INSERT INTO tblSettings (Name,Value) VALUES ('Program',%1)").arg(QuotedProgramName()));
             db->ExecuteScript(QStringLiteral("PRAGMA user_version=%1;").arg(version));
         }
+        if (sample == Sample::Demo && version >= 5)
+            AddDemoPlans(*db);
         db->ExecuteScript(QStringLiteral("COMMIT;"));
     } catch (...) {
         db.reset();

@@ -39,6 +39,8 @@ QStringList FilePlanTriggers();
 class Connection;
 // The demo user's heads, projects and entries (and with withUserRow its row of tblUsers).
 void AddDemoData(Connection &db, bool withUserRow);
+// The demo user's plans by head (a baseline and a revision), for a database whose tables have them.
+void AddDemoPlans(Connection &db);
 
 // The names of the task statuses, in StatusID order from 1. The first means "no filter".
 QStringList StatusNames();

@@ -393,6 +393,8 @@ QString CreateServerDatabase(const QString &conninfo, const QString &adminRole, 
         // The first layout, then every step after it: a new database and an upgraded one are the same.
         if (version > 1)
             upgradeServerSchema(db, 1, std::min(version, kServerSchemaVersion));
+        if (sample == Sample::Demo && version >= 5)
+            AddDemoPlans(db);
         db.ExecuteScript(QStringLiteral("COMMIT"));
     } catch (...) {
         db.Rollback();

@@ -352,8 +352,11 @@ void frmMainMenu::buildEntryEditor(QVBoxLayout *right)
     ed->addLayout(head, 1, 1);
     ed->addWidget(txtTransactionAmount, 1, 2);
     ed->addWidget(lblHeadKind, 1, 3);
-    ed->addWidget(Label3, 2, 0, 1, 2);
-    ed->addWidget(lblHeadBudget, 2, 2, 1, 2);
+    ed->addWidget(Label3, 2, 0);
+    // The plan's line takes the room there is and never widens the frame: the ledger's columns keep theirs.
+    lblHeadBudget->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblHeadBudget->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ed->addWidget(lblHeadBudget, 2, 1, 1, 3);
     ed->addWidget(txtTransactionRemarks, 3, 0, 1, 2);
     ed->addWidget(Frame4, 3, 2, 1, 2);
     ed->setColumnStretch(1, 2);

@@ -4,6 +4,8 @@
 
 #include "editors/frmHeads.h"
 #include "editors/frmTask.h"
+#include "data/Backups.h"
+#include "shell/frmRestore.h"
 #include "ledger/LedgerReport.h"
 #include "data/Sharing.h"
 #include "ledger/frmHistory.h"
@@ -21,6 +23,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTimeZone>
 #include <QTableView>
 #include <QTableWidget>
 
@@ -40,14 +43,17 @@ TEST_F(Screenshots, Windows)
     booking.gdPreviewList->SetRow(2);
     booking.gdPreviewList_Click();
     booking.btnAddAction->click();
-    booking.cboTransactionHeads->setCurrentIndex(0);
+    booking.cboTransactionHeads->setCurrentIndex(booking.cboTransactionHeads->findText(QStringLiteral("Materials")));
     booking.txtTransactionAmount->setText(QStringLiteral("120"));
     booking.txtTransactionRemarks->setText(QStringLiteral("Timber for the shelves"));
     frmLogin login;
     frmUser user;
     frmPassword password;
     frmAbout about;
-    frmTask task;
+    frmTask task;  // the garden shed chosen, its plan by heads on show
+    boxes.Expect(ui::Answer::Yes);
+    task.lstTasks->setCurrentRow(0);
+    task.lstTasks_Click();
     frmHeads heads;
     frmOverview overview(0);
     overview.tblProjects->selectRow(1);
@@ -77,11 +83,18 @@ TEST_F(Screenshots, Windows)
     share.gdMembers->selectRow(0);
     frmHistory history(2, 0, ProjectRole::Owner);
     history.gdHistory->selectRow(0);
+    // Two backups of the file, as a week of use leaves them.
+    const BackupClock clock = SetBackupClock([] { return QDateTime(QDate(2026, 12, 6), QTime(18, 5), QTimeZone::utc()); });
+    MakeBackup(SharedConnection);
+    SetBackupClock([] { return QDateTime(QDate(2026, 12, 7), QTime(8, 40), QTimeZone::utc()); });
+    MakeBackup(SharedConnection);
+    SetBackupClock(clock);
+    frmRestore restore;
     frmHelp help(QCoreApplication::applicationDirPath() + "/../bin/Help/index.html");  // the guide the build lays out
     const std::pair<QWidget *, const char *> shots[] = {{&ledger, "ledger"}, {&booking, "ledger-entry"}, {&task, "frmTask"}, {&heads, "frmHeads"},
         {&login, "login"}, {frmMain::ShowMainFrame(), "main"}, {&user, "user"}, {&password, "password"}, {&about, "about"},
         {&overview, "overview"}, {&help, "frmHelp"}, {&importer, "import"},
-        {&share, "frmShare"}, {&history, "frmHistory"}};
+        {&share, "frmShare"}, {&history, "frmHistory"}, {&restore, "frmRestore"}};
     // The big windows as they open on a 1280x720 screen (the test's own screen is smaller).
     for (QWidget *w : std::initializer_list<QWidget *>{&ledger, &booking, &overview})
         w->resize(1264, 680);
