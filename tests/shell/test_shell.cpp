@@ -224,7 +224,7 @@ TEST_F(ShellTest, TheMasterGetsAddUserAndOthersTheLedgerAndTheMenusReachTheirWin
         auto &about = static_cast<frmAbout &>(d);
         EXPECT_EQ(QStringList({about.windowTitle(), about.lblTitle->text(), about.lblVersion->text(),
                                about.lblDescription->text(), about.cmdOK->text(), about.lblDatabase->text()}),
-                  QStringList({"About Quillmark v1.0 DEMO", "Quillmark v1.0 DEMO", "Version 1.0.19",
+                  QStringList({"About Quillmark v1.0 DEMO", "Quillmark v1.0 DEMO", "Version 1.0.20",
                                "Designed to controle budget cost of projects...", "OK",
                                "Database: " + QFileInfo(DatabasePath()).canonicalFilePath()}));
         Press(about.cmdOK, Qt::Key_Escape);
