@@ -63,10 +63,13 @@ private:
     QByteArray preparedName(const QString &text);
     bool seenBefore(const QString &text);
     void clearCache() { m_cache.clear(); }
+    void forgetConnection();
 
     pg_conn *m_conn = nullptr;
     QString m_conninfo, m_role, m_password, m_where;
     bool m_admin = false;
+    bool m_inTransaction = false;  // a BEGIN was run and neither COMMIT nor ROLLBACK since
+    QString m_lostReason;          // why the connection was lost or could not be made, last
     int m_busyTimeout = 3000;
     int m_nextName = 0;
     QHash<QString, QByteArray> m_cache;  // statement text -> name of its prepared statement

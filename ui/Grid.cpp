@@ -198,6 +198,8 @@ public:
             return;
         try {
             m_source.rows->FetchMore(n);
+        } catch (const ConnectionLost &e) {
+            TellLost(e);  // the rows end here, and the user learns why
         } catch (const std::exception &) {
         }
         takeStepped(notify);
