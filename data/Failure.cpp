@@ -14,6 +14,8 @@ IErrorReporter *g_reporter = nullptr;
 std::vector<int> g_actions;
 // Whether the user has been told of a lost database since the action began or the loop turned.
 bool g_lostTold = false;
+unsigned g_serial = 0;
+bool g_turnPending = false;
 
 int loopLevel()
 {
@@ -47,6 +49,19 @@ void TellLost(const ConnectionLost &lost)
     ReportDataError(lost.description());
 }
 
+unsigned ActionSerial() { return g_serial; }
+
+void NextTurnAfterLoss()
+{
+    if (g_turnPending || !QCoreApplication::instance())
+        return;
+    g_turnPending = true;
+    QTimer::singleShot(0, [] {
+        g_turnPending = false;
+        ++g_serial;
+    });
+}
+
 OutsideAction::OutsideAction() { g_actions.push_back(-1); }
 OutsideAction::~OutsideAction() { g_actions.pop_back(); }
 
@@ -54,6 +69,7 @@ namespace failure_detail {
 void EnterAction()
 {
     g_lostTold = false;  // a new action of the user is told anew
+    ++g_serial;
     g_actions.push_back(loopLevel());
 }
 void LeaveAction() noexcept { g_actions.pop_back(); }

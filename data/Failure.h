@@ -61,6 +61,10 @@ void ReportDataError(const QString &description);
 bool InAction();
 // A lost database met where no action can end at once: told once until the event loop turns again.
 void TellLost(const ConnectionLost &lost);
+// Counts the user's actions begun (RunAction) and the turns of the event loop after a lost
+// database: a connection lost during one is not made again before the next.
+unsigned ActionSerial();
+void NextTurnAfterLoss();
 
 // Keeps ConnectionLost from reaching the action while it lives, for work that runs on behalf of
 // the windows' layer (a grid stepping its rows) rather than as a step of the action.

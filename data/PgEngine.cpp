@@ -339,8 +339,12 @@ void PgEngine::ensureConnected()
 {
     if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
         return;
-    if (m_inTransaction || g_unreachableThisTurn)
+    // Lost during this action: the rest of it is not done on a new connection, half of its work
+    // having gone with the old one.
+    const bool lostThisAction = m_lostIn && *m_lostIn == ActionSerial() && QCoreApplication::instance();
+    if (m_inTransaction || g_unreachableThisTurn || lostThisAction)
         throw ConnectionLost::Server(oneLine(m_lostReason));
+    m_lostIn.reset();
     try {
         connect();
     } catch (const ConnectionLost &) {
@@ -382,6 +386,8 @@ void PgEngine::forgetConnection()
     m_noReader = false;
     m_cursorsOpen.clear();
     m_alive = std::make_shared<char>(0);
+    m_lostIn = ActionSerial();
+    NextTurnAfterLoss();
 }
 
 PGresult *PgEngine::run(const QByteArray &sql)

@@ -255,6 +255,8 @@ private:
                     const Variant v = m_source.rows->FieldAt(i, m_source.fieldOf[size_t(made)]);
                     if (!v.isNull())
                         text = m_source.make(v);
+                } catch (const ConnectionLost &e) {
+                    TellLost(e);  // once, however many rows were to be named
                 } catch (const std::exception &) {
                 }
             }
