@@ -4,6 +4,8 @@
 // action after the server is back works. A head deleted by another program is still asked for.
 #include "TestSupport.h"
 
+#include "editors/frmHeads.h"
+#include "editors/frmTask.h"
 #include "export/GridColumns.h"
 #include "ledger/frmMainMenu.h"
 #include "ui/DatePicker.h"
@@ -149,6 +151,27 @@ TEST_F(FileFaults, AFileRemovedOrReplacedUnderTheProgramIsSaidWithItsPath)
     EXPECT_TRUE(boxes.Last().contains("another file has taken its place")) << boxes.Last().toStdString();
     EXPECT_EQ(Typed(), typed);
     EXPECT_TRUE(Statements().filter("INSERT", Qt::CaseInsensitive).isEmpty()) << Statements().join('\n').toStdString();
+}
+
+// The project and heads editors meet the file gone at Save: one box each, the name typed kept in the
+// open frame for Save again.
+TEST_F(FileFaults, TheEditorsKeepWhatWasTypedWhenTheFileHasGone)
+{
+    frmTask task;
+    frmHeads heads;
+    const std::pair<QLineEdit *, QPushButton *> editors[] = {{task.txtDescription, task.cmdSave}, {heads.txtDescription, heads.cmdSave}};
+    task.cmdAdd->click();
+    task.zeCostPlanned->setText("100");
+    heads.cmdAdd->click();
+    ASSERT_TRUE(QFile::remove(DatabasePath()));
+    for (const auto &[name, save] : editors) {
+        name->setText("Porch");
+        boxes.Expect();
+        save->click();
+        EXPECT_EQ(name->text(), "Porch");
+    }
+    ExpectSaidOnceEach(2, "The database file ");
+    EXPECT_TRUE(task.Frame1->isEnabled() && heads.Frame1->isEnabled());
 }
 
 // An ordinary failure keeps its own answer: the head chosen was deleted by another program, so its
