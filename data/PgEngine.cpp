@@ -381,7 +381,6 @@ void PgEngine::forgetConnection()
     if (m_conn)
         PQfinish(m_conn);
     m_conn = nullptr;
-    m_inTransaction = false;
     m_reader.reset();
     m_noReader = false;
     m_cursorsOpen.clear();

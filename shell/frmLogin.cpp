@@ -1,6 +1,7 @@
 #include "shell/frmLogin.h"
 
 #include "data/Accounts.h"
+#include "data/Failure.h"
 #include "data/MyFun.h"
 #include "data/PgEngine.h"
 #include "data/ServerDatabase.h"
@@ -47,7 +48,8 @@ bool frmLogin::eventFilter(QObject *watched, QEvent *event)
         if (Form_KeyDown(key, static_cast<QWidget *>(watched)))
             return true;
         if (watched == txtPassword && isEnter(key)) {
-            txtPassword_KeyPress();
+            // A database that cannot be reached is said once, not taken for a wrong password.
+            RunAction([this] { txtPassword_KeyPress(); });
             return true;
         }
     }

@@ -8,6 +8,7 @@
 #include "editors/frmTask.h"
 #include "export/GridColumns.h"
 #include "ledger/frmMainMenu.h"
+#include "shell/frmLogin.h"
 #include "ui/DatePicker.h"
 #include "ui/Grid.h"
 #include "ui/ListItems.h"
@@ -154,8 +155,8 @@ TEST_F(FileFaults, AFileRemovedOrReplacedUnderTheProgramIsSaidWithItsPath)
 }
 
 // The project and heads editors meet the file gone at Save: one box each, the name typed kept in the
-// open frame for Save again.
-TEST_F(FileFaults, TheEditorsKeepWhatWasTypedWhenTheFileHasGone)
+// open frame for Save again; so does a login.
+TEST_F(FileFaults, TheEditorsAndTheLoginKeepWhatWasTypedWhenTheFileHasGone)
 {
     frmTask task;
     frmHeads heads;
@@ -172,6 +173,14 @@ TEST_F(FileFaults, TheEditorsKeepWhatWasTypedWhenTheFileHasGone)
     }
     ExpectSaidOnceEach(2, "The database file ");
     EXPECT_TRUE(task.Frame1->isEnabled() && heads.Frame1->isEnabled());
+    // A login then says the same, rather than taking the password for a wrong one.
+    frmLogin login;
+    login.show();
+    login.txtUserName->setText("ann");
+    login.txtPassword->setText("pw");
+    boxes.Expect();
+    QTest::keyClick(login.txtPassword, Qt::Key_Return);
+    ExpectSaidOnceEach(3, "The database file ");
 }
 
 // An ordinary failure keeps its own answer: the head chosen was deleted by another program, so its
