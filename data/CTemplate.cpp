@@ -69,12 +69,20 @@ Variant CTemplate::LoadList(IListItems &ob, const QString &tblName, const QStrin
                             const QString &idFieldName, const QString &idFieldName1, const QString &Criteria)
 {
     Reported([&] {
-        ob.Clear();
         m_sql = QStringLiteral("Select ") + FieldToList + QLatin1Char(',') + idFieldName + QStringLiteral(" From ") + tblName;
         if (!Criteria.isEmpty())
             m_sql += QStringLiteral(" Where ") + (idFieldName1.isEmpty() ? idFieldName : idFieldName1) +
                      QLatin1Char('=') + Criteria;
-        ExecuteSql(m_sql);
+        // A list whose database cannot be reached keeps its items (and the user's choice).
+        try {
+            ExecuteSql(m_sql);
+        } catch (const ConnectionLost &) {
+            throw;
+        } catch (...) {
+            ob.Clear();
+            throw;
+        }
+        ob.Clear();
         Recordset &rs = *SharedRecordset;
         while (!rs.Eof()) {
             ob.AddItem(textOf(rs.Fields(0)));

@@ -138,16 +138,27 @@ bool completeConnection(pg_conn *conn, bool *timedOut)
     return false;
 }
 
-// True while the user has been told that the connection was lost, until the action that met it
-// has ended (the event loop runs again): the statements that follow in that action fail quietly.
-bool g_lostThisAction = false;
+// True once a connection could not be made again, until the event loop turns: the statements that
+// follow in the same turn fail at once rather than each waiting for the server anew.
+bool g_unreachableThisTurn = false;
 
-void noteLost()
+void noteUnreachable()
 {
-    if (g_lostThisAction || !QCoreApplication::instance())
+    if (g_unreachableThisTurn || !QCoreApplication::instance())
         return;
-    g_lostThisAction = true;
-    QTimer::singleShot(0, [] { g_lostThisAction = false; });
+    g_unreachableThisTurn = true;
+    QTimer::singleShot(0, [] { g_unreachableThisTurn = false; });
+}
+
+// The server's or libpq's reason as one line: its first, without a severity or a closing full stop.
+QString oneLine(const QString &reason)
+{
+    static const QRegularExpression severity(QStringLiteral("^(FATAL|ERROR|PANIC):\\s*"));
+    QString out = reason.trimmed().section(QLatin1Char('\n'), 0, 0).simplified();
+    out.remove(severity);
+    while (out.endsWith(QLatin1Char('.')))
+        out.chop(1);
+    return out.isEmpty() ? QStringLiteral("the connection was closed") : out;
 }
 
 // True when the text's first statement is empty: only blanks and comments (which nest on this
@@ -276,7 +287,8 @@ void PgEngine::connect()
         m_conn = nullptr;
         if (refused)
             throw LoginRefused(why);
-        throw SqlError(QStringLiteral("The database server could not be reached: %1").arg(why));
+        m_lostReason = why;
+        throw ConnectionLost(QStringLiteral("The database server could not be reached: %1").arg(why));
     }
     if (!m_admin && qstrcmp(PQparameterStatus(m_conn, "is_superuser"), "on") == 0) {
         PQfinish(m_conn);
@@ -321,18 +333,23 @@ void PgEngine::pinSessionSettings()
 }
 
 // A connection that was lost is made again, with the same login, before the next action's first
-// statement: nothing that failed is sent again.
+// statement: nothing that failed is sent again. Within a transaction it is not: what the
+// transaction did went with the old connection, and a statement on a new one would stand alone.
 void PgEngine::ensureConnected()
 {
     if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
         return;
-    if (g_lostThisAction)
-        throw SqlError(QStringLiteral("The connection to the database server was lost."), true);
+    // Lost during this action: the rest of it is not done on a new connection, half of its work
+    // having gone with the old one.
+    const bool lostThisAction = m_lostIn && *m_lostIn == ActionSerial() && QCoreApplication::instance();
+    if (m_inTransaction || g_unreachableThisTurn || lostThisAction)
+        throw ConnectionLost::Server(oneLine(m_lostReason));
+    m_lostIn.reset();
     try {
         connect();
-    } catch (const SqlError &e) {
-        noteLost();
-        throw;
+    } catch (const ConnectionLost &) {
+        noteUnreachable();
+        throw ConnectionLost::Server(oneLine(m_lostReason));
     }
 }
 
@@ -342,17 +359,34 @@ void PgEngine::ensureConnected()
     const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const QByteArray code(state ? state : "");
     PQclear(result);
-    if (PQstatus(m_conn) != CONNECTION_OK) {
-        noteLost();
-        clearCache();
-        throw SqlError(QStringLiteral("The connection to the database server was lost; nothing more was saved. %1")
-                           .arg(why));
+    // A connection that went bad (the server restarted or stopped, the network was cut), or a
+    // server ending this session: a fault of the connection, not of the statement.
+    if (PQstatus(m_conn) != CONNECTION_OK || code == "57P01" || code == "57P02" || code == "57P03") {
+        forgetConnection();
+        m_lostReason = why;
+        throw ConnectionLost::Server(oneLine(why));
     }
     // Waiting longer than the busy timeout for another program's lock, or a deadlock the server
     // broke: the statement did not run and nothing was stored.
     if (code == "55P03" || code == "40P01")
         throw DatabaseBusy();
     throw SqlError(why);
+}
+
+// The session is gone, and with it the reader's (a server that restarted cut both) and every
+// cursor: the next action connects again, the reader when it is next needed.
+void PgEngine::forgetConnection()
+{
+    clearCache();
+    if (m_conn)
+        PQfinish(m_conn);
+    m_conn = nullptr;
+    m_reader.reset();
+    m_noReader = false;
+    m_cursorsOpen.clear();
+    m_alive = std::make_shared<char>(0);
+    m_lostIn = ActionSerial();
+    NextTurnAfterLoss();
 }
 
 PGresult *PgEngine::run(const QByteArray &sql)
@@ -494,11 +528,29 @@ std::shared_ptr<Recordset> PgEngine::Execute(const QString &statement)
 
 void PgEngine::ExecuteScript(const QString &script) { PQclear(run(script.toUtf8())); }
 
-void PgEngine::BeginWrite() { command("BEGIN"); }
+void PgEngine::BeginWrite()
+{
+    command("BEGIN");
+    m_inTransaction = true;
+}
 
 void PgEngine::Commit()
 {
-    PGresult *r = run(QByteArrayLiteral("COMMIT"));
+    PGresult *r = nullptr;
+    const bool sent = m_inTransaction && m_conn && PQstatus(m_conn) == CONNECTION_OK;
+    try {
+        r = run(QByteArrayLiteral("COMMIT"));
+    } catch (const ConnectionLost &) {
+        // The COMMIT may have reached the server before the connection went: whether the change
+        // was stored is not known, and it must not be saved again unseen.
+        m_inTransaction = false;
+        if (sent)
+            throw ConnectionLost(QStringLiteral("The database server could not be reached: %1. The change may or may "
+                                                "not have been saved: look before saving it again.")
+                                     .arg(oneLine(m_lostReason)));
+        throw;
+    }
+    m_inTransaction = false;
     // A transaction that had failed ends with ROLLBACK in place of COMMIT: nothing was stored.
     const bool rolledBack = qstrcmp(PQcmdStatus(r), "ROLLBACK") == 0;
     PQclear(r);
@@ -508,6 +560,7 @@ void PgEngine::Commit()
 
 void PgEngine::Rollback() noexcept
 {
+    m_inTransaction = false;
     if (m_conn && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
         PQclear(PQexec(m_conn, "ROLLBACK"));
 }
@@ -555,6 +608,10 @@ public:
         std::shared_ptr<Recordset> rows;
         try {
             rows = m_engine->reader().Execute(QStringLiteral("FETCH FORWARD %1 FROM %2").arg(std::max(n, 1)).arg(m_name));
+        } catch (const ConnectionLost &) {
+            m_engine->forgetConnection();
+            m_alive.reset();
+            throw;
         } catch (...) {
             close();
             throw;
@@ -595,6 +652,11 @@ std::unique_ptr<IRowCursor> PgEngine::OpenRows(const QString &statement)
     if (!m_reader && !m_noReader) {
         try {
             m_reader = std::make_unique<PgEngine>(m_conninfo, m_role, m_password, m_admin);
+        } catch (const ConnectionLost &e) {
+            // The server is not reached: said as for any statement, and the reader is tried again
+            // once it is.
+            m_lostReason = e.description().section(QStringLiteral(": "), 1);
+            throw ConnectionLost::Server(oneLine(m_lostReason));
         } catch (const SqlError &) {
             m_noReader = true;
         }
@@ -610,11 +672,19 @@ std::unique_ptr<IRowCursor> PgEngine::OpenRows(const QString &statement)
         Execute(declare + statement);
     } else {
         // A query that fails takes none of the other cursors with it.
-        m_reader->ExecuteScript(m_cursorsOpen.empty() ? QStringLiteral("BEGIN READ ONLY; SAVEPOINT qmk_rows")
-                                                      : QStringLiteral("SAVEPOINT qmk_rows"));
+        try {
+            m_reader->ExecuteScript(m_cursorsOpen.empty() ? QStringLiteral("BEGIN READ ONLY; SAVEPOINT qmk_rows")
+                                                          : QStringLiteral("SAVEPOINT qmk_rows"));
+        } catch (const ConnectionLost &) {
+            forgetConnection();
+            throw;
+        }
         try {
             m_reader->Execute(declare + statement);
             m_reader->ExecuteScript(QStringLiteral("RELEASE SAVEPOINT qmk_rows"));
+        } catch (const ConnectionLost &) {
+            forgetConnection();
+            throw;
         } catch (...) {
             try {
                 m_reader->ExecuteScript(m_cursorsOpen.empty() ? QStringLiteral("ROLLBACK")

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct pg_conn;
@@ -63,10 +64,14 @@ private:
     QByteArray preparedName(const QString &text);
     bool seenBefore(const QString &text);
     void clearCache() { m_cache.clear(); }
+    void forgetConnection();
 
     pg_conn *m_conn = nullptr;
     QString m_conninfo, m_role, m_password, m_where;
     bool m_admin = false;
+    bool m_inTransaction = false;  // a BEGIN was run and neither COMMIT nor ROLLBACK since
+    QString m_lostReason;          // why the connection was lost or could not be made, last
+    std::optional<unsigned> m_lostIn;  // the action (ActionSerial) in which the connection was lost
     int m_busyTimeout = 3000;
     int m_nextName = 0;
     QHash<QString, QByteArray> m_cache;  // statement text -> name of its prepared statement

@@ -238,6 +238,8 @@ void SqlCipherEngine::Close()
     m_readOnly = false;
     m_cannotSave.clear();
     m_path.clear();
+    m_dev = 0;
+    m_ino = 0;
 }
 
 
@@ -451,6 +453,9 @@ void SqlCipherEngine::openFile(const QString &named, const QString &password, bo
     }
     m_db = db;
     m_path = path;
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        m_dev = st.st_dev, m_ino = st.st_ino;
     sqlite3_busy_timeout(db, m_busyTimeout);
     // Every commit of a transaction that wrote (the file's own upgrade at opening is forgotten
     // below).
@@ -616,10 +621,41 @@ void SqlCipherEngine::refuseForeignSchema(const QString &path)
 {
     if (isBusy(rc))
         throw DatabaseBusy();
+    const int primary = rc & 0xff;
     const QString problem = m_path.isEmpty() ? QString() : sideFileProblem(m_path);
-    if (!problem.isEmpty() && ((rc & 0xff) == SQLITE_CANTOPEN || (rc & 0xff) == SQLITE_IOERR))
+    if (!problem.isEmpty() && (primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR))
         throw SqlError(problem);
+    // The disk failed, or the file went from under the program: a fault of the file, not of the
+    // statement. A damaged page of a file that is still the one opened stays a failure of its own.
+    const QString gone = whatBecameOfTheFile();
+    if (primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN || (isDamage(rc) && !gone.isEmpty()))
+        throw ConnectionLost::File(m_path, gone.isEmpty() ? errorText(m_db) : gone);
     throw SqlError(errorText(m_db));
+}
+
+QString SqlCipherEngine::whatBecameOfTheFile() const
+{
+    if (m_path.isEmpty() || m_ino == 0)
+        return {};
+    struct stat st {};
+    if (::stat(QFile::encodeName(m_path).constData(), &st) != 0) {
+        const int error = errno;
+        return error == ENOENT ? QStringLiteral("it is no longer there (it was removed or moved away)")
+                               : QString::fromLocal8Bit(std::strerror(error));
+    }
+    if (st.st_dev != m_dev || st.st_ino != m_ino)
+        return QStringLiteral("another file has taken its place");
+    return {};
+}
+
+// Each statement first looks that the file at the path is still the one opened (one stat): a
+// file removed or replaced under the running program would otherwise go on taking saves that
+// nobody will ever read again.
+void SqlCipherEngine::checkStillThere() const
+{
+    const QString gone = whatBecameOfTheFile();
+    if (!gone.isEmpty())
+        throw ConnectionLost::File(m_path, gone);
 }
 
 // While the program runs, changes go to a write-ahead log: a save survives the program being
@@ -647,6 +683,7 @@ void SqlCipherEngine::ExecuteScript(const QString &script)
 
 void SqlCipherEngine::BeginWrite()
 {
+    checkStillThere();
     finishRows();
     const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
@@ -800,6 +837,7 @@ int SqlCipherEngine::stepInto(sqlite3_stmt *stmt, Recordset &result, int maxRows
 
 std::shared_ptr<Recordset> SqlCipherEngine::Execute(const QString &statement)
 {
+    checkStillThere();
     Cached &cached = statementFor(RewriteDialect(statement));
     sqlite3_stmt *stmt = cached.stmt;
     std::shared_ptr<Recordset> rs = emptyResult(stmt);
@@ -911,6 +949,7 @@ std::shared_ptr<Recordset> SqlCipherEngine::sameColumns(const Recordset &like)
 
 std::unique_ptr<IRowCursor> SqlCipherEngine::OpenRows(const QString &statement)
 {
+    checkStillThere();
     const QByteArray utf8 = RewriteDialect(statement).toUtf8();
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;

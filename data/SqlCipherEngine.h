@@ -46,11 +46,16 @@ private:
     void refuseLaterVersion(const QString &path);
     void upgradeSchema(const QString &path);
     [[noreturn]] void fail(int rc);
+    // What became of the file opened, said for the user: empty while the path still leads to it.
+    QString whatBecameOfTheFile() const;
+    void checkStillThere() const;
     bool sortNamesAgain(const QString &path);
     void useWriteAheadLog();
 
     sqlite3 *m_db = nullptr;
     QString m_path;  // the file as opened, every link in its path resolved
+    // The file opened, to tell it from another put at its path.
+    unsigned long long m_dev = 0, m_ino = 0;
     int m_busyTimeout = 3000;
     bool m_readOnly = false;
     QString m_cannotSave;

@@ -4,6 +4,7 @@
 #include "editors/EditorParts.h"
 #include "editors/PickList.h"
 #include "shell/frmHelp.h"
+#include "ui/Action.h"
 #include "ui/ListItems.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
@@ -92,10 +93,10 @@ frmHeads::frmHeads(std::function<void()> loadHeads, QWidget *parent)
     frmHelp::AddHelpKey(this, QStringLiteral("heads"));
     ui::PlaceWindow(this, QSize(520, 300));
 
-    connect(cmdAdd, &QPushButton::clicked, this, &frmHeads::cmdAdd_Click);
-    connect(cmdDel, &QPushButton::clicked, this, &frmHeads::cmdDel_Click);
-    connect(cmdSave, &QPushButton::clicked, this, &frmHeads::cmdSave_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmHeads::cmdCancel_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, ui::Guarded(this, &frmHeads::cmdAdd_Click));
+    connect(cmdDel, &QPushButton::clicked, this, ui::Guarded(this, &frmHeads::cmdDel_Click));
+    connect(cmdSave, &QPushButton::clicked, this, ui::Guarded(this, &frmHeads::cmdSave_Click));
+    connect(cmdCancel, &QPushButton::clicked, this, ui::Guarded(this, &frmHeads::cmdCancel_Click));
     Form_Load();
 }
 

@@ -5,6 +5,7 @@
 #include "editors/EditorParts.h"
 #include "editors/PickList.h"
 #include "shell/frmHelp.h"
+#include "ui/Action.h"
 #include "ui/DatePicker.h"
 #include "ui/ListItems.h"
 #include "ui/Look.h"
@@ -72,9 +73,9 @@ frmTask::frmTask(std::function<void()> loadHeads, QWidget *parent)
     frmHelp::AddHelpKey(this, QStringLiteral("projects"));
     ui::PlaceWindow(this, QSize(620, 680));
 
-    connect(cmdAdd, &QPushButton::clicked, this, &frmTask::cmdAdd_Click);
-    connect(cmdSave, &QPushButton::clicked, this, &frmTask::cmdSave_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmTask::cmdCancel_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, ui::Guarded(this, &frmTask::cmdAdd_Click));
+    connect(cmdSave, &QPushButton::clicked, this, ui::Guarded(this, &frmTask::cmdSave_Click));
+    connect(cmdCancel, &QPushButton::clicked, this, ui::Guarded(this, &frmTask::cmdCancel_Click));
     Form_Load();
 }
 

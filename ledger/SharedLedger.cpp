@@ -89,12 +89,13 @@ void frmMainMenu::applyAccess()
 
 void frmMainMenu::lookForShared()
 {
-    m_sharedWithMe = false;
     // A database without members (or a failure) lists the user's own projects as ever.
+    bool shared = false;
     TryStep([&] {
-        m_sharedWithMe = RowsOf(QStringLiteral("Select Count(*) From tblTasks Where ") +
-                                SharedWithCondition(CurrentUserId))->Fields(0).toInt64() > 0;
+        shared = RowsOf(QStringLiteral("Select Count(*) From tblTasks Where ") + SharedWithCondition(CurrentUserId))
+                     ->Fields(0).toInt64() > 0;
     });
+    m_sharedWithMe = shared;
 }
 
 void frmMainMenu::loadLedgerHeads()

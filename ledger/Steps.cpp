@@ -43,12 +43,14 @@ void WriteHeader(ui::Grid &grid, const std::vector<GridColumn> &columns)
 bool FillRows(ui::Grid &grid, const std::shared_ptr<RowStream> &rows, const std::vector<GridColumn> &columns,
               const std::function<QString(int column, const Variant &field)> &text, int lookUpColumn)
 {
+    // A failure while stepping ends the rows where it happened; a database that cannot be reached
+    // ends the action before the grid has changed.
+    if (rows)
+        TryStep([&] { rows->FetchMore(ui::Grid::kFirstRows); });
     ui::Grid::Fill fill(grid);
     grid.SetRows(1);
     if (!rows)
         return false;
-    // A failure while stepping ends the rows where it happened.
-    TryStep([&] { rows->FetchMore(ui::Grid::kFirstRows); });
     if (rows->Fetched() == 0)
         return false;
     ui::Grid::RowSource source;

@@ -1,6 +1,7 @@
 #include "ledger/frmHistory.h"
 
 #include "data/MyFun.h"
+#include "ui/Action.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
 #include "ui/Window.h"
@@ -147,10 +148,10 @@ frmHistory::frmHistory(qint32 taskId, qint32 entryId, ProjectRole role, QWidget 
                                             : QStringLiteral("Choose a deleted entry, a changed entry or a deleted "
                                                              "project first"));
 
-    connect(chkAllChanges, &QCheckBox::toggled, this, &frmHistory::Load);
-    connect(cmdRestore, &QPushButton::clicked, this, &frmHistory::cmdRestore_Click);
+    connect(chkAllChanges, &QCheckBox::toggled, this, ui::Guarded(this, &frmHistory::Load));
+    connect(cmdRestore, &QPushButton::clicked, this, ui::Guarded(this, &frmHistory::cmdRestore_Click));
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
-    connect(gdHistory->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &frmHistory::chosenChanged);
+    connect(gdHistory->selectionModel(), &QItemSelectionModel::currentRowChanged, this, ui::Guarded(this, &frmHistory::chosenChanged));
     Load();
     resize(820, 480);
 }

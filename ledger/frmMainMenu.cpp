@@ -6,6 +6,7 @@
 #include "export/GridColumns.h"
 #include "ledger/Steps.h"
 #include "shell/frmHelp.h"
+#include "ui/Action.h"
 #include "ui/DatePicker.h"
 #include "ui/Grid.h"
 #include "ui/ListItems.h"
@@ -441,46 +442,46 @@ void frmMainMenu::buildTotals(QVBoxLayout *right)
 
 void frmMainMenu::connectHandlers()
 {
-    connect(cmdCancel, &QPushButton::clicked, this, &frmMainMenu::cmdCancel_Click);
-    connect(btnRefresh, &QPushButton::clicked, this, &frmMainMenu::btnRefresh_Click);
-    connect(cmdPreview, &QPushButton::clicked, this, &frmMainMenu::cmdPreview_Click);
-    connect(cboPreviewStatus, QOverload<int>::of(&QComboBox::activated), this, &frmMainMenu::cboPreviewStatus_Click);
-    connect(gdPreviewList, &ui::Grid::Click, this, &frmMainMenu::gdPreviewList_Click);
-    connect(txtFindTask, &QLineEdit::textChanged, this, &frmMainMenu::txtFindTask_Change);
+    connect(cmdCancel, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::cmdCancel_Click));
+    connect(btnRefresh, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnRefresh_Click));
+    connect(cmdPreview, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::cmdPreview_Click));
+    connect(cboPreviewStatus, QOverload<int>::of(&QComboBox::activated), this, ui::Guarded(this, &frmMainMenu::cboPreviewStatus_Click));
+    connect(gdPreviewList, &ui::Grid::Click, this, ui::Guarded(this, &frmMainMenu::gdPreviewList_Click));
+    connect(txtFindTask, &QLineEdit::textChanged, this, ui::Guarded(this, &frmMainMenu::txtFindTask_Change));
     auto *find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
         txtFindTask->setFocus(Qt::ShortcutFocusReason);
         txtFindTask->selectAll();
     });
-    connect(btnDelTask, &QPushButton::clicked, this, &frmMainMenu::btnDelTask_Click);
-    connect(btnEditTask, &QPushButton::clicked, this, &frmMainMenu::btnEditTask_Click);
-    connect(cmdAddHead, &QPushButton::clicked, this, &frmMainMenu::cmdAddHead_Click);
-    connect(btnExportXSL, &QPushButton::clicked, this, &frmMainMenu::btnExportXSL_Click);
-    connect(btnExportAs, &QPushButton::clicked, this, &frmMainMenu::btnExportAs_Click);
-    connect(btnImport, &QPushButton::clicked, this, &frmMainMenu::btnImport_Click);
-    connect(btnOverview, &QPushButton::clicked, this, &frmMainMenu::btnOverview_Click);
-    connect(btnPrint, &QPushButton::clicked, this, &frmMainMenu::btnPrint_Click);
-    connect(btnSavePdf, &QPushButton::clicked, this, &frmMainMenu::btnSavePdf_Click);
-    connect(btnShare, &QPushButton::clicked, this, &frmMainMenu::btnShare_Click);
-    connect(btnHistory, &QPushButton::clicked, this, &frmMainMenu::btnHistory_Click);
-    connect(btnAddAction, &QPushButton::clicked, this, &frmMainMenu::btnAddAction_Click);
-    connect(cmdAdd, &QPushButton::clicked, this, &frmMainMenu::cmdAdd_Click);
-    connect(btnEditAction, &QPushButton::clicked, this, &frmMainMenu::btnEditAction_Click);
-    connect(gdTansactionsList, &ui::Grid::DblClick, this, &frmMainMenu::gdTansactionsList_DblClick);
-    connect(cmdSave, &QPushButton::clicked, this, &frmMainMenu::cmdSave_Click);
-    connect(btnActionCancel, &QPushButton::clicked, this, &frmMainMenu::btnActionCancel_Click);
-    connect(btnDeleteAction, &QPushButton::clicked, this, &frmMainMenu::btnDeleteAction_Click);
-    connect(cmdDelete, &QPushButton::clicked, this, &frmMainMenu::cmdDelete_Click);
-    connect(cboTransactionHeads, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &frmMainMenu::ShowHeadKind);
-    connect(cboTransactionHeads, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &frmMainMenu::ShowHeadBudget);
+    connect(btnDelTask, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnDelTask_Click));
+    connect(btnEditTask, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnEditTask_Click));
+    connect(cmdAddHead, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::cmdAddHead_Click));
+    connect(btnExportXSL, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnExportXSL_Click));
+    connect(btnExportAs, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnExportAs_Click));
+    connect(btnImport, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnImport_Click));
+    connect(btnOverview, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnOverview_Click));
+    connect(btnPrint, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnPrint_Click));
+    connect(btnSavePdf, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnSavePdf_Click));
+    connect(btnShare, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnShare_Click));
+    connect(btnHistory, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnHistory_Click));
+    connect(btnAddAction, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnAddAction_Click));
+    connect(cmdAdd, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::cmdAdd_Click));
+    connect(btnEditAction, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnEditAction_Click));
+    connect(gdTansactionsList, &ui::Grid::DblClick, this, ui::Guarded(this, &frmMainMenu::gdTansactionsList_DblClick));
+    connect(cmdSave, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::cmdSave_Click));
+    connect(btnActionCancel, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnActionCancel_Click));
+    connect(btnDeleteAction, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::btnDeleteAction_Click));
+    connect(cmdDelete, &QPushButton::clicked, this, ui::Guarded(this, &frmMainMenu::cmdDelete_Click));
+    connect(cboTransactionHeads, QOverload<int>::of(&QComboBox::currentIndexChanged), this, ui::Guarded(this, &frmMainMenu::ShowHeadKind));
+    connect(cboTransactionHeads, QOverload<int>::of(&QComboBox::currentIndexChanged), this, ui::Guarded(this, &frmMainMenu::ShowHeadBudget));
     // The two dates filter nothing, but a period that ends before it starts is said at once.
     for (ui::DatePicker *d : {dtDateFrom, dtDateTill})
-        connect(d, &QDateEdit::editingFinished, this, &frmMainMenu::CheckPeriod);
+        connect(d, &QDateEdit::editingFinished, this, ui::Guarded(this, &frmMainMenu::CheckPeriod));
     // Enter in the amount or the remarks saves, as the Save button would.
     for (QLineEdit *box : {txtTransactionAmount, txtTransactionRemarks})
         connect(box, &QLineEdit::returnPressed, this, [this] {
             if (cmdSave->isEnabled())
-                cmdSave->click();
+                cmdSave->click();  // runs Save as its own action
         });
 }
 
@@ -572,7 +573,6 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
 {
     freshCls();
     m_memo.clear();
-    m_loadedStatus = StatusID;
     // The user's own projects, and those shared with them when there are any; the status filter
     // applies to both.
     const QString own = QStringLiteral("UserId=") + QuoteSql(CurrentUserId);
@@ -587,6 +587,7 @@ void frmMainMenu::LoadInGrid(qint32 StatusID)
     // A query that cannot be run leaves the list with its header row only.
     std::shared_ptr<RowStream> rows;
     TryStep([&] { rows = std::make_shared<RowStream>(sql); });
+    m_loadedStatus = StatusID;
     const bool loaded = FillRows(*gdPreviewList, rows,
                                  kTaskColumns, [this](int c, const Variant &v) {
                                      if (c == TaskColumn::Owner) {
@@ -653,11 +654,75 @@ void frmMainMenu::txtFindTask_Change()
 void frmMainMenu::cboPreviewStatus_Click()
 {
     const int chosen = cboPreviewStatus->ListIndex();
-    if (chosen >= 0)
+    if (chosen < 0)
+        return;
+    try {
         LoadInGrid(cboPreviewStatus->ItemData(chosen));
+    } catch (const ConnectionLost &) {
+        // The list still shows the status it was loaded with: so does the filter.
+        for (int i = 0; i < cboPreviewStatus->ListCount(); ++i)
+            if (cboPreviewStatus->ItemData(i) == m_loadedStatus)
+                cboPreviewStatus->SetListIndex(i);
+        throw;
+    }
+}
+
+// What a click on a project changes before and while its ledger is read: put back as it was when
+// the database cannot be reached, so that no ledger shows under another project's number.
+struct frmMainMenu::ShownProject {
+    QString taskNo, taskName;
+    ProjectAccess access;
+    QString headsOf;
+    std::vector<std::pair<QWidget *, bool>> enabled;
+    std::vector<std::pair<QLineEdit *, QString>> totals;
+    QString balanceWord;
+};
+
+frmMainMenu::ShownProject frmMainMenu::keepShownProject() const
+{
+    ShownProject kept{lblTaskNo->text(), lblTaskName->text(), m_access, m_headsOf, {}, {}, lblCost->text()};
+    for (QWidget *w : std::initializer_list<QWidget *>{btnAddAction, btnEditAction, btnDeleteAction, cmdAdd, cmdDelete,
+                                                       cmdSave, btnPrint, btnSavePdf, btnExportAs, btnImport, Frame3,
+                                                       Frame4, FrameActionManager})
+        kept.enabled.emplace_back(w, w->isEnabled());
+    for (QLineEdit *box : {txtCashInWallet, zeMoneySpent, zeMoneyReceived})
+        kept.totals.emplace_back(box, box->text());
+    return kept;
+}
+
+void frmMainMenu::showProjectAgain(const ShownProject &kept)
+{
+    lblTaskNo->setText(kept.taskNo);
+    lblTaskName->setText(kept.taskName);
+    m_access = kept.access;
+    m_headsOf = kept.headsOf;
+    applyAccess();
+    for (const auto &[w, on] : kept.enabled)
+        w->setEnabled(on);
+    for (const auto &[box, text] : kept.totals)
+        box->setText(text);
+    lblCost->setText(kept.balanceWord);
+    // The project on show is the current row of the list again.
+    ui::Grid &g = *gdPreviewList;
+    for (int row = 1; !kept.taskNo.isEmpty() && row < g.Rows(); ++row)
+        if (g.TextMatrix(row, TaskColumn::Id) == kept.taskNo) {
+            g.SetRow(row);
+            break;
+        }
 }
 
 void frmMainMenu::gdPreviewList_Click()
+{
+    const ShownProject kept = keepShownProject();
+    try {
+        showClickedProject();
+    } catch (const ConnectionLost &) {
+        showProjectAgain(kept);
+        throw;
+    }
+}
+
+void frmMainMenu::showClickedProject()
 {
     ui::Grid &g = *gdPreviewList;
     if (g.Row() >= 1) {

@@ -179,6 +179,11 @@ private:
     void fitDateColumns();
     void showSaved(qint32 entryId);
     void connectHandlers();
+    // A click on a project: the project's ledger, totals and buttons, and what can put them back.
+    struct ShownProject;
+    ShownProject keepShownProject() const;
+    void showProjectAgain(const ShownProject &kept);
+    void showClickedProject();
     // The window's data access object, replaced by a fresh one before each main load.
     CTemplate &cls() { return *m_cls; }
     void freshCls();

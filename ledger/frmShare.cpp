@@ -2,6 +2,7 @@
 
 #include "data/MyFun.h"
 #include "data/Sharing.h"
+#include "ui/Action.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
 
@@ -74,9 +75,9 @@ frmShare::frmShare(qint32 taskId, const QString &taskName, QWidget *parent) : QD
     for (QPushButton *b : {cmdAddMember, cmdRemoveMember, cmdClose})
         b->setAutoDefault(false);
 
-    connect(cmdAddMember, &QPushButton::clicked, this, &frmShare::cmdAddMember_Click);
-    connect(txtMemberName, &QLineEdit::returnPressed, this, &frmShare::cmdAddMember_Click);
-    connect(cmdRemoveMember, &QPushButton::clicked, this, &frmShare::cmdRemoveMember_Click);
+    connect(cmdAddMember, &QPushButton::clicked, this, ui::Guarded(this, &frmShare::cmdAddMember_Click));
+    connect(txtMemberName, &QLineEdit::returnPressed, this, ui::Guarded(this, &frmShare::cmdAddMember_Click));
+    connect(cmdRemoveMember, &QPushButton::clicked, this, ui::Guarded(this, &frmShare::cmdRemoveMember_Click));
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
     // A member chosen in the grid is put in the boxes, for a change of role.
     connect(gdMembers, &QTableWidget::itemSelectionChanged, this, [this] {
@@ -118,6 +119,8 @@ void frmShare::cmdAddMember_Click()
     const ProjectRole role = cboMemberRole->currentIndex() == 1 ? ProjectRole::Editor : ProjectRole::Viewer;
     try {
         ShareProject(m_taskId, name, role);
+    } catch (const ConnectionLost &) {
+        throw;  // said once by the action, the name as typed
     } catch (const SqlError &e) {
         // A name that is no user, the owner's own name: said as the data layer says it.
         if (!e.alreadyTold())

@@ -2,6 +2,7 @@
 
 #include "data/Accounts.h"
 #include "data/Backups.h"
+#include "data/Failure.h"
 #include "data/MyFun.h"
 #include "data/PgEngine.h"
 #include "data/ServerDatabase.h"
@@ -48,7 +49,8 @@ bool frmLogin::eventFilter(QObject *watched, QEvent *event)
         if (Form_KeyDown(key, static_cast<QWidget *>(watched)))
             return true;
         if (watched == txtPassword && isEnter(key)) {
-            txtPassword_KeyPress();
+            // A database that cannot be reached is said once, not taken for a wrong password.
+            RunAction([this] { txtPassword_KeyPress(); });
             return true;
         }
     }

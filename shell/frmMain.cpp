@@ -10,6 +10,7 @@
 #include "shell/frmPassword.h"
 #include "shell/frmRestore.h"
 #include "shell/frmUser.h"
+#include "ui/Action.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
 #include "ui/Window.h"
@@ -100,15 +101,15 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     mnuAboutAbout = menuItem(mnuAbout, QStringLiteral("mnuAboutAbout"), QStringLiteral("&About..."),
                              QKeySequence(Qt::Key_F4));
 
-    connect(mnuLoginUser, &QAction::triggered, this, &frmMain::mnuLoginUser_Click);
-    connect(mnuMainApplication, &QAction::triggered, this, &frmMain::mnuMainApplication_Click);
-    connect(mnuAddUser, &QAction::triggered, this, &frmMain::mnuAddUser_Click);
-    connect(mnuChangePassword, &QAction::triggered, this, &frmMain::mnuChangePassword_Click);
-    connect(mnuRestoreBackup, &QAction::triggered, this, &frmMain::mnuRestoreBackup_Click);
-    connect(mnuQuit, &QAction::triggered, this, &frmMain::mnuQuit_Click);
-    connect(mnuAboutHelp, &QAction::triggered, this, &frmMain::mnuAboutHelp_Click);
-    connect(mnuAboutVisit, &QAction::triggered, this, &frmMain::mnuAboutVisit_Click);
-    connect(mnuAboutAbout, &QAction::triggered, this, &frmMain::mnuAboutAbout_Click);
+    connect(mnuLoginUser, &QAction::triggered, this, ui::Guarded(this, &frmMain::mnuLoginUser_Click));
+    connect(mnuMainApplication, &QAction::triggered, this, ui::Guarded(this, &frmMain::mnuMainApplication_Click));
+    connect(mnuAddUser, &QAction::triggered, this, ui::Guarded(this, &frmMain::mnuAddUser_Click));
+    connect(mnuChangePassword, &QAction::triggered, this, ui::Guarded(this, &frmMain::mnuChangePassword_Click));
+    connect(mnuRestoreBackup, &QAction::triggered, this, ui::Guarded(this, &frmMain::mnuRestoreBackup_Click));
+    connect(mnuQuit, &QAction::triggered, this, ui::Guarded(this, &frmMain::mnuQuit_Click));
+    connect(mnuAboutHelp, &QAction::triggered, this, ui::Guarded(this, &frmMain::mnuAboutHelp_Click));
+    connect(mnuAboutVisit, &QAction::triggered, this, ui::Guarded(this, &frmMain::mnuAboutVisit_Click));
+    connect(mnuAboutAbout, &QAction::triggered, this, ui::Guarded(this, &frmMain::mnuAboutAbout_Click));
 
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("centralWidget"));

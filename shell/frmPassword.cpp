@@ -7,6 +7,7 @@
 #include "data/ServerDatabase.h"
 #include "shell/CredentialFields.h"
 #include "shell/frmHelp.h"
+#include "ui/Action.h"
 #include "ui/Window.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
@@ -32,8 +33,8 @@ frmPassword::frmPassword(QWidget *parent) : QDialog(parent)
     frmHelp::AddHelpKey(this, QStringLiteral("password"));
     ui::PlaceWindow(this, QSize(420, 180));
 
-    connect(cmdSave, &QPushButton::clicked, this, &frmPassword::cmdSave_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmPassword::cmdCancel_Click);
+    connect(cmdSave, &QPushButton::clicked, this, ui::Guarded(this, &frmPassword::cmdSave_Click));
+    connect(cmdCancel, &QPushButton::clicked, this, ui::Guarded(this, &frmPassword::cmdCancel_Click));
     txtOldPassword->setFocus();
 }
 

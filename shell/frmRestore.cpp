@@ -2,6 +2,7 @@
 
 #include "data/MyFun.h"
 #include "shell/frmHelp.h"
+#include "ui/Action.h"
 #include "ui/Grid.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
@@ -48,7 +49,7 @@ frmRestore::frmRestore(QWidget *parent) : QDialog(parent)
     buttons->addWidget(cmdRestore);
     buttons->addWidget(cmdClose);
     layout->addLayout(buttons);
-    connect(cmdRestore, &QPushButton::clicked, this, &frmRestore::cmdRestore_Click);
+    connect(cmdRestore, &QPushButton::clicked, this, ui::Guarded(this, &frmRestore::cmdRestore_Click));
     connect(cmdClose, &QPushButton::clicked, this, &frmRestore::cmdClose_Click);
     frmHelp::AddHelpKey(this, QStringLiteral("backups"));
     ui::PlaceWindow(this, QSize(640, 360));

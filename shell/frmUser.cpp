@@ -6,6 +6,7 @@
 #include "data/ServerDatabase.h"
 #include "shell/CredentialFields.h"
 #include "shell/frmHelp.h"
+#include "ui/Action.h"
 #include "ui/Window.h"
 #include "ui/Look.h"
 #include "ui/Seams.h"
@@ -32,8 +33,8 @@ frmUser::frmUser(QWidget *parent) : QDialog(parent)
     frmHelp::AddHelpKey(this, QStringLiteral("users"));
     ui::PlaceWindow(this, QSize(360, 150));
 
-    connect(cmdSave, &QPushButton::clicked, this, &frmUser::cmdSave_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmUser::cmdCancel_Click);
+    connect(cmdSave, &QPushButton::clicked, this, ui::Guarded(this, &frmUser::cmdSave_Click));
+    connect(cmdCancel, &QPushButton::clicked, this, ui::Guarded(this, &frmUser::cmdCancel_Click));
     txtUserName->setFocus();
 }
 

@@ -198,6 +198,8 @@ public:
             return;
         try {
             m_source.rows->FetchMore(n);
+        } catch (const ConnectionLost &e) {
+            TellLost(e);  // the rows end here, and the user learns why
         } catch (const std::exception &) {
         }
         takeStepped(notify);
@@ -253,6 +255,8 @@ private:
                     const Variant v = m_source.rows->FieldAt(i, m_source.fieldOf[size_t(made)]);
                     if (!v.isNull())
                         text = m_source.make(v);
+                } catch (const ConnectionLost &e) {
+                    TellLost(e);  // once, however many rows were to be named
                 } catch (const std::exception &) {
                 }
             }

@@ -203,6 +203,8 @@ bool Progress::Step(int done)
     if (g_progress)
         return g_progress(done, m_total);
     m_dialog->setValue(done);
+    // What runs meanwhile (a grid stepping its rows) is no step of the action that shows the progress.
+    const OutsideAction outside;
     QCoreApplication::processEvents();
     return !m_dialog->wasCanceled();
 }

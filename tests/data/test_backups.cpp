@@ -162,9 +162,10 @@ TEST_F(BackupTest, TheTerminalRestoresWhenNoProgramHasTheFileOpen)
     EXPECT_EQ(InitDb({"--restore", backup, DatabasePath()}),
               "1||qmk-initdb: Another Quillmark has the database open; close it and try again.\n");
     ResetProcessState();
-    EXPECT_TRUE(InitDb({"--restore", backup, DatabasePath()})
-                    .startsWith("0|qmk-initdb: The database was restored from the backup of 07/12/2026 09:00:00.\n"
-                                "qmk-initdb: the database as it was is kept in " + Folder() + "/backups/qmk-2026-12-07T"));
+    const QString restored = InitDb({"--restore", backup, DatabasePath()});
+    EXPECT_TRUE(restored.startsWith("0|qmk-initdb: The database was restored from the backup of 07/12/2026 09:00:00.\n"
+                                    "qmk-initdb: the database as it was is kept in " + Folder() + "/backups/qmk-"))  // named by the real clock of the tool
+        << restored.toStdString();
     OpenDatabase();
     EXPECT_EQ(Projects(), "Roof");
     ResetProcessState();

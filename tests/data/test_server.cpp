@@ -196,7 +196,9 @@ TEST_F(ServerTest, ASaveAfterARestartSaysWhyOnceAndTheNextConnectsAgain)
     ASSERT_EQ(QProcess::execute("bash", {QMK_PG_CLUSTER_SCRIPT, "restart", QMK_PG_DIR}), 0);
     boxes.Expect();
     save(2);
-    EXPECT_TRUE(boxes.Last().startsWith("The connection to the database server was lost")) << boxes.Last().toStdString();
+    EXPECT_TRUE(boxes.Last().startsWith("The database server could not be reached: terminating connection due to "
+                                        "administrator command. Nothing was saved; try again in a moment.|"))
+        << boxes.Last().toStdString();
     save(3);
     EXPECT_EQ(boxes.Count(), 1);
     const auto cluster = [](const char *command) {
@@ -212,7 +214,8 @@ TEST_F(ServerTest, ASaveAfterARestartSaysWhyOnceAndTheNextConnectsAgain)
     save(4);
     save(5);
     EXPECT_EQ(boxes.Count(), 4);
-    EXPECT_TRUE(boxes.Shown().at(1).prompt.startsWith("The connection to the database server was lost"));
+    EXPECT_TRUE(boxes.Shown().at(1).prompt.startsWith("The database server could not be reached: "))
+        << boxes.Shown().at(1).prompt.toStdString();
     EXPECT_TRUE(boxes.Last().contains("could not be reached")) << boxes.Last().toStdString();
     ASSERT_EQ(cluster("resume"), 0);
     server->admin = std::make_unique<PgEngine>(server->conninfo, "qmk_super", server->superPassword, true);

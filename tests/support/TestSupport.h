@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -74,6 +75,34 @@ inline std::string EngineName(const ::testing::TestParamInfo<EngineKind> &info)
 {
     return info.param == EngineKind::File ? "File" : "Server";
 }
+
+// Runs the cluster script on the tests' own server: "restart" (its sessions are cut, as when an
+// administrator restarts it), "pause" (stopped: it cannot be reached) or "resume". Answers its exit code.
+inline int Cluster(const char *command)
+{
+    return QProcess::execute(QStringLiteral("bash"), {QStringLiteral(QMK_PG_CLUSTER_SCRIPT), QString::fromLatin1(command),
+                                                      QStringLiteral(QMK_PG_DIR)});
+}
+
+// The tests' server stopped while this lives; running again after it, for the tests that follow.
+class PausedCluster {
+public:
+    PausedCluster() : m_paused(Cluster("pause") == 0) {}
+    ~PausedCluster() { Resume(); }
+    PausedCluster(const PausedCluster &) = delete;
+    PausedCluster &operator=(const PausedCluster &) = delete;
+    bool Paused() const { return m_paused; }
+    void Resume()
+    {
+        if (m_paused) {
+            EXPECT_EQ(Cluster("resume"), 0);
+        }
+        m_paused = false;
+    }
+
+private:
+    bool m_paused;
+};
 
 // A fresh Quillmark database "qmk_test" on the server that the test command started (its
 // connection details in QMK_PG_DIR/env), with no role of an earlier test left. Roles belong to the
