@@ -89,6 +89,30 @@ TEST_F(RestoreWindowTest, TheMasterRestoresADeletedProjectOnceNoOtherProgramHasT
     EXPECT_TRUE(frame->mnuRestoreBackup->isEnabled());
 }
 
+// A database file deleted by mistake while the master is logged in comes back from the backup of the day's
+// first login, through the window.
+TEST_F(RestoreWindowTest, ADeletedFileComesBackFromItsBackupThroughTheWindow)
+{
+    frmMain *frame = Start();
+    Seed("INSERT INTO tblTasks (TaskID,UserId,TaskName) VALUES (1,'ann','Roof')");
+    now = QDateTime(QDate(2026, 12, 7), QTime(8, 0));
+    ScriptLogin(modals, "sysop", "quorvandelix");
+    frame->mnuLoginUser->trigger();  // today's first login keeps the file with Roof
+    ASSERT_TRUE(QFile::remove(DatabasePath()));
+    modals.Then([&](QDialog &d) {
+        auto &w = static_cast<frmRestore &>(d);
+        w.gdBackups->SetRow(1);
+        boxes.Expect(ui::Answer::Yes);
+        boxes.Expect(ui::Answer::OK);
+        QTest::mouseClick(w.cmdRestore, Qt::LeftButton);
+        EXPECT_EQ(boxes.Last().section('|', 0, 0), "The database was restored from the backup of 07/12/2026 08:00:00.");
+        QTest::mouseClick(w.cmdClose, Qt::LeftButton);
+    });
+    frame->mnuRestoreBackup->trigger();
+    EXPECT_TRUE(QFileInfo::exists(DatabasePath()));
+    EXPECT_EQ(Column("SELECT TaskName FROM tblTasks"), QStringList{"Roof"});
+}
+
 // A backup folder that cannot be written keeps no one from logging in: the main frame says why once,
 // in a line, without a box. Only the master may restore.
 TEST_F(RestoreWindowTest, ABackupThatCannotBeMadeIsSaidInTheMainFrameAndTheLoginGoesOn)
