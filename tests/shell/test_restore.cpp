@@ -113,6 +113,33 @@ TEST_F(RestoreWindowTest, ADeletedFileComesBackFromItsBackupThroughTheWindow)
     EXPECT_EQ(Column("SELECT TaskName FROM tblTasks"), QStringList{"Roof"});
 }
 
+// Started on a database file deleted while no program ran, the master (whose password is the
+// default one while no file says otherwise) logs in and puts the last backup back.
+TEST_F(RestoreWindowTest, StartedWithoutItsFileTheMasterPutsTheLastBackupBack)
+{
+    Start();  // the day's first login keeps the empty file
+    Seed("INSERT INTO tblTasks (TaskID,UserId,TaskName) VALUES (1,'ann','Roof')");
+    now = now.addSecs(60);
+    MakeBackup(SharedConnection);
+    frmMain::Instance()->close();
+    ResetProcessState();
+    ASSERT_TRUE(QFile::remove(DatabasePath()));
+    boxes.Expect(ui::Answer::OK);  // the file that cannot be opened, said at start
+    frmMain *frame = Start();
+    ASSERT_TRUE(frame && frame->mnuRestoreBackup->isEnabled());
+    modals.Then([&](QDialog &d) {
+        auto &w = static_cast<frmRestore &>(d);
+        EXPECT_EQ(w.gdBackups->Rows(), 3);  // the header and two backups, the newest first
+        w.gdBackups->SetRow(1);
+        boxes.Expect(ui::Answer::Yes);
+        boxes.Expect(ui::Answer::OK);
+        QTest::mouseClick(w.cmdRestore, Qt::LeftButton);
+        QTest::mouseClick(w.cmdClose, Qt::LeftButton);
+    });
+    frame->mnuRestoreBackup->trigger();
+    EXPECT_EQ(Column("SELECT TaskName FROM tblTasks"), QStringList{"Roof"});
+}
+
 // A backup folder that cannot be written keeps no one from logging in: the main frame says why once,
 // in a line, without a box. Only the master may restore.
 TEST_F(RestoreWindowTest, ABackupThatCannotBeMadeIsSaidInTheMainFrameAndTheLoginGoesOn)
