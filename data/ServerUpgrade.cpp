@@ -747,6 +747,20 @@ CREATE POLICY shared_read ON tblHeadBudgets FOR SELECT TO qmk_users
     USING (UserId COLLATE "C" IS DISTINCT FROM (SELECT qmk_me())
            AND (TaskID, UserId COLLATE "C") IN (SELECT s.taskid, s.owner COLLATE "C" FROM qmk_shared(false) s));
 
+-- Who saved a plan and when are the server's to say, not the saving program's: a user's insert
+-- gets the session's Quillmark name and the server's clock, whatever it sent.
+CREATE FUNCTION qmk_plan_stamp() RETURNS trigger LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+BEGIN
+    IF NOT coalesce((SELECT r.rolsuper FROM pg_roles r WHERE r.rolname = session_user), false) THEN
+        NEW.SavedAt := to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"');
+        NEW.SavedBy := (SELECT qmk_me());
+    END IF;
+    RETURN NEW;
+END $$;
+REVOKE ALL ON FUNCTION qmk_plan_stamp() FROM PUBLIC;
+ALTER FUNCTION qmk_plan_stamp() OWNER TO qmk_owner;
+CREATE TRIGGER qmk_plan_stamp BEFORE INSERT ON tblBudgetRevisions FOR EACH ROW EXECUTE FUNCTION qmk_plan_stamp();
+
 -- A deleted project's plan goes with it: a later project given the same number starts unplanned.
 CREATE FUNCTION qmk_plan_of_deleted() RETURNS trigger LANGUAGE plpgsql
     SECURITY DEFINER SET search_path = public, pg_temp AS $$

@@ -217,6 +217,10 @@ TEST_F(BudgetsServerTest, OnlyTheOwnerAddsAPlanAndNobodyChangesOne)
         }
         EXPECT_EQ(got, c.expected) << c.sql;
     }
+    // Who saved a revision and when is the server's to say.
+    clients["ann"]->Execute("INSERT INTO tblBudgetRevisions VALUES (1,2,'2000-01-01T00:00:00Z','bob','ann')");
+    EXPECT_EQ(Scalar("Select SavedBy || ' ' || (SavedAt > to_char(now() - interval '1 hour', 'YYYY-MM-DD\"T\"HH24')) "
+                     "From tblBudgetRevisions Where Revision=2"), "ann true");
 }
 
 class BudgetsUpgradeTest : public ProgramFolderTest {};
