@@ -32,9 +32,26 @@ QString currentRevision(const QString &taskId)
 // plan of 0.30.
 long long cents(double value) { return std::llround(value * 100.0); }
 
-QString money(double value) { return QLocale(QLocale::English, QLocale::UnitedStates).toString(value, 'f', 2); }
-
 }  // namespace
+
+QString BudgetAmount(double value)
+{
+    QLocale grouped = QLocale::c();
+    grouped.setNumberOptions(grouped.numberOptions() & ~QLocale::OmitGroupSeparator);
+    // -0.001 is shown as 0.00, not as -0.00.
+    const double cents = std::round(value * 100.0) / 100.0;
+    return grouped.toString(cents == 0.0 ? 0.0 : cents, 'f', 2);
+}
+
+bool IsExpenseHead(const Variant &plusMinus) { return plusMinus.isNull() || plusMinus.toDouble() != 0.0; }
+
+void SortHeadsByName(std::vector<HeadBudget> &heads)
+{
+    std::sort(heads.begin(), heads.end(), [](const HeadBudget &x, const HeadBudget &y) {
+        const int c = x.head.compare(y.head, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : x.headId < y.headId;
+    });
+}
 
 bool ProjectBudget::HasPlan() const
 {
@@ -78,17 +95,14 @@ ProjectBudget BudgetOf(std::int32_t taskId)
         HeadBudget h;
         h.headId = std::int32_t(rs->Fields(0).toInt64());
         h.head = rs->Fields(1).toString();
-        h.expense = rs->Fields(2).isNull() || rs->Fields(2).toInt64() != 0;
+        h.expense = IsExpenseHead(rs->Fields(2));
         h.planned = optionalAmount(rs->Fields(3));
         h.baseline = optionalAmount(rs->Fields(4));
         h.spent = amount(rs->Fields(5));
         b.heads.push_back(std::move(h));
     }
     // By name whatever the engine's collation, in any letter case.
-    std::sort(b.heads.begin(), b.heads.end(), [](const HeadBudget &x, const HeadBudget &y) {
-        const int c = x.head.compare(y.head, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : x.headId < y.headId;
-    });
+    SortHeadsByName(b.heads);
     for (auto r = SharedConnection.Execute(QStringLiteral("Select Revision, SavedAt, SavedBy From tblBudgetRevisions "
                                                           "Where TaskID=%1 And UserId=%2 Order By Revision").arg(task, owner));
          !r->Eof(); r->MoveNext()) {
@@ -182,7 +196,7 @@ QString OverPlanMessage(const HeadStanding &after, double spentBefore)
     const double plan = *after.planned;
     if (!(cents(spentBefore) <= cents(plan) && cents(plan) < cents(after.spent)))
         return {};
-    QString text = QStringLiteral("%1 is now %2 over its plan of %3").arg(after.head, money(after.spent - plan), money(plan));
+    QString text = QStringLiteral("%1 is now %2 over its plan of %3").arg(after.head, BudgetAmount(after.spent - plan), BudgetAmount(plan));
     // A plan of nothing has no share to tell.
     if (cents(plan) > 0)
         text += QStringLiteral(" (%1 %)").arg(std::llround(after.spent / plan * 100.0));

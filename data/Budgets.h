@@ -15,6 +15,8 @@
 //
 // What a head has "spent" is the sum of the AmountOut of the project's entries under it (money in
 // under an expense head is stored as a negative amount spent, so it lowers this figure).
+#include "data/Variant.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -96,6 +98,14 @@ ProjectForecast ForecastOf(const ProjectBudget &budget, const QDate &start, cons
 // them), by TaskID, read with aggregate statements (not project by project), for the overview.
 // Projects without a plan are not in the map. Throws SqlError.
 std::map<std::int32_t, ProjectForecast> LoadForecasts(const QDate &today);
+
+// An amount as the plan's texts show it: grouped by thousands, two decimals ("3,000.00").
+QString BudgetAmount(double value);
+
+// Whether a head's PlusMinus makes it an expense, as the ledger books it (anything but 0).
+bool IsExpenseHead(const Variant &plusMinus);
+// Puts heads in the order a plan lists them: by name in any letter case.
+void SortHeadsByName(std::vector<HeadBudget> &heads);
 
 // Pure maths, shared by the two above: the share of [start, end] elapsed at today (clamped to
 // 0..1), or empty when it cannot be told.

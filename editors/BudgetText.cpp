@@ -2,18 +2,8 @@
 
 #include "data/Variant.h"
 
-#include <QLocale>
 #include <QTimeZone>
 #include <cmath>
-
-QString BudgetAmount(double value)
-{
-    QLocale grouped = QLocale::c();
-    grouped.setNumberOptions(grouped.numberOptions() & ~QLocale::OmitGroupSeparator);
-    // -0.001 is shown as 0.00, not as -0.00.
-    const double cents = std::round(value * 100.0) / 100.0;
-    return grouped.toString(cents == 0.0 ? 0.0 : cents, 'f', 2);
-}
 
 QString RevisionText(const std::vector<BudgetRevision> &revisions)
 {

@@ -4,9 +4,6 @@
 
 #include <QString>
 
-// An amount as the plan's texts show it: grouped by thousands, two decimals ("3,000.00").
-QString BudgetAmount(double value);
-
 // Which revision of the plan is current: "Baseline of 07/12/2026 by ann", "Revision 2 of
 // 08/12/2026 by ann", or "Not planned yet" when the project was never planned.
 QString RevisionText(const std::vector<BudgetRevision> &revisions);

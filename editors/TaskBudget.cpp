@@ -32,6 +32,19 @@ QTableWidgetItem *readOnlyCell(const QString &text, Qt::Alignment alignment)
     return item;
 }
 
+// The amount a Planned cell holds: a cell left as shown keeps the amount read (its text has only
+// two decimals), else its text is read. Answers false when the text is no amount.
+bool plannedIn(const QTableWidgetItem *cell, std::optional<double> *amount)
+{
+    amount->reset();
+    if (cell->text() == cell->data(kShownRole).toString()) {
+        if (cell->data(kReadRole).isValid())
+            *amount = cell->data(kReadRole).toDouble();
+        return true;
+    }
+    return ReadPlanned(cell->text(), amount);
+}
+
 QLabel *whiteLabel(const QString &name, QWidget *parent)
 {
     QLabel *l = ui::Label(name, QString(), parent);
@@ -108,13 +121,10 @@ void frmTask::LoadBudget(std::int32_t taskId)
             HeadBudget head;
             head.headId = std::int32_t(rows->Fields(0).toInt64());
             head.head = rows->Fields(1).toString();
-            head.expense = !rows->Fields(2).isNull() && rows->Fields(2).toDouble() != 0.0;
+            head.expense = IsExpenseHead(rows->Fields(2));
             budget.heads.push_back(head);
         }
-        // By name in any letter case, as a project's plan lists them.
-        std::stable_sort(budget.heads.begin(), budget.heads.end(), [](const HeadBudget &x, const HeadBudget &y) {
-            return x.head.compare(y.head, Qt::CaseInsensitive) < 0;
-        });
+        SortHeadsByName(budget.heads);  // as a project's plan lists them
     });
     if (!read) {
         lblBudgetRevision->setText(QStringLiteral("The plan of this project could not be read."));
@@ -152,10 +162,7 @@ bool frmTask::ReadPlan(std::map<std::int32_t, double> *plan)
         const QTableWidgetItem *cell = gdHeadBudget->item(row, PlannedColumn);
         const std::int32_t headId = gdHeadBudget->item(row, HeadColumn)->data(kHeadIdRole).toInt();
         std::optional<double> amount;
-        if (cell->text() == cell->data(kShownRole).toString()) {
-            if (cell->data(kReadRole).isValid())
-                amount = cell->data(kReadRole).toDouble();
-        } else if (!ReadPlanned(cell->text(), &amount)) {
+        if (!plannedIn(cell, &amount)) {
             ui::MsgBox(QStringLiteral("The planned amount of %1 must be a number of 0 or more (or empty: not planned). "
                                       "\"%2\" is not.")
                            .arg(gdHeadBudget->item(row, HeadColumn)->text(), cell->text()),
@@ -184,10 +191,7 @@ void frmTask::ShowBudgetSum()
     for (int row = 0; row < gdHeadBudget->rowCount(); ++row) {
         QTableWidgetItem *cell = gdHeadBudget->item(row, PlannedColumn);
         std::optional<double> amount;
-        const bool ok = ReadPlanned(cell->text(), &amount);
-        // A cell left as shown counts the amount read, not its two-decimal text.
-        if (ok && amount && cell->text() == cell->data(kShownRole).toString() && cell->data(kReadRole).isValid())
-            amount = cell->data(kReadRole).toDouble();
+        const bool ok = plannedIn(cell, &amount);
         cell->setForeground(ok ? QBrush() : QBrush(QColor(0xC6, 0x28, 0x28)));
         cell->setToolTip(ok ? QString() : QStringLiteral("Not an amount: type a number of 0 or more, or leave it empty"));
         if (ok && amount) {
