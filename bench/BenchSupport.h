@@ -1,17 +1,42 @@
 #pragma once
-// What the benchmark programs share: a reporter that keeps each benchmark's time, and the lines
-// of the performance record. Each record line reads "record|what|measured|goal|met or not";
+// What the benchmark programs share: how a program that cannot measure ends, a reporter that keeps
+// each benchmark's time, and the lines of the performance record. Each record line reads "record|what|measured|goal|met or not";
 // scripts/perf.sh gathers them into one table.
+#include "ui/Seams.h"
+
+#include <QtGlobal>
 #include <benchmark/benchmark.h>
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+// Ends a benchmark program that cannot measure what it should, saying why on standard error.
+[[noreturn]] inline void fail(const char *what, const std::string &why)
+{
+    std::fprintf(stderr, "%s: %s: %s\n", program_invocation_short_name, what, why.c_str());
+    std::exit(1);
+}
+
+// A message box ends the run: a benchmark that meets one measures the wrong thing.
+inline void RefuseMessageBoxes()
+{
+    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", r.prompt.toStdString()); });
+}
+
+// Windows are drawn offscreen unless the environment names a platform.
+inline void DrawOffscreen()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
 
 // Reports as the console does and keeps each benchmark's real time per iteration (the median
 // when the runs are repeated).

@@ -39,12 +39,6 @@ const char *const kLookup = "Select StatusName From tblStatus Where StatusID=2";
 QTemporaryDir *g_folder = nullptr;
 sqlite3 *g_raw = nullptr;  // a second handle on the same file, for the engine-only runs
 
-[[noreturn]] void fail(const char *what, const char *why)
-{
-    std::fprintf(stderr, "bench_data: %s: %s\n", what, why);
-    std::exit(1);
-}
-
 void check(int rc, const char *what)
 {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)

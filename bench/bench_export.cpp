@@ -23,12 +23,6 @@ namespace {
 
 QTemporaryDir *g_folder = nullptr;
 
-[[noreturn]] void fail(const char *what, const char *why)
-{
-    std::fprintf(stderr, "bench_export: %s: %s\n", what, why);
-    std::exit(1);
-}
-
 void prepare()
 {
     g_folder = new QTemporaryDir();
@@ -72,8 +66,7 @@ BENCHMARK(BM_Csv32766)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetition
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    DrawOffscreen();
     QApplication app(argc, argv);
     const int status = RunBenchmarks(argc, argv, prepare, [](const CollectingReporter &r) {
         printTime(r, "Ledger of 32,766 entries exported as .xlsx", "BM_Xlsx32766", 1000);

@@ -32,12 +32,6 @@ namespace {
 constexpr int kChanges = 100000;
 QTemporaryDir *g_folder = nullptr;
 
-[[noreturn]] void fail(const char *what, const char *why)
-{
-    std::fprintf(stderr, "bench_history: %s: %s\n", what, why);
-    std::exit(1);
-}
-
 void exec(sqlite3 *db, const char *sql)
 {
     char *error = nullptr;
@@ -55,7 +49,7 @@ void prepare()
     } catch (const SqlError &e) {
         fail("making the file", qPrintable(e.description()));
     }
-    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", qPrintable(r.prompt)); });
+    RefuseMessageBoxes();
     DataAccess.dataIntialize(path, QString(), QString::fromLatin1(kDatabasePassword), QString());
     if (!SharedConnection.IsOpen())
         fail("dataIntialize", "the connection did not open");
@@ -141,8 +135,7 @@ BENCHMARK(BM_HistoryToPaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->Ite
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    DrawOffscreen();
     QApplication app(argc, argv);
     const int status = RunBenchmarks(argc, argv, prepare, [](const CollectingReporter &r) {
         printTime(r, "History window of 100,000 changes opened until painted", "BM_HistoryToPaint", 300);

@@ -59,12 +59,6 @@ std::unique_ptr<IEngine> g_serverEngine;  // the program's connection to the ser
 std::string g_cluster;                                    // a cluster this program started, stopped at exit
 QString g_server;
 
-[[noreturn]] void fail(const char *what, const std::string &why)
-{
-    std::fprintf(stderr, "bench_import: %s: %s\n", what, why.c_str());
-    std::exit(1);
-}
-
 // The lines of a statement: a month of bookings, income and spending mixed, under both heads.
 std::vector<import::PreviewRow> statementLines(int count, int salt)
 {

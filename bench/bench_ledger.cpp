@@ -55,12 +55,6 @@ QString g_large, g_small;
 sqlite3 *g_raw = nullptr;
 std::unique_ptr<frmMainMenu> g_window;
 
-[[noreturn]] void fail(const char *what, const char *why)
-{
-    std::fprintf(stderr, "bench_ledger: %s: %s\n", what, why);
-    std::exit(1);
-}
-
 void openProgram(const QString &path)
 {
     ResetProcessState();
@@ -87,7 +81,7 @@ void prepare()
     } catch (const SqlError &e) {
         fail("making the files", qPrintable(e.description()));
     }
-    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", qPrintable(r.prompt)); });
+    RefuseMessageBoxes();
     ui::SetTraceHandler([](const QByteArray &) {});
     const QByteArray file = g_large.toUtf8(), key(kDatabasePassword);
     if (sqlite3_open_v2(file.constData(), &g_raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
@@ -321,7 +315,7 @@ double peakMegabytes()
 // process's peak memory.
 int peakMemoryRun(const QString &file)
 {
-    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", qPrintable(r.prompt)); });
+    RefuseMessageBoxes();
     ui::SetTraceHandler([](const QByteArray &) {});
     openProgram(file);
     g_window->show();
@@ -335,8 +329,7 @@ int peakMemoryRun(const QString &file)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    DrawOffscreen();
     QApplication app(argc, argv);
     if (argc == 3 && std::string(argv[1]) == "--peak-memory")
         return peakMemoryRun(QString::fromLocal8Bit(argv[2]));

@@ -53,12 +53,6 @@ UPDATE tblTasks SET EndDate = date(StartDate, '+400 days') WHERE TaskID % 2 = 1;
 COMMIT;
 )SQL";
 
-[[noreturn]] void fail(const char *what, const char *why)
-{
-    std::fprintf(stderr, "bench_overview: %s: %s\n", what, why);
-    std::exit(1);
-}
-
 // Runs one of the overview's reads with the statement log on and answers the statement it ran.
 template <typename Read>
 QByteArray statementOf(Read &&read, int *rows)
@@ -81,7 +75,7 @@ void prepare()
     } catch (const SqlError &e) {
         fail("making the file", qPrintable(e.description()));
     }
-    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", qPrintable(r.prompt)); });
+    RefuseMessageBoxes();
     const QByteArray file = path.toUtf8(), key(kDatabasePassword);
     if (sqlite3_open_v2(file.constData(), &g_raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         fail("open", "raw handle");
@@ -167,8 +161,7 @@ BENCHMARK(BM_OverviewToPaint)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    DrawOffscreen();
     QApplication app(argc, argv);
     const int status = RunBenchmarks(argc, argv, prepare, [](const CollectingReporter &r) {
         printRatio(r, "Overview figures (32,767 projects) through the data layer / raw C API read", "BM_Figures",

@@ -24,12 +24,6 @@ namespace {
 QTemporaryDir *g_folder = nullptr;
 QString g_large, g_small, g_pdf;
 
-[[noreturn]] void fail(const char *what, const char *why)
-{
-    std::fprintf(stderr, "bench_report: %s: %s\n", what, why);
-    std::exit(1);
-}
-
 void openProgram(const QString &path)
 {
     ResetProcessState();
@@ -56,7 +50,7 @@ void prepare()
     } catch (const SqlError &e) {
         fail("making the files", qPrintable(e.description()));
     }
-    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", qPrintable(r.prompt)); });
+    RefuseMessageBoxes();
     ui::SetSaveFileHandler([](const ui::SaveFileRequest &) { return g_pdf; });
     ui::SetProgressHandler([](int, int) { return true; });
     ui::SetClock([] { return QDateTime(QDate(2026, 5, 12), QTime(9, 30)); });
@@ -81,8 +75,7 @@ BENCHMARK(BM_Pdf32766)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetition
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    DrawOffscreen();
     QApplication app(argc, argv);
     const int status = RunBenchmarks(argc, argv, prepare, [](const CollectingReporter &r) {
         printTime(r, "Ledger of 1,000 entries saved as PDF", "BM_Pdf1000", 1000);

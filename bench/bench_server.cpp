@@ -116,12 +116,6 @@ void stopCluster()
 // Interrupted by the user: the cluster goes too.
 void onSignal(int sig) { std::exit(128 + sig); }
 
-[[noreturn]] void fail(const char *what, const std::string &why)
-{
-    std::fprintf(stderr, "bench_server: %s: %s\n", what, why.c_str());
-    std::exit(1);
-}
-
 std::string conninfo(const char *role, const char *password, const char *dbname)
 {
     return "host=" + g_socket + " port=" + g_port + " dbname=" + dbname + " user=" + role + " password=" + password +

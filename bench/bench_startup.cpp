@@ -103,8 +103,7 @@ BENCHMARK(BM_StartupOurs)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterati
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    DrawOffscreen();
     QApplication app(argc, argv);
     if (argc == 3 && std::string(argv[1]) == "--ours")
         return ours(QString::fromLocal8Bit(argv[2]));

@@ -46,12 +46,6 @@ QString g_huge;
 sqlite3 *g_raw = nullptr;
 std::unique_ptr<frmMainMenu> g_window;
 
-[[noreturn]] void fail(const char *what, const char *why)
-{
-    std::fprintf(stderr, "bench_stream: %s: %s\n", what, why);
-    std::exit(1);
-}
-
 void openProgram()
 {
     g_window.reset();
@@ -82,7 +76,7 @@ void prepare()
     } catch (const SqlError &e) {
         fail("making the file", qPrintable(e.description()));
     }
-    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", qPrintable(r.prompt)); });
+    RefuseMessageBoxes();
     ui::SetTraceHandler([](const QByteArray &) {});
     const QByteArray file = g_huge.toUtf8(), key(kDatabasePassword);
     if (sqlite3_open_v2(file.constData(), &g_raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
@@ -277,7 +271,7 @@ double peakMegabytes()
 int peakMemoryRun(const QString &file)
 {
     g_huge = file;
-    ui::SetMessageBoxHandler([](const ui::MessageBoxRequest &r) -> ui::Answer { fail("message box", qPrintable(r.prompt)); });
+    RefuseMessageBoxes();
     ui::SetTraceHandler([](const QByteArray &) {});
     showWindow();
     click(1);
@@ -323,8 +317,7 @@ void record(const CollectingReporter &r)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    DrawOffscreen();
     QApplication app(argc, argv);
     if (argc == 3 && std::string(argv[1]) == "--peak-memory")
         return peakMemoryRun(QString::fromLocal8Bit(argv[2]));
